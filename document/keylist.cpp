@@ -1,0 +1,70 @@
+#include "document/keylist.h"
+
+#include <algorithm>
+
+namespace Wordloom {
+
+bool KeyList::lessThan(const QString &a, const QString &b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+void KeyList::sort(std::vector<QString> &names)
+{
+    std::sort(names.begin(), names.end(), lessThan);
+}
+
+qsizetype KeyList::insert(const QString &name)
+{
+    const auto pos = std::upper_bound(mNames.begin(), mNames.end(), name, lessThan);
+    const int row = int(pos - mNames.begin());
+    beginInsertRows(QModelIndex(), row, row);
+    mNames.insert(pos, name);
+    endInsertRows();
+    return row;
+}
+
+void KeyList::removeAt(qsizetype row)
+{
+    beginRemoveRows(QModelIndex(), int(row), int(row));
+    mNames.erase(mNames.begin() + row);
+    endRemoveRows();
+}
+
+qsizetype KeyList::find(const QString &name) const
+{
+    const auto pos = std::lower_bound(mNames.begin(), mNames.end(), name,
+        [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    if (pos == mNames.end() || pos->compare(name, Qt::CaseInsensitive) != 0)
+        return -1;
+    return pos - mNames.begin();
+}
+
+void KeyList::assign(std::vector<QString> names)
+{
+    beginResetModel();
+    mNames = std::move(names);
+    endResetModel();
+}
+
+void KeyList::clear()
+{
+    assign({});
+}
+
+int KeyList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(mNames.size());
+}
+
+QVariant KeyList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(mNames.size()))
+        return QVariant();
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return mNames[size_t(index.row())];
+    return QVariant();
+}
+
+} // namespace Wordloom

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+#include <vector>
+
+namespace Wordloom {
+
+// The pack's keys: a vector kept in case-insensitive order, with ties broken
+// by exact comparison so identical names always stand next to each other.
+// It is also the list model the key list view shows.
+class KeyList : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    static bool lessThan(const QString &a, const QString &b);
+    static void sort(std::vector<QString> &names);
+
+    qsizetype count() const { return qsizetype(mNames.size()); }
+    const QString &at(qsizetype i) const { return mNames[size_t(i)]; }
+    const std::vector<QString> &names() const { return mNames; }
+
+    // Adds a name at its sorted place, after equal ones; returns the row.
+    qsizetype insert(const QString &name);
+    void removeAt(qsizetype row);
+    // The first row whose name equals the given one ignoring case, or -1.
+    qsizetype find(const QString &name) const;
+    // Takes an already sorted vector.
+    void assign(std::vector<QString> names);
+    void clear();
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<QString> mNames;
+};
+
+} // namespace Wordloom

@@ -1,0 +1,133 @@
+#include "document/keytextcodec.h"
+
+#include <array>
+
+namespace Wordloom {
+
+namespace {
+
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+inline char16_t byteToChar(unsigned char b)
+{
+    return (b >= 0x80 && b < 0xA0) ? kHighControls[b - 0x80] : char16_t(b);
+}
+
+// -1 when the character is not in the Windows-1252 table.
+inline int charToByte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kHighControls[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+bool isAscii(const QString &text)
+{
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(const QByteArray &bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            cp = b & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+QString encodeKeyText(const QString &text)
+{
+    if (isAscii(text))
+        return text;
+    const QByteArray utf8 = text.toUtf8();
+    QString result(utf8.size(), Qt::Uninitialized);
+    QChar *out = result.data();
+    for (char b : utf8)
+        *out++ = QChar(byteToChar(static_cast<unsigned char>(b)));
+    return result;
+}
+
+QString decodeKeyText(const QString &text)
+{
+    if (isAscii(text))
+        return text;
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    for (QChar c : text) {
+        const int b = charToByte(c.unicode());
+        if (b < 0)
+            return text;
+        *out++ = char(b);
+    }
+    if (!isValidUtf8(bytes))
+        return text;
+    return QString::fromUtf8(bytes);
+}
+
+QString normalizeLineBreaks(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString result;
+    result.reserve(text.size() + text.size() / 16);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            result.append(QLatin1String("\r\n"));
+        } else if (c == QLatin1Char('\n')) {
+            result.append(QLatin1String("\r\n"));
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+} // namespace Wordloom

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "document/hashlist.h"
+#include "document/xmldom.h"
+
+#include <QDate>
+#include <QStringList>
+#include <QTime>
+#include <vector>
+
+namespace Wordloom {
+
+// The five info values in the order of the info grid's rows.
+struct InfoValues {
+    QString project;
+    QString name;
+    QString lang;
+    QString version;
+    QString date;
+    bool operator==(const InfoValues &) const = default;
+};
+
+// The five per-key lists of a pack.
+struct KeyData {
+    KeyData() { hashlistKeys.setKeepsLowered(true); }
+    Hashlist hashlistKeys;       // key -> translation
+    Hashlist hashlistHTML;       // key -> encodeHTML option
+    Hashlist hashlistBreaks;     // key -> preserveLinebreaks option
+    Hashlist hashlistLinebreaks; // key -> unixNewline option
+    Hashlist hashlistComments;   // key -> comment
+
+    void clear();
+    void swap(KeyData &other) noexcept;
+};
+
+// What reading a pack file yields; nothing of the open pack is touched.
+struct PackContent {
+    XmlDocument xml;
+    InfoValues info;
+    std::vector<QString> keys; // sorted
+    KeyData data;
+    // Names that differ from another name only in letter case and so share
+    // its stored entry, each spelling once, in list order.
+    QStringList caseVariants;
+};
+
+// Reads a pack from a parsed tree. Throws Error on a key whose value or
+// comment is not a single text.
+PackContent readPack(XmlDocument xml);
+PackContent readPackFile(const QString &path);
+
+// Rebuilds the tree from the model: the five info attributes, then the
+// content from the non-empty keys. Refuses (throws Error, tree untouched)
+// when a text holds a character that XML 1.0 cannot carry.
+void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
+    const KeyData &data);
+
+// The document text of a new pack.
+QString newPackTemplate(const InfoValues &info);
+
+// Raises the third part of a version text; see the conversion rules in the
+// implementation.
+QString bumpVersion(const QString &version);
+// year-month-day hour:minute, with two-digit month, day, hour and minute.
+QString formatDateStamp(const QDate &date, const QTime &time);
+
+// The name part of a path: the text after its last separator, or the empty
+// text when it has none.
+QString fileNameOf(const QString &path);
+
+} // namespace Wordloom

@@ -1,0 +1,333 @@
+#include "document/xmldom.h"
+
+#include "document/error.h"
+
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+
+#include <climits>
+#include <cstring>
+
+namespace Wordloom {
+
+namespace {
+
+// Set while a parse runs when the document asked for an external resource.
+thread_local bool tExternalRefused = false;
+
+xmlParserInputPtr refuseExternalEntity(const char *, const char *, xmlParserCtxtPtr)
+{
+    tExternalRefused = true;
+    return nullptr;
+}
+
+void ignoreGenericError(void *, const char *, ...) {}
+void ignoreStructuredError(void *, xmlErrorPtr) {}
+
+void prepareLibxml()
+{
+    static const bool once = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)once;
+    // Nothing outside the document is ever read, whatever the options say.
+    xmlSetExternalEntityLoader(refuseExternalEntity);
+    xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
+    xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+}
+
+inline const xmlChar *xc(const char *s)
+{
+    return reinterpret_cast<const xmlChar *>(s);
+}
+
+inline QString fromXml(const xmlChar *s)
+{
+    return s ? QString::fromUtf8(reinterpret_cast<const char *>(s)) : QString();
+}
+
+bool startsWithDeclaration(const QByteArray &bytes)
+{
+    static const char utf16le[] = {'<', 0, '?', 0, 'x', 0, 'm', 0, 'l', 0};
+    static const char utf16be[] = {0, '<', 0, '?', 0, 'x', 0, 'm', 0, 'l'};
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    else if (view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF"))
+        view = view.sliced(2);
+    return view.startsWith("<?xml") || view.startsWith(QByteArrayView(utf16le, sizeof utf16le))
+        || view.startsWith(QByteArrayView(utf16be, sizeof utf16be));
+}
+
+int writeToByteArray(void *context, const char *buffer, int length)
+{
+    static_cast<QByteArray *>(context)->append(buffer, length);
+    return length;
+}
+
+int closeNothing(void *)
+{
+    return 0;
+}
+
+} // namespace
+
+bool XmlNode::isElement() const
+{
+    return mNode && mNode->type == XML_ELEMENT_NODE;
+}
+
+QString XmlNode::name() const
+{
+    return mNode ? fromXml(mNode->name) : QString();
+}
+
+static xmlAttrPtr findAttribute(xmlNodePtr node, const char *name)
+{
+    if (!node || node->type != XML_ELEMENT_NODE)
+        return nullptr;
+    for (xmlAttrPtr a = node->properties; a; a = a->next)
+        if (!a->ns && std::strcmp(reinterpret_cast<const char *>(a->name), name) == 0)
+            return a;
+    return nullptr;
+}
+
+bool XmlNode::hasAttribute(const char *name) const
+{
+    return findAttribute(mNode, name) != nullptr;
+}
+
+QString XmlNode::attribute(const char *name) const
+{
+    const xmlAttrPtr a = findAttribute(mNode, name);
+    if (!a || !a->children)
+        return QString();
+    if (!a->children->next && a->children->type == XML_TEXT_NODE)
+        return fromXml(a->children->content);
+    xmlChar *value = xmlNodeListGetString(mNode->doc, a->children, 1);
+    const QString result = fromXml(value);
+    xmlFree(value);
+    return result;
+}
+
+void XmlNode::setAttribute(const char *name, const QString &value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    // xmlSetProp replaces an existing attribute's value in place.
+    xmlSetProp(mNode, xc(name), xc(utf8.constData()));
+}
+
+XmlNode XmlNode::firstChildElement(const char *name) const
+{
+    if (!mNode)
+        return XmlNode();
+    for (xmlNodePtr c = mNode->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char *>(c->name), name) == 0)
+            return XmlNode(c);
+    return XmlNode();
+}
+
+bool XmlNode::hasChildNodes() const
+{
+    return mNode && mNode->children;
+}
+
+int XmlNode::childNodeCount() const
+{
+    int count = 0;
+    if (mNode)
+        for (xmlNodePtr c = mNode->children; c; c = c->next)
+            ++count;
+    return count;
+}
+
+XmlNode XmlNode::nextSibling() const
+{
+    return XmlNode(mNode ? mNode->next : nullptr);
+}
+
+XmlNode XmlNode::appendChildElement(const char *name)
+{
+    xmlNodePtr child = xmlNewDocNode(mNode->doc, nullptr, xc(name), nullptr);
+    xmlAddChild(mNode, child);
+    return XmlNode(child);
+}
+
+void XmlNode::removeChildren()
+{
+    if (!mNode)
+        return;
+    xmlNodePtr c = mNode->children;
+    mNode->children = nullptr;
+    mNode->last = nullptr;
+    while (c) {
+        xmlNodePtr next = c->next;
+        c->parent = nullptr;
+        c->prev = c->next = nullptr;
+        xmlFreeNode(c);
+        c = next;
+    }
+}
+
+void XmlNode::remove()
+{
+    if (!mNode)
+        return;
+    xmlUnlinkNode(mNode);
+    xmlFreeNode(mNode);
+    mNode = nullptr;
+}
+
+QString XmlNode::text() const
+{
+    if (!mNode || !mNode->children)
+        return QString();
+    const xmlNodePtr c = mNode->children;
+    if (c->next || (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE))
+        throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten"));
+    return fromXml(c->content);
+}
+
+void XmlNode::setText(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    const QByteArray utf8 = text.toUtf8();
+    xmlNodePtr node = xmlNewDocTextLen(mNode->doc, xc(utf8.constData()), int(utf8.size()));
+    xmlAddChild(mNode, node);
+}
+
+void XmlDocument::Free::operator()(_xmlDoc *doc) const
+{
+    xmlFreeDoc(doc);
+}
+
+XmlDocument::XmlDocument() = default;
+XmlDocument::~XmlDocument() = default;
+XmlDocument::XmlDocument(XmlDocument &&) noexcept = default;
+XmlDocument &XmlDocument::operator=(XmlDocument &&) noexcept = default;
+
+XmlDocument XmlDocument::parseFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return parseBytes(bytes, QFileInfo(path).fileName());
+}
+
+XmlDocument XmlDocument::parseText(const QString &text)
+{
+    return parseBytes(text.toUtf8(), QString());
+}
+
+XmlDocument XmlDocument::createEmpty()
+{
+    XmlDocument doc;
+    doc.mDoc.reset(xmlNewDoc(xc("1.0")));
+    return doc;
+}
+
+XmlDocument XmlDocument::parseBytes(const QByteArray &bytes, const QString &source)
+{
+    prepareLibxml();
+    const QString where = source.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(source);
+    if (bytes.size() > INT_MAX)
+        throw Error(QStringLiteral("Die Datei%1 ist zu groß.").arg(where));
+
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt)
+        throw Error(QStringLiteral("Nicht genügend Speicher zum Lesen der Datei%1.").arg(where));
+    tExternalRefused = false;
+    // Internal entities are expanded within libxml2's limits against
+    // expansion bombs; no DTD is loaded and the network is never used.
+    const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()), nullptr, nullptr, options);
+    XmlDocument result;
+    result.mDoc.reset(doc);
+    const bool wellFormed = doc && ctxt->wellFormed;
+    QString reason;
+    int line = 0;
+    if (const xmlError *err = xmlCtxtGetLastError(ctxt); err && err->code != XML_ERR_OK) {
+        reason = QString::fromUtf8(err->message).trimmed();
+        line = err->line;
+    }
+    xmlFreeParserCtxt(ctxt);
+
+    if (tExternalRefused)
+        throw Error(QStringLiteral("Die Datei%1 verweist auf externe Daten (Entity oder DTD); "
+                                   "diese werden aus Sicherheitsgründen nicht geladen.")
+                        .arg(where));
+    if (!wellFormed) {
+        QString message = QStringLiteral("Die Datei%1 ist kein gültiges XML").arg(where);
+        if (line > 0)
+            message += QStringLiteral(" (Zeile %1)").arg(line);
+        if (!reason.isEmpty())
+            message += QStringLiteral(": ") + reason;
+        throw Error(message);
+    }
+    result.mHasDeclaration = startsWithDeclaration(bytes);
+    return result;
+}
+
+bool XmlDocument::hasRoot() const
+{
+    return mDoc && xmlDocGetRootElement(mDoc.get());
+}
+
+XmlNode XmlDocument::root() const
+{
+    return XmlNode(mDoc ? xmlDocGetRootElement(mDoc.get()) : nullptr);
+}
+
+QByteArray XmlDocument::serialize() const
+{
+    QByteArray out;
+    if (!mDoc)
+        return out;
+    prepareLibxml();
+    const char *encoding = mDoc->encoding ? reinterpret_cast<const char *>(mDoc->encoding) : "UTF-8";
+    const int options = mHasDeclaration ? 0 : XML_SAVE_NO_DECL;
+    xmlSaveCtxtPtr save = xmlSaveToIO(writeToByteArray, closeNothing, &out, encoding, options);
+    if (!save)
+        throw Error(QStringLiteral("Die Zeichenkodierung \"%1\" kann nicht geschrieben werden.")
+                        .arg(QString::fromUtf8(encoding)));
+    const long written = xmlSaveDoc(save, mDoc.get());
+    xmlSaveClose(save);
+    if (written < 0)
+        throw Error(QStringLiteral("Das Languagepack konnte nicht in XML umgewandelt werden."));
+    return out;
+}
+
+bool isXmlText(const QString &text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= 0x20 && c < 0xD800)
+            continue;
+        if (c == 0x9 || c == 0xA || c == 0xD)
+            continue;
+        if (c >= 0xE000 && c <= 0xFFFD)
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace Wordloom

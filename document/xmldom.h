@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+struct _xmlDoc;
+struct _xmlNode;
+
+namespace Wordloom {
+
+// A non-owning handle to a node of an XmlDocument's tree.
+class XmlNode {
+public:
+    XmlNode() = default;
+    explicit XmlNode(_xmlNode *node) : mNode(node) {}
+
+    bool isNull() const { return mNode == nullptr; }
+    bool isElement() const;
+    QString name() const;
+
+    bool hasAttribute(const char *name) const;
+    QString attribute(const char *name) const;
+    // An existing attribute keeps its place; a new one goes after the others.
+    void setAttribute(const char *name, const QString &value);
+
+    XmlNode firstChildElement(const char *name) const;
+    bool hasChildNodes() const;
+    int childNodeCount() const;
+    XmlNode nextSibling() const;
+    XmlNode appendChildElement(const char *name);
+    void removeChildren();
+    // Unlinks the node from its tree and frees it; the handle becomes null.
+    void remove();
+
+    // The value of the single text or CDATA child; empty without children.
+    // Throws Error for anything else.
+    QString text() const;
+    // Gives a new element a single text node.
+    void setText(const QString &text);
+
+    bool operator==(const XmlNode &other) const = default;
+
+private:
+    _xmlNode *mNode = nullptr;
+};
+
+// Owns a parsed tree. Parsing never loads external entities or DTDs and
+// never touches the network.
+class XmlDocument {
+public:
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(XmlDocument &&) noexcept;
+    XmlDocument &operator=(XmlDocument &&) noexcept;
+
+    // Both throw Error with a German message naming the problem and line.
+    static XmlDocument parseFile(const QString &path);
+    static XmlDocument parseText(const QString &text);
+    // A document without a root element.
+    static XmlDocument createEmpty();
+
+    bool isNull() const { return !mDoc; }
+    bool hasRoot() const;
+    XmlNode root() const;
+
+    // The whole tree in the encoding its declaration names (UTF-8 without
+    // one), with character references for what that encoding cannot hold.
+    QByteArray serialize() const;
+
+private:
+    static XmlDocument parseBytes(const QByteArray &bytes, const QString &source);
+
+    struct Free {
+        void operator()(_xmlDoc *doc) const;
+    };
+    std::unique_ptr<_xmlDoc, Free> mDoc;
+    bool mHasDeclaration = false;
+};
+
+// Whether every character can stand in an XML 1.0 document.
+bool isXmlText(const QString &text);
+
+} // namespace Wordloom

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QListView;
+
+namespace Wordloom {
+
+class KeyList;
+
+// An always-open list with an editable field above it. The field holds the
+// current key's name; picking an entry copies its name into the field.
+// Changes made from code never emit userChanged().
+class KeyListBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit KeyListBox(QWidget *parent = nullptr);
+
+    void setModel(KeyList *model);
+    QLineEdit *field() const { return mField; }
+    QListView *view() const { return mView; }
+
+    QString text() const;
+    void setText(const QString &text);
+    // The selected row, or -1.
+    int currentRow() const;
+    // Selects a row and copies its name into the field; -1 selects nothing
+    // and empties the field.
+    void selectRow(int row);
+    void clear();
+
+signals:
+    // The field changed by the user's typing or choice of an entry.
+    void userChanged();
+
+private:
+    void onUserPicked(int row);
+    void onTyped(const QString &text);
+
+    KeyList *mModel = nullptr;
+    QLineEdit *mField;
+    QListView *mView;
+};
+
+} // namespace Wordloom

@@ -1,0 +1,673 @@
+#include "editor/mainwindow.h"
+
+#include "checks/keychecks.h"
+#include "document/clock.h"
+#include "document/error.h"
+#include "editor/aboutbox.h"
+#include "editor/keylistbox.h"
+#include "editor/newkeydialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStringListModel>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace Wordloom {
+
+namespace {
+
+const QString kOn = QStringLiteral("1");
+const QString kOff = QStringLiteral("0");
+
+void placeAtStoredPosition(QWidget *dialog)
+{
+    if (const QScreen *screen = dialog->screen())
+        dialog->move(screen->availableGeometry().topLeft());
+}
+
+void showInFront(QWidget *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
+MainWindow::MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent)
+    : QMainWindow(parent)
+    , mPrompts(prompts)
+    , mClock(clock)
+{
+    buildLayout();
+    buildActions();
+
+    connect(lpKey, &KeyListBox::userChanged, this, [this] { guarded([this] { lpKeyChange(); }); });
+    connect(lpValue, &QPlainTextEdit::textChanged, this, [this] {
+        if (!mMemoSilent)
+            guarded([this] { lpValueChange(); });
+    });
+    connect(lpComment, &QPlainTextEdit::textChanged, this, [this] {
+        if (!mMemoSilent)
+            guarded([this] { lpCommentChange(); });
+    });
+    connect(htmlCheckbox, &QCheckBox::clicked, this, [this] { guarded([this] { htmlCheckboxClick(); }); });
+    connect(breakCheckbox, &QCheckBox::clicked, this, [this] { guarded([this] { breakCheckboxClick(); }); });
+    connect(unixCheckBox, &QCheckBox::clicked, this, [this] { guarded([this] { unixCheckBoxClick(); }); });
+    connect(lpInfoblock, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        if (item->column() == 1)
+            guarded([this] { lpInfoblockStringsChange(); });
+    });
+    connect(suchbegriff, &QLineEdit::textChanged, this, [this] { guarded([this] { suchbegriffChange(); }); });
+    connect(ergenbisse->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid())
+            guarded([this] { ergenbisseClick(); });
+    });
+    connect(exportModules, &QListWidget::itemDoubleClicked, this, [this] { guarded([this] { exportModulesDblClick(); }); });
+
+    mNewKeyDialog = new NewKeyDialog(this);
+    mNewKeyDialog->setObjectName(QStringLiteral("newKeyDialog"));
+    mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { guarded([this] { newKeyRequestExecute(); }); };
+    mNewKeyDialog->hide();
+    mRenameKeyDialog = new NewKeyDialog(this);
+    mRenameKeyDialog->setObjectName(QStringLiteral("renameKeyDialog"));
+    mRenameKeyDialog->onConfirm = [this](NewKeyDialog &) { renameKeyRequest->trigger(); };
+    mRenameKeyDialog->hide();
+    mAboutBox = new AboutBox(this);
+    mAboutBox->hide();
+
+    setActions({saveAction, saveasAction, closeAction}, false);
+    PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet5")));
+    mPack.markSaved();
+
+    OpenDialog1.title = QStringLiteral("Languagepack laden");
+    OpenDialog1.filter = QStringLiteral("Languagepacks (*.xml)|*.xml");
+    OpenDialog1.defaultExtension = QStringLiteral("xml");
+
+    // Shortcuts must reach the window before the focused text field.
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A text field claims some key combinations (Ctrl+A, for one) for itself
+    // and receives them as key presses; an enabled action of this window
+    // takes them first.
+    if (event->type() == QEvent::KeyPress) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this && widget != this) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const QKeySequence pressed(key->keyCombination());
+            for (QAction *action : actions()) {
+                if (!action->shortcut().isEmpty() && action->shortcut() == pressed && action->isEnabled()) {
+                    action->trigger();
+                    return true;
+                }
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::guarded(const std::function<void()> &handler)
+{
+    QString message;
+    try {
+        handler();
+        return true;
+    } catch (const Error &error) {
+        message = error.message();
+    } catch (const std::bad_alloc &) {
+        message = QStringLiteral("Nicht genügend Arbeitsspeicher");
+    } catch (const std::exception &error) {
+        message = QString::fromLocal8Bit(error.what());
+    }
+    if (!message.endsWith(QLatin1Char('.')))
+        message += QLatin1Char('.');
+    mPrompts.showError(message);
+    return false;
+}
+
+void MainWindow::showStatus(const QString &message)
+{
+    statusBarLabel->setText(message);
+}
+
+QString MainWindow::statusText() const
+{
+    return statusBarLabel->text();
+}
+
+void MainWindow::showInfo(const QString &message)
+{
+    mPrompts.showInfo(message);
+}
+
+QString MainWindow::memoText(const QPlainTextEdit *memo) const
+{
+    QString text = memo->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+void MainWindow::setMemoText(QPlainTextEdit *memo, const QString &text)
+{
+    if (memoText(memo) == text)
+        return;
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    mMemoSilent = true;
+    memo->setPlainText(shown);
+    mMemoSilent = false;
+    if (memo == lpValue)
+        lpValueChange();
+    else
+        lpCommentChange();
+}
+
+void MainWindow::clearMemo(QPlainTextEdit *memo)
+{
+    mMemoSilent = true;
+    memo->clear();
+    mMemoSilent = false;
+}
+
+void MainWindow::setOption(QCheckBox *box, bool checked)
+{
+    if (box->isChecked() == checked)
+        return;
+    box->setChecked(checked);
+    if (box == htmlCheckbox)
+        htmlCheckboxClick();
+    else if (box == breakCheckbox)
+        breakCheckboxClick();
+    else
+        unixCheckBoxClick();
+}
+
+InfoValues MainWindow::gridValues() const
+{
+    const auto cell = [this](int row) { return lpInfoblock->item(row, 1)->text(); };
+    return InfoValues{cell(0), cell(1), cell(2), cell(3), cell(4)};
+}
+
+void MainWindow::setGridValue(int row, const QString &value)
+{
+    lpInfoblock->item(row, 1)->setText(value);
+}
+
+void MainWindow::setGridValues(const InfoValues &info)
+{
+    setGridValue(0, info.project);
+    setGridValue(1, info.name);
+    setGridValue(2, info.lang);
+    setGridValue(3, info.version);
+    setGridValue(4, info.date);
+}
+
+void MainWindow::copyGridToFields()
+{
+    mPack.setInfoValues(gridValues());
+}
+
+void MainWindow::setActions(std::initializer_list<QAction *> actions, bool enabled)
+{
+    for (QAction *action : actions)
+        action->setEnabled(enabled);
+}
+
+// Key selection and editing.
+
+void MainWindow::lpKeyChange()
+{
+    const KeyData &data = mPack.data;
+    setMemoText(lpValue, data.hashlistKeys.value(lpKey->text()));
+    setMemoText(lpComment, data.hashlistComments.value(lpKey->text()));
+    setOption(htmlCheckbox, false);
+    setOption(breakCheckbox, false);
+    setOption(unixCheckBox, false);
+    if (data.hashlistHTML.value(lpKey->text()) == kOn)
+        setOption(htmlCheckbox, true);
+    if (data.hashlistBreaks.value(lpKey->text()) == kOn)
+        setOption(breakCheckbox, true);
+    if (data.hashlistLinebreaks.value(lpKey->text()) == kOn)
+        setOption(unixCheckBox, true);
+    setActions({submitAction, resetAction}, false);
+    showStatus(QStringLiteral("Übersetzung geladen (") + mPack.packFileName + QLatin1Char(')'));
+}
+
+void MainWindow::lpValueChange()
+{
+    setActions({submitAction, resetAction, saveAction}, true);
+    showStatus(QStringLiteral("Übersetzung geändert (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+}
+
+void MainWindow::lpCommentChange()
+{
+    setActions({submitAction, resetAction}, true);
+    showStatus(QStringLiteral("Kommentar geändert (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+}
+
+void MainWindow::htmlCheckboxClick()
+{
+    setActions({submitAction, resetAction}, true);
+}
+
+void MainWindow::breakCheckboxClick()
+{
+    setActions({submitAction, resetAction}, true);
+}
+
+void MainWindow::unixCheckBoxClick()
+{
+    setActions({submitAction, resetAction}, true);
+}
+
+void MainWindow::submitActionExecute()
+{
+    KeyData &data = mPack.data;
+    data.hashlistKeys.setValue(lpKey->text(), memoText(lpValue));
+    data.hashlistComments.setValue(lpKey->text(), memoText(lpComment));
+    data.hashlistHTML.setValue(lpKey->text(), htmlCheckbox->isChecked() ? kOn : kOff);
+    data.hashlistBreaks.setValue(lpKey->text(), breakCheckbox->isChecked() ? kOn : kOff);
+    data.hashlistLinebreaks.setValue(lpKey->text(), unixCheckBox->isChecked() ? kOn : kOff);
+    setActions({submitAction, resetAction}, false);
+    setActions({saveAction, saveasAction}, true);
+    mPack.markModified();
+    showStatus(QStringLiteral("Änderungen übernommen (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+}
+
+void MainWindow::resetActionExecute()
+{
+    setMemoText(lpValue, mPack.data.hashlistKeys.value(lpKey->text()));
+    setMemoText(lpComment, mPack.data.hashlistComments.value(lpKey->text()));
+    setActions({resetAction, submitAction}, false);
+}
+
+void MainWindow::lpInfoblockStringsChange()
+{
+    // The grid is read when the pack is written or exported.
+}
+
+// Loading, saving, new pack, close and exit.
+
+void MainWindow::loadActionExecute()
+{
+    // Loading replaces the open pack, so unsaved work is asked about first.
+    if (!checkUnsavedChanges())
+        return;
+    const QString path = mPrompts.openFile(OpenDialog1);
+    if (path.isEmpty())
+        return;
+    OpenDialog1.fileName = path;
+    // Reads everything before anything of the open pack changes.
+    const QStringList caseVariants = mPack.load(path);
+
+    lpKey->clear();
+    clearMemo(lpValue);
+    clearMemo(lpComment);
+    setGridValues(mPack.infoValues());
+    lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
+    setActions({submitAction, resetAction}, false);
+    setActions({exportAction, newAction, renameAction, dropAction, toggleWW}, true);
+    saveAction->setEnabled(false);
+    setActions({saveasAction, closeAction}, true);
+    lpKeyChange();
+    showStatus(QStringLiteral("Languagepack geladen: ") + mPack.packFileName);
+    mPack.markSaved();
+
+    if (!caseVariants.isEmpty())
+        showInfo(QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen "
+                                "sich daher Übersetzung, Kommentar und Optionen; beim Speichern erhalten sie "
+                                "dieselben Texte: ")
+            + caseVariants.join(QStringLiteral(", ")));
+}
+
+void MainWindow::saveActionExecute()
+{
+    submitActionExecute();
+    if (mPack.packPath.isEmpty()) {
+        saveasActionExecute();
+        return;
+    }
+    bumpVersion();
+    writePack(mPack.packPath);
+}
+
+void MainWindow::saveasActionExecute()
+{
+    SaveDialog1.title = QStringLiteral("Speichern als...");
+    SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
+    submitActionExecute();
+    copyGridToFields();
+    SaveDialog1.fileName = !mPack.packPath.isEmpty()
+        ? mPack.packPath
+        : mPack.packProject + QLatin1Char('_') + mPack.packName + QLatin1Char('_') + mPack.packLang + QStringLiteral(".xml");
+    const QString path = mPrompts.saveFile(SaveDialog1);
+    if (path.isEmpty())
+        return;
+    SaveDialog1.fileName = path;
+    if (QFileInfo::exists(path)
+        && !mPrompts.confirm(QStringLiteral("Diese Datei existiert bereits. Soll die Datei überschrieben werden?")))
+        return;
+    writePack(path);
+}
+
+void MainWindow::writePack(const QString &path)
+{
+    stampDate();
+    switch (mPack.state()) {
+    case LanguagePack::State::NeverOpened:
+        showInfo(QStringLiteral("Ooops...\nKein Languagepack geladen\nBitte erst neues Languagpack anlegen"));
+        return;
+    case LanguagePack::State::Empty:
+        showInfo(QStringLiteral("Ooops...\nSpeichern fehlgeschlagen...\nBitte erst neues Languagpack anlegen"));
+        return;
+    case LanguagePack::State::Open:
+        break;
+    }
+    // Throws before anything is marked saved; the old file stays intact.
+    mPack.write(path, gridValues());
+    showStatus(QStringLiteral("Gespeichert: ") + mPack.packFileName);
+    saveAction->setEnabled(false);
+    mPack.markSaved();
+}
+
+void MainWindow::bumpVersion()
+{
+    mPack.packVersion = Wordloom::bumpVersion(mPack.packVersion);
+    setGridValue(3, mPack.packVersion);
+}
+
+void MainWindow::stampDate()
+{
+    // Date and time are two readings of the clock.
+    const QDate date = mClock.currentDate();
+    const QTime time = mClock.currentTime();
+    lastChange = QDateTime(date, time);
+    mPack.packDate = formatDateStamp(date, time);
+    setGridValue(4, mPack.packDate);
+}
+
+bool MainWindow::checkUnsavedChanges()
+{
+    if (!mPack.modified || mPack.saved)
+        return true;
+    switch (mPrompts.askUnsavedChanges(QStringLiteral("Languagepack nicht gespeichert! Jetzt speichern?"))) {
+    case UnsavedAnswer::Yes:
+        saveActionExecute();
+        return true;
+    case UnsavedAnswer::No:
+        return true;
+    case UnsavedAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::newFileExecute()
+{
+    if (!checkUnsavedChanges())
+        return;
+    mPack.packProject = QStringLiteral("Unnamed");
+    setGridValue(0, mPack.packProject);
+    mPack.packName = QStringLiteral("Package");
+    setGridValue(1, mPack.packName);
+    mPack.packLang = QStringLiteral("Lang");
+    setGridValue(2, mPack.packLang);
+    mPack.packVersion = QStringLiteral("1.0.0");
+    setGridValue(3, mPack.packVersion);
+    stampDate();
+    SaveDialog1.fileName.clear();
+    lpKey->clear();
+    mPack.create(mPack.infoValues());
+    setActions({submitAction, resetAction}, false);
+    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, saveAction, saveasAction, closeAction}, true);
+    lpKeyChange();
+    showStatus(QStringLiteral("Neues Languagepack erstellt"));
+    PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet4")));
+    mPack.markModified();
+}
+
+void MainWindow::closeActionExecute()
+{
+    if (!checkUnsavedChanges())
+        return;
+    lpKey->clear();
+    clearMemo(lpValue);
+    clearMemo(lpComment);
+    mPack.close();
+    setGridValues(mPack.infoValues());
+    SaveDialog1.fileName.clear();
+    setActions({submitAction, resetAction, exportAction, newAction, renameAction, dropAction, toggleWW, saveAction,
+                   saveasAction, closeAction},
+        false);
+    lpKeyChange();
+    showStatus(QStringLiteral("Kein Languagepack geladen"));
+    mPack.markSaved();
+}
+
+void MainWindow::exitActionExecute()
+{
+    if (!checkUnsavedChanges())
+        return;
+    mClosingConfirmed = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the window by any means asks about unsaved work, like Exit.
+    bool mayClose = mClosingConfirmed;
+    if (!mayClose)
+        guarded([&] { mayClose = checkUnsavedChanges(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    mNewKeyDialog->hide();
+    mRenameKeyDialog->hide();
+    mAboutBox->hide();
+    event->accept();
+}
+
+// Key management.
+
+void MainWindow::newActionExecute()
+{
+    placeAtStoredPosition(mNewKeyDialog);
+    showInFront(mNewKeyDialog);
+    mNewKeyDialog->newkey()->selectAll();
+    mNewKeyDialog->newkey()->setFocus();
+}
+
+void MainWindow::newKeyRequestExecute()
+{
+    const QString name = mNewKeyDialog->keyName();
+    const qsizetype existing = mPack.keys().find(name);
+    if (existing >= 0) {
+        showInfo(QStringLiteral("Schlüssel bereits vorhanden!"));
+        lpKey->selectRow(int(existing));
+        lpKeyChange();
+        return;
+    }
+    lpKey->selectRow(int(mPack.keys().insert(name)));
+    clearMemo(lpValue);
+    clearMemo(lpComment);
+    setOption(htmlCheckbox, false);
+    setOption(breakCheckbox, false);
+    setOption(unixCheckBox, false);
+    lpValue->setFocus();
+    mPack.markModified();
+}
+
+void MainWindow::dropActionExecute()
+{
+    KeyData &data = mPack.data;
+    const QString name = lpKey->text();
+    for (Hashlist *list : {&data.hashlistKeys, &data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks,
+             &data.hashlistComments})
+        list->remove(name);
+    int row = lpKey->currentRow();
+    if (row >= 0) {
+        mPack.keys().removeAt(row);
+        --row;
+    }
+    row = std::max(row, 0);
+    lpKey->selectRow(row < mPack.keys().count() ? row : -1);
+    lpKeyChange();
+    mPack.markModified();
+}
+
+void MainWindow::renameActionExecute()
+{
+    placeAtStoredPosition(mRenameKeyDialog);
+    mRenameKeyDialog->setKeyName(lpKey->text());
+    showInFront(mRenameKeyDialog);
+    mRenameKeyDialog->newkey()->setFocus();
+}
+
+void MainWindow::renameKeyRequestExecute()
+{
+    KeyData &data = mPack.data;
+    const QString oldName = lpKey->text();
+    const QString translation = memoText(lpValue);
+    const QString newName = mRenameKeyDialog->keyName();
+    // Renaming onto another key would merge the two; the same key in another
+    // letter case is fine.
+    if (!namesEqual(oldName, newName) && mPack.keys().find(newName) >= 0) {
+        showInfo(QStringLiteral("Schlüssel bereits vorhanden!"));
+        return;
+    }
+
+    // The comment and the options go with the key to its new name.
+    Hashlist *const carried[] = {&data.hashlistComments, &data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks};
+    QString carriedValues[4];
+    for (int i = 0; i < 4; ++i) {
+        carriedValues[i] = carried[i]->value(oldName);
+        carried[i]->remove(oldName);
+    }
+    data.hashlistKeys.remove(oldName);
+    if (const int row = lpKey->currentRow(); row >= 0)
+        mPack.keys().removeAt(row);
+    const qsizetype newRow = mPack.keys().insert(newName);
+    data.hashlistKeys.setValue(newName, translation);
+    for (int i = 0; i < 4; ++i)
+        carried[i]->setValue(newName, carriedValues[i]);
+    lpKey->selectRow(int(newRow));
+    mPack.markModified();
+    setActions({saveAction, saveasAction}, true);
+    showStatus(QStringLiteral("Key/Value geändert (") + mPack.packFileName + QStringLiteral(" nicht gespeichert)"));
+}
+
+// Search.
+
+void MainWindow::suchActionExecute()
+{
+    QStringList results;
+    const QString needle = lowerText(suchbegriff->text());
+    if (!needle.isEmpty()) {
+        mPack.data.hashlistKeys.forEachLowered([&](const QString &name, const QString &lowered) {
+            if (lowered.contains(needle))
+                results.append(name);
+        });
+    }
+    std::sort(results.begin(), results.end(), KeyList::lessThan);
+    mResults->setStringList(results);
+}
+
+void MainWindow::suchbegriffChange()
+{
+    if (searchOnType->isChecked())
+        suchActionExecute();
+}
+
+void MainWindow::changeSearchTypeExecute()
+{
+    if (searchOnType->isChecked()) {
+        suchAction->setEnabled(false);
+        suchActionExecute();
+    } else {
+        suchAction->setEnabled(true);
+    }
+}
+
+void MainWindow::ergenbisseClick()
+{
+    const QString name = ergenbisse->currentIndex().data().toString();
+    lpKey->selectRow(int(mPack.keys().find(name)));
+    lpKeyChange();
+}
+
+// Checks.
+
+void MainWindow::doppelCheckExecute()
+{
+    const CheckResult result = checkForDuplicates(mPack.keys().names());
+    showInfo(result.passed ? QStringLiteral("Doppel-Check bestanden")
+                           : QStringLiteral("Doppel-Check nicht bestanden: ") + result.list);
+}
+
+void MainWindow::syntaxCheckExecute()
+{
+    const CheckResult result = checkKeySyntax(mPack.keys().names());
+    showInfo(result.passed ? QStringLiteral("Syntax-Check bestanden")
+                           : QStringLiteral("Syntax-Check nicht bestanden: ") + result.list);
+}
+
+// Export.
+
+void MainWindow::exportActionExecute()
+{
+    if (exportModules->selectedItems().isEmpty()) {
+        showInfo(QStringLiteral("Bitte ein Export-Modul auswählen"));
+        return;
+    }
+}
+
+void MainWindow::exportModulesDblClick()
+{
+    exportActionExecute();
+}
+
+// Window.
+
+void MainWindow::toggleWWExecute()
+{
+    const bool wrap = checkWW->isChecked();
+    lpValue->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    lpValue->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+}
+
+void MainWindow::aboutActionExecute()
+{
+    showInFront(mAboutBox);
+}
+
+void MainWindow::nextActionExecute()
+{
+    showInfo(QStringLiteral("ToDo"));
+}
+
+void MainWindow::prevActionExecute()
+{
+    showInfo(QStringLiteral("ToDo"));
+}
+
+} // namespace Wordloom

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "document/languagepack.h"
+#include "editor/prompts.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QStringListModel;
+class QTabWidget;
+class QTableWidget;
+
+namespace Wordloom {
+
+class AboutBox;
+class Clock;
+class KeyListBox;
+class NewKeyDialog;
+
+// The editor's one main window: the controls, the action table and every
+// handler. The open pack's data lives in the LanguagePack it holds.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    LanguagePack &pack() { return mPack; }
+    const LanguagePack &pack() const { return mPack; }
+    NewKeyDialog *newKeyDialog() const { return mNewKeyDialog; }
+    NewKeyDialog *renameKeyDialog() const { return mRenameKeyDialog; }
+    AboutBox *aboutBox() const { return mAboutBox; }
+    QString statusText() const;
+
+    // Handlers, named after their action or control and event.
+    void lpKeyChange();
+    void lpValueChange();
+    void lpCommentChange();
+    void htmlCheckboxClick();
+    void breakCheckboxClick();
+    void unixCheckBoxClick();
+    void submitActionExecute();
+    void resetActionExecute();
+    void lpInfoblockStringsChange();
+
+    void loadActionExecute();
+    void saveActionExecute();
+    void saveasActionExecute();
+    void writePack(const QString &path);
+    void bumpVersion();
+    void stampDate();
+
+    bool checkUnsavedChanges();
+    void newFileExecute();
+    void closeActionExecute();
+    void exitActionExecute();
+
+    void newActionExecute();
+    void newKeyRequestExecute();
+    void dropActionExecute();
+    void renameActionExecute();
+    void renameKeyRequestExecute();
+
+    void suchActionExecute();
+    void suchbegriffChange();
+    void changeSearchTypeExecute();
+    void ergenbisseClick();
+
+    void doppelCheckExecute();
+    void syntaxCheckExecute();
+
+    void exportActionExecute();
+    void exportModulesDblClick();
+
+    void toggleWWExecute();
+    void aboutActionExecute();
+    void nextActionExecute();
+    void prevActionExecute();
+
+    void showInfo(const QString &message);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    void buildActions();
+    QAction *makeAction(const char *name, const QString &caption, const QString &hint,
+        const QKeySequence &shortcut, bool enabled, void (MainWindow::*handler)());
+    void bindButton(QPushButton *button, QAction *action);
+
+    // Runs a handler; an error ends it and is shown in the error box.
+    bool guarded(const std::function<void()> &handler);
+    void showStatus(const QString &message);
+
+    QString memoText(const QPlainTextEdit *memo) const;
+    // Runs the memo's change handler when the text differs, as a user's edit.
+    void setMemoText(QPlainTextEdit *memo, const QString &text);
+    // Empties a memo without running its change handler.
+    void clearMemo(QPlainTextEdit *memo);
+    // Runs the box's click handler when the state changes, as a user's click.
+    void setOption(QCheckBox *box, bool checked);
+
+    InfoValues gridValues() const;
+    void setGridValues(const InfoValues &info);
+    void setGridValue(int row, const QString &value);
+    void copyGridToFields();
+    void setActions(std::initializer_list<QAction *> actions, bool enabled);
+    void selectKey(const QString &name);
+
+    Prompts &mPrompts;
+    const Clock &mClock;
+    LanguagePack mPack;
+    QDateTime lastChange;
+    bool mMemoSilent = false;
+    bool mClosingConfirmed = false;
+
+    FileDialogSettings OpenDialog1;
+    FileDialogSettings SaveDialog1;
+
+    NewKeyDialog *mNewKeyDialog = nullptr;
+    NewKeyDialog *mRenameKeyDialog = nullptr;
+    AboutBox *mAboutBox = nullptr;
+
+    // Controls.
+    KeyListBox *lpKey = nullptr;
+    QPlainTextEdit *lpComment = nullptr;
+    QPlainTextEdit *lpValue = nullptr;
+    QCheckBox *htmlCheckbox = nullptr;
+    QCheckBox *breakCheckbox = nullptr;
+    QCheckBox *unixCheckBox = nullptr;
+    QCheckBox *checkWW = nullptr;
+    QLabel *statusBarLabel = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QListWidget *exportModules = nullptr;
+    QTableWidget *lpInfoblock = nullptr;
+    QLineEdit *suchbegriff = nullptr;
+    QCheckBox *searchOnType = nullptr;
+    QListView *ergenbisse = nullptr;
+    QStringListModel *mResults = nullptr;
+    QPushButton *buttonNew = nullptr;
+    QPushButton *buttonDrop = nullptr;
+    QPushButton *buttonRename = nullptr;
+    QPushButton *buttonReset = nullptr;
+    QPushButton *buttonSubmit = nullptr;
+    QPushButton *buttonDoppelCheck = nullptr;
+    QPushButton *buttonSyntaxCheck = nullptr;
+    QPushButton *buttonExport = nullptr;
+    QPushButton *buttonSuchen = nullptr;
+
+    // Actions.
+    QAction *loadAction = nullptr;
+    QAction *newFile = nullptr;
+    QAction *saveAction = nullptr;
+    QAction *saveasAction = nullptr;
+    QAction *closeAction = nullptr;
+    QAction *exitAction = nullptr;
+    QAction *exportAction = nullptr;
+    QAction *newAction = nullptr;
+    QAction *dropAction = nullptr;
+    QAction *renameAction = nullptr;
+    QAction *renameKeyRequest = nullptr;
+    QAction *submitAction = nullptr;
+    QAction *resetAction = nullptr;
+    QAction *suchAction = nullptr;
+    QAction *changeSearchType = nullptr;
+    QAction *toggleWW = nullptr;
+    QAction *doppelCheck = nullptr;
+    QAction *syntaxCheck = nullptr;
+    QAction *aboutAction = nullptr;
+    QAction *nextAction = nullptr;
+    QAction *prevAction = nullptr;
+};
+
+} // namespace Wordloom

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "document/clock.h"
+#include "editor/mainwindow.h"
+#include "fakeprompts.h"
+
+#include <QAction>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace Wordloom {
+
+class KeyListBox;
+
+class FixedClock : public Clock {
+public:
+    QDate date{2026, 1, 5};
+    QTime time{9, 5};
+    QDate currentDate() const override { return date; }
+    QTime currentTime() const override { return time; }
+};
+
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+QString testData(const QString &name);
+
+// A main window with scripted prompts and a set clock.
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QAction *action(const char *name) const;
+    template <typename T> T *control(const char *name) const
+    {
+        T *widget = window->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    KeyListBox *keyList() const;
+    QPlainTextEdit *valueMemo() const;
+    QPlainTextEdit *commentMemo() const;
+    QString gridValue(int row) const;
+    void setGridValue(int row, const QString &value);
+
+    // Writes a pack file into the temporary folder and returns its path.
+    QString writePack(const QString &name, const QByteArray &xml) const;
+    // Loads a file through the open dialog.
+    void load(const QString &path);
+    // Types into the key field as a user does.
+    void typeKey(const QString &name);
+    // Picks the entry at a row as a user does.
+    void pickRow(int row);
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QStringList listedKeys() const;
+
+    FakePrompts prompts;
+    FixedClock clock;
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace Wordloom
