@@ -165,9 +165,12 @@ void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QStri
 
 QString newPackTemplate(const InfoValues &info)
 {
-    return QStringLiteral("<languagepack name=\"") + info.name + QStringLiteral("\" lang=\"") + info.lang
-        + QStringLiteral("\" version=\"") + info.version + QStringLiteral("\" date=\"") + info.date
-        + QStringLiteral("\" project=\"") + info.project
+    // The values a new pack gets need no escaping; escaping anyway keeps any
+    // other value from breaking the document.
+    const auto v = [](const QString &value) { return value.toHtmlEscaped(); };
+    return QStringLiteral("<languagepack name=\"") + v(info.name) + QStringLiteral("\" lang=\"") + v(info.lang)
+        + QStringLiteral("\" version=\"") + v(info.version) + QStringLiteral("\" date=\"") + v(info.date)
+        + QStringLiteral("\" project=\"") + v(info.project)
         + QStringLiteral("\"><info>Languagepack-Descricption</info><content></content></languagepack>");
 }
 

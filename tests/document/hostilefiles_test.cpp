@@ -1,1 +1,90 @@
+#include "document/error.h"
+#include "document/packformat.h"
+
+#include "../support/testutil.h"
+
+#include <QElapsedTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
+
+using namespace Wordloom;
+
+namespace {
+
+// The message of the error that reading the file raises, or "" without one.
+QString readError(const QString &path)
+{
+    try {
+        readPackFile(path);
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST(HostileFiles, ExternalResourcesAreNeverRead)
+{
+    QTemporaryDir dir;
+    const QString secret = dir.filePath(QStringLiteral("secret.txt"));
+    writeBytes(secret, "TOP-SECRET");
+    const QString url = QUrl::fromLocalFile(secret).toString();
+    const QByteArray files[] = {
+        "<!DOCTYPE l [<!ENTITY x SYSTEM '" + url.toUtf8() + "'>]>"
+        "<l><content><key id='k'><value>&x;</value></key></content></l>",
+        "<!DOCTYPE l [<!ENTITY % p SYSTEM '" + url.toUtf8() + "'> %p;]>"
+        "<l><content><key id='k'><value>v</value></key></content></l>",
+        "<!DOCTYPE l SYSTEM '" + url.toUtf8() + "'><l><content><key id='k'><value>v</value></key></content></l>",
+        "<!DOCTYPE l [<!ENTITY x SYSTEM 'http://127.0.0.1:9/x'>]><l><content><key id='k'><value>&x;</value></key></content></l>",
+    };
+    for (const QByteArray &xml : files) {
+        SCOPED_TRACE(xml.toStdString());
+        const QString path = dir.filePath(QStringLiteral("pack.xml"));
+        writeBytes(path, xml);
+        try {
+            const PackContent pack = readPackFile(path);
+            EXPECT_FALSE(pack.data.hashlistKeys.value(QStringLiteral("k")).contains(QStringLiteral("SECRET")));
+        } catch (const Error &error) {
+            EXPECT_FALSE(error.message().contains(QStringLiteral("SECRET")));
+        }
+    }
+}
+
+TEST(HostileFiles, BadFilesFailFastWithAGermanMessage)
+{
+    QTemporaryDir dir;
+    QByteArray laughs = "<!DOCTYPE l [<!ENTITY a0 'lol'>";
+    for (int i = 1; i < 12; ++i)
+        laughs += QStringLiteral("<!ENTITY a%1 '&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;&a%2;'>").arg(i).arg(i - 1).toUtf8();
+    laughs += "]><l><content><key id='k'><value>&a11;</value></key></content></l>";
+    const QByteArray deep = QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000);
+    const std::pair<const char *, QByteArray> files[] = {
+        {"expansion bomb", laughs},
+        {"deep nesting", deep},
+        {"truncated", "<languagepack><content><key id='k'><value>abc"},
+        {"not well-formed", "<languagepack><content></key></content></languagepack>"},
+        {"empty file", ""},
+        {"undeclared entity", "<l><content><key id='k'><value>&nbsp;</value></key></content></l>"},
+        {"binary", QByteArray("\x00\xff\xfe garbage", 12)},
+    };
+    for (const auto &[what, xml] : files) {
+        SCOPED_TRACE(what);
+        const QString path = dir.filePath(QStringLiteral("bad.xml"));
+        writeBytes(path, xml);
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = readError(path);
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML"))) << message.toStdString();
+        EXPECT_LT(timer.elapsed(), 5000);
+    }
+    EXPECT_TRUE(readError(dir.filePath(QStringLiteral("missing.xml"))).startsWith(QStringLiteral("Die Datei")));
+}
+
+TEST(HostileFiles, InternalEntitiesWithinLimitsExpand)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ok.xml"));
+    writeBytes(path, "<!DOCTYPE l [<!ENTITY who 'Welt'>]><l><content><key id='k'><value>Hallo &who;!</value></key></content></l>");
+    EXPECT_EQ(readPackFile(path).data.hashlistKeys.value(QStringLiteral("k")), QStringLiteral("Hallo Welt!"));
+}

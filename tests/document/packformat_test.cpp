@@ -1,1 +1,151 @@
+#include "document/error.h"
+#include "document/keytextcodec.h"
+#include "document/packformat.h"
+
+#include "../support/testutil.h"
+
 #include <gtest/gtest.h>
+
+using namespace Wordloom;
+
+namespace {
+
+PackContent read(const QString &content, const QString &rootAttributes = QString())
+{
+    return readPack(XmlDocument::parseText(QStringLiteral("<languagepack%1>%2</languagepack>").arg(rootAttributes, content)));
+}
+
+QStringList keysOf(const PackContent &pack)
+{
+    QStringList names;
+    for (const QString &name : pack.keys)
+        names.append(name);
+    return names;
+}
+
+} // namespace
+
+TEST(PackReader, ReadsTextsOptionsAndInfoByTheFormatRules)
+{
+    const PackContent pack = read(QStringLiteral(
+        "<info>ignored</info><content>"
+        "<note id='before'>nodes before the first key are not looked at</note>"
+        "<key id='zeta' encodeHTML='1' preserveLinebreaks='0' unixNewline='yes'>"
+        "<value>Tom &amp; Jerry</value></key>"
+        "<key id='cdata'><value><![CDATA[<b>bold</b> & more]]></value><comment>c</comment></key>"
+        "<key id='breaks'><value>a&#10;b&#13;c&#13;&#10;d\ne</value></key>"
+        "<key id='options-only' encodeHTML='1'/>"
+        "<key id='' encodeHTML='1'><value>no id</value></key>"
+        "<key encodeHTML='1'><value>missing id</value></key>"
+        "<key id='no-value'><comment>only a comment</comment></key>"
+        "<key id='empty-value'><value/><comment></comment></key>"
+        "<other id='Alpha'><value>any element name after the first key counts</value></other>"
+        "text between"
+        "</content>"),
+        QStringLiteral(" name='n' lang='de' version='1.0.3' project='p' extra='kept'"));
+
+    EXPECT_EQ(pack.info, (InfoValues{QStringLiteral("p"), QStringLiteral("n"), QStringLiteral("de"), QStringLiteral("1.0.3"), QString()}));
+    EXPECT_EQ(keysOf(pack), (QStringList{QStringLiteral("Alpha"), QStringLiteral("breaks"), QStringLiteral("cdata"),
+                                QStringLiteral("empty-value"), QStringLiteral("no-value"), QStringLiteral("zeta")}));
+    const KeyData &d = pack.data;
+    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("zeta")), QStringLiteral("Tom & Jerry"));
+    EXPECT_EQ(d.hashlistComments.value(QStringLiteral("zeta")), QString());
+    EXPECT_EQ(d.hashlistHTML.value(QStringLiteral("zeta")), QStringLiteral("1"));
+    EXPECT_EQ(d.hashlistBreaks.value(QStringLiteral("zeta")), QStringLiteral("0"));
+    EXPECT_EQ(d.hashlistLinebreaks.value(QStringLiteral("zeta")), QStringLiteral("yes")) << "odd option values are kept";
+    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("cdata")), QStringLiteral("<b>bold</b> & more"));
+    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("breaks")), QStringLiteral("a\r\nb\r\nc\r\nd\r\ne"));
+    EXPECT_EQ(d.hashlistHTML.value(QStringLiteral("options-only")), QStringLiteral("1"));
+    EXPECT_FALSE(d.hashlistHTML.contains(QString()));
+    EXPECT_FALSE(d.hashlistKeys.contains(QStringLiteral("no-value")));
+    EXPECT_EQ(d.hashlistComments.value(QStringLiteral("no-value")), QStringLiteral("only a comment"));
+    EXPECT_FALSE(d.hashlistKeys.contains(QStringLiteral("empty-value")));
+    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("alpha")), QStringLiteral("any element name after the first key counts"));
+    EXPECT_TRUE(pack.caseVariants.isEmpty());
+}
+
+TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
+{
+    const PackContent pack = read(QStringLiteral(
+        "<content>"
+        "<key id='dup' encodeHTML='1'><value>first</value><comment>kept</comment></key>"
+        "<key id='dup' encodeHTML=''><value>second</value></key>"
+        "<key id='Title'><value>Titel</value></key>"
+        "<key id='title'><value>title text</value></key>"
+        "<key id='gone'><value>x</value></key>"
+        "<key id='gone'><value></value></key>"
+        "</content>"));
+    EXPECT_EQ(keysOf(pack), (QStringList{QStringLiteral("dup"), QStringLiteral("dup"), QStringLiteral("gone"),
+                                QStringLiteral("gone"), QStringLiteral("Title"), QStringLiteral("title")}));
+    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("dup")), QStringLiteral("second"));
+    EXPECT_EQ(pack.data.hashlistComments.value(QStringLiteral("dup")), QString()) << "the later comment replaces";
+    EXPECT_FALSE(pack.data.hashlistHTML.contains(QStringLiteral("dup"))) << "an empty option removes the earlier one";
+    EXPECT_FALSE(pack.data.hashlistKeys.contains(QStringLiteral("gone")));
+    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("TITLE")), QStringLiteral("title text"));
+    EXPECT_EQ(pack.caseVariants, (QStringList{QStringLiteral("Title"), QStringLiteral("title")}));
+}
+
+TEST(PackReader, MissingContentAndKeyTextEncoding)
+{
+    EXPECT_TRUE(read(QStringLiteral("<info/>")).keys.empty());
+    EXPECT_TRUE(read(QStringLiteral("<content><foo/></content>")).keys.empty());
+
+    const QString id = encodeKeyText(QStringLiteral("größe"));
+    const PackContent pack = read(QStringLiteral("<content><key id='%1'><value>%2</value></key>"
+                                                 "<key id='Größe direkt'><value>Ärger</value></key></content>")
+                                      .arg(id, encodeKeyText(QStringLiteral("Größe € 日本"))));
+    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("GRÖßE")), QStringLiteral("Größe € 日本"));
+    // Text that is not in the key text encoding is taken as it stands.
+    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("Größe direkt")), QStringLiteral("Ärger"));
+}
+
+TEST(PackReader, ValueOrCommentWithMoreThanOneNodeFails)
+{
+    for (const char *content : {"<value>text<!-- note --></value>", "<value>a<b/>c</value>",
+             "<value>a<![CDATA[b]]></value>", "<comment><b/></comment>"}) {
+        SCOPED_TRACE(content);
+        try {
+            read(QStringLiteral("<content><key id='k'>%1</key></content>").arg(QLatin1String(content)));
+            ADD_FAILURE() << "no error";
+        } catch (const Error &error) {
+            EXPECT_EQ(error.message(), QStringLiteral("Element enthält keinen einzelnen Textknoten"));
+        }
+    }
+}
+
+TEST(PackReader, FilesInUtf16Latin1AndWindows1252ReadAlike)
+{
+    for (const char *name : {"utf16.xml", "latin1.xml", "cp1252.xml"}) {
+        SCOPED_TRACE(name);
+        const PackContent pack = readPackFile(testData(QLatin1String(name)));
+        EXPECT_EQ(pack.info.name, QStringLiteral("Menü"));
+        EXPECT_EQ(pack.info.project, QStringLiteral("Prüfung"));
+        ASSERT_EQ(pack.keys.size(), 1u);
+        EXPECT_EQ(pack.keys[0], QStringLiteral("größe"));
+        EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("größe")), QStringLiteral("Größe € Ελληνικά"));
+        EXPECT_EQ(pack.data.hashlistComments.value(QStringLiteral("größe")), QStringLiteral("Kommentar"));
+    }
+}
+
+TEST(PackFormat, VersionRaiseFollowsTheConversionRules)
+{
+    const std::pair<const char *, const char *> table[] = {
+        {"1.0.0", "1.0.1"}, {"1.2.9", "1.2.10"}, {"1.0", "1.0.1"}, {"2", "0.0.1"}, {"", "0.0.1"},
+        {"1.2.3.4", "1.2.1"}, {"1.0.3 ", "1.0.1"}, {"v1.2.3", "0.2.4"}, {"01.002.3", "1.2.4"},
+        {" 1. +2.-3", "1.2.-2"}, {"$10.0x1F.x0A", "16.31.11"}, {"1.2.$FFFFFFFF", "1.2.0"},
+        {"1.2.2147483647", "1.2.2147483648"}, {"1.2.2147483648", "1.2.1"}, {"-2147483648.0.0", "-2147483648.0.1"},
+        {"1.2.$100000000", "1.2.1"}, {"1.2.0x", "1.2.1"}, {"1.2.３", "1.2.1"}};
+    for (const auto &[before, after] : table) {
+        SCOPED_TRACE(before);
+        EXPECT_EQ(bumpVersion(QString::fromUtf8(before)), QString::fromUtf8(after));
+    }
+}
+
+TEST(PackFormat, DateStampAndFileName)
+{
+    EXPECT_EQ(formatDateStamp(QDate(2026, 1, 5), QTime(9, 5)), QStringLiteral("2026-01-05 09:05"));
+    EXPECT_EQ(formatDateStamp(QDate(2026, 11, 23), QTime(14, 30)), QStringLiteral("2026-11-23 14:30"));
+    EXPECT_EQ(formatDateStamp(QDate(987, 12, 31), QTime(0, 0)), QStringLiteral("987-12-31 00:00"));
+    EXPECT_EQ(fileNameOf(QStringLiteral("/home/u/packs/de.xml")), QStringLiteral("de.xml"));
+    EXPECT_EQ(fileNameOf(QStringLiteral("de.xml")), QString());
+}

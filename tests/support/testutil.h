@@ -13,6 +13,13 @@ class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
 namespace Wordloom {
 
 class KeyListBox;
