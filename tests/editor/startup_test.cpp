@@ -1,1 +1,241 @@
-#include <gtest/gtest.h>
+#include "editor/aboutbox.h"
+#include "editor/keylistbox.h"
+#include "editor/newkeydialog.h"
+
+#include "../support/testutil.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+using namespace Wordloom;
+
+using StartupTest = EditorTest;
+
+TEST_F(StartupTest, ActionTableAtStartUp)
+{
+    const struct {
+        const char *name;
+        const char *caption;
+        const char *hint;
+        QKeySequence shortcut;
+        bool enabled;
+    } table[] = {
+        {"loadAction", "Languagepack laden", "Läd ein existierendes Languagepack", QKeySequence(QStringLiteral("Ctrl+L")), true},
+        {"newFile", "Neues Languagepack", "Erstellt ein neues, leeres Languagepack", QKeySequence(QStringLiteral("Ctrl+N")), true},
+        {"saveAction", "Speichern", "Speichert das aktuelle Languagepack", QKeySequence(QStringLiteral("Ctrl+S")), false},
+        {"saveasAction", "Speichern als", "Speichert das Languagepack unter einem neuen Namen", {}, false},
+        {"closeAction", "Schleßen", "Schließt das aktuelle Languagepack", QKeySequence(QStringLiteral("Ctrl+W")), false},
+        {"exitAction", "Beenden", "Programm beenden", QKeySequence(QStringLiteral("Ctrl+Q")), true},
+        {"exportAction", "Export starten", "Exportiert das Languagepack", {}, false},
+        {"newAction", "+", "", QKeySequence(QStringLiteral("Ctrl+A")), false},
+        {"dropAction", "-", "", {}, false},
+        {"renameAction", "o", "", {}, false},
+        {"renameKeyRequest", "renameKeyRequest", "", {}, true},
+        {"submitAction", "Übernehmen", "Änderungen übernehmen", {}, false},
+        {"resetAction", "Verwerfen", "Änderungen verwerfen", {}, false},
+        {"suchAction", "Suchen", "Sucht nach Texten im Languagepack", {}, false},
+        {"changeSearchType", "beim Tippen suchen", "Bereeits beim Eintippen des Textes suchen", {}, true},
+        {"toggleWW", "", "Wordwrap ein-/ausschalten", {}, false},
+        {"doppelCheck", "Doppel-Check", "", {}, true},
+        {"syntaxCheck", "Syntax-Check", "", {}, true},
+        {"aboutAction", "Info", "", {}, true},
+        {"nextAction", "Next", "Go to next key", {}, true},
+        {"prevAction", "Previous", "Go to previous key", {}, true},
+    };
+    int count = 0;
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.name);
+        QAction *a = action(row.name);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(), QString::fromUtf8(row.caption));
+        if (*row.hint) {
+            EXPECT_EQ(a->toolTip(), QString::fromUtf8(row.hint));
+        }
+        EXPECT_EQ(a->shortcut(), row.shortcut);
+        EXPECT_EQ(a->isEnabled(), row.enabled);
+        ++count;
+    }
+    EXPECT_EQ(count, 21);
+    EXPECT_TRUE(action("toggleWW")->isChecked());
+    EXPECT_TRUE(action("changeSearchType")->isChecked());
+    EXPECT_TRUE(window->pack().saved);
+    EXPECT_FALSE(window->pack().modified);
+    EXPECT_EQ(window->pack().packFileName, QString());
+    EXPECT_EQ(window->statusText(), QString());
+
+    // Buttons follow their actions.
+    EXPECT_FALSE(control<QPushButton>("buttonNew")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>("buttonSubmit")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>("buttonSuchen")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>("buttonDoppelCheck")->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>("checkWW")->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>("searchOnType")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>("suchbegriff")->isEnabled());
+    EXPECT_EQ(control<QPushButton>("buttonSubmit")->text(), QStringLiteral("Übernehmen"));
+}
+
+TEST_F(StartupTest, WindowLayoutMenusAndTabs)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Wordloom"));
+    EXPECT_EQ(window->size(), QSize(669, 651));
+    EXPECT_EQ(window->minimumSize(), QSize(658, 460));
+    EXPECT_EQ(window->pos(), QPoint(0, 0));
+    EXPECT_EQ(window->font().pixelSize(), 11);
+    EXPECT_EQ(valueMemo()->font().pixelSize(), 13);
+    EXPECT_TRUE(QFontInfo(valueMemo()->font()).fixedPitch());
+
+    auto *pages = control<QTabWidget>("PageControl1");
+    ASSERT_EQ(pages->count(), 4);
+    EXPECT_EQ(pages->tabText(0), QStringLiteral("Checks"));
+    EXPECT_EQ(pages->tabText(1), QStringLiteral("Export"));
+    EXPECT_EQ(pages->tabText(2), QStringLiteral("Languagepack"));
+    EXPECT_EQ(pages->tabText(3), QStringLiteral("Suchen"));
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("TabSheet5"));
+    EXPECT_EQ(pages->tabPosition(), QTabWidget::South);
+
+    auto *grid = control<QTableWidget>("lpInfoblock");
+    ASSERT_EQ(grid->rowCount(), 5);
+    const char *const rows[] = {"Projekt", "Name", "Sprache", "Version", "letzte Änderung"};
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(grid->item(row, 0)->text(), QString::fromUtf8(rows[row]));
+        EXPECT_FALSE(grid->item(row, 0)->flags() & Qt::ItemIsEditable);
+        EXPECT_TRUE(grid->item(row, 1)->flags() & Qt::ItemIsEditable);
+        EXPECT_EQ(grid->item(row, 1)->text(), QString());
+    }
+    EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), QStringLiteral("Option"));
+    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), QStringLiteral("Wert"));
+
+    const QList<QAction *> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("Languagepack"));
+    QStringList entries;
+    for (QAction *entry : menus[0]->menu()->actions())
+        entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text());
+    EXPECT_EQ(entries, (QStringList{QStringLiteral("Languagepack laden"), QStringLiteral("Neues Languagepack"),
+                           QStringLiteral("Speichern"), QStringLiteral("Speichern als"), QStringLiteral("Schleßen"),
+                           QStringLiteral("|"), QStringLiteral("Beenden")}));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("Hilfe"));
+    EXPECT_EQ(menus[1]->menu()->actions().value(0)->text(), QStringLiteral("Info"));
+
+    // Tool tips only where they belong.
+    EXPECT_EQ(keyList()->toolTip(), QStringLiteral("Zu übersetzende Schlüsselwörter"));
+    EXPECT_EQ(control<QPushButton>("buttonReset")->toolTip(), QStringLiteral("Änderungen für dieses Schlüsselwort verwerfen"));
+    EXPECT_EQ(control<QCheckBox>("checkWW")->toolTip(), QStringLiteral("Wordwrap ein-/ausschalten"));
+    EXPECT_EQ(control<QPushButton>("buttonNew")->toolTip(), QString());
+    EXPECT_EQ(control<QPushButton>("buttonDoppelCheck")->toolTip(), QString());
+    EXPECT_EQ(control<QPushButton>("buttonSuchen")->toolTip(), QString());
+
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(control<QWidget>("Panel_Links")->width(), 190);
+    EXPECT_EQ(control<QWidget>("Panel_Comment")->height(), 104);
+    EXPECT_EQ(control<QWidget>("Panel_Unten")->height(), 142);
+    EXPECT_EQ(control<QWidget>("Panel_Options")->width(), 190);
+    EXPECT_EQ(control<QLabel>("statusBar")->height(), 25);
+    EXPECT_EQ(control<QPushButton>("buttonNew")->size(), QSize(49, 17));
+    EXPECT_EQ(control<QPushButton>("buttonSubmit")->size(), QSize(115, 25));
+    // A picture of the window for a person to look at.
+    const QString picture = QCoreApplication::applicationDirPath() + QStringLiteral("/mainwindow.png");
+    EXPECT_TRUE(window->grab().save(picture));
+}
+
+TEST_F(StartupTest, StatusMessagesReplaceEachOtherWhole)
+{
+    action("newFile")->trigger();
+    EXPECT_EQ(window->statusText(), QStringLiteral("Neues Languagepack erstellt"));
+    QTest::keyClicks(commentMemo(), QStringLiteral("x"));
+    EXPECT_EQ(window->statusText(), QStringLiteral("Kommentar geändert (nicht gespeichert: )"));
+    action("resetAction")->trigger();
+    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
+    action("closeAction")->trigger();
+    EXPECT_EQ(window->statusText(), QStringLiteral("Kein Languagepack geladen"));
+}
+
+TEST_F(StartupTest, WordWrapTouchesOnlyTheTranslation)
+{
+    action("newFile")->trigger();
+    auto *box = control<QCheckBox>("checkWW");
+    EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(action("toggleWW")->isChecked());
+    EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(valueMemo()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(commentMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(valueMemo()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST_F(StartupTest, AboutBoxIsReusedAndPlaceholdersSayToDo)
+{
+    action("aboutAction")->trigger();
+    AboutBox *box = window->aboutBox();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->isModal());
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Info über Wordloom"));
+    EXPECT_NE(box->findChild<QLabel *>(QStringLiteral("Version")), nullptr);
+    EXPECT_EQ(box->findChild<QLabel *>(QStringLiteral("Version"))->text(), QStringLiteral("Version 1.3"));
+    QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+    EXPECT_FALSE(box->isVisible());
+    action("aboutAction")->trigger();
+    EXPECT_EQ(window->aboutBox(), box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(window->findChildren<AboutBox *>().size(), 1);
+
+    action("nextAction")->trigger();
+    action("prevAction")->trigger();
+    EXPECT_EQ(prompts.infos, (QStringList{QStringLiteral("ToDo"), QStringLiteral("ToDo")}));
+}
+
+TEST_F(StartupTest, ShortcutsReachTheWindowBeforeTheFocusedMemo)
+{
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    // Without a pack Ctrl+A is the memo's own: the add-key action is disabled.
+    valueMemo()->setFocus();
+    QTest::keyClicks(valueMemo(), QStringLiteral("abc"));
+    QTest::keyClick(valueMemo(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(window->newKeyDialog()->isVisible());
+    EXPECT_EQ(valueMemo()->textCursor().selectedText(), QStringLiteral("abc"));
+
+    action("newFile")->trigger();
+    valueMemo()->setFocus();
+    QTest::keyClicks(valueMemo(), QStringLiteral("text"));
+    QTest::keyClick(valueMemo(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(window->newKeyDialog()->isVisible());
+    EXPECT_EQ(valueMemo()->textCursor().selectedText(), QString()) << "the memo did not select all";
+    window->newKeyDialog()->hide();
+
+    // Ctrl+S from the comment memo saves: a new pack asks for a name.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    commentMemo()->setFocus();
+    prompts.savePaths.push_back(QString());
+    QTest::keyClick(commentMemo(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(prompts.saveDialogs.size(), 1u);
+}
+
+TEST_F(StartupTest, HandlerErrorsEndInTheErrorBoxWithAFullStop)
+{
+    load(writePack(QStringLiteral("broken.xml"), "<languagepack><content>"));
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Die Datei \"broken.xml\" ist kein gültiges XML")));
+    EXPECT_TRUE(prompts.errors[0].endsWith(QLatin1Char('.')));
+    prompts.errors.clear();
+    // The program goes on.
+    action("newFile")->trigger();
+    EXPECT_EQ(window->statusText(), QStringLiteral("Neues Languagepack erstellt"));
+}
