@@ -166,13 +166,13 @@ TEST_F(StartupTest, WordWrapTouchesOnlyTheTranslation)
     action("newFile")->trigger();
     auto *box = control<QCheckBox>("checkWW");
     EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    click(box);
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(action("toggleWW")->isChecked());
     EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(valueMemo()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(commentMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    click(box);
     EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_EQ(valueMemo()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }

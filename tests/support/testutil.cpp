@@ -2,6 +2,7 @@
 
 #include "editor/keylistbox.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
@@ -98,6 +99,12 @@ void EditorTest::typeKey(const QString &name)
         QTest::keyClick(field, Qt::Key_Delete);
     else
         QTest::keyClicks(field, name);
+}
+
+void EditorTest::click(QCheckBox *box)
+{
+    window->show();
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
 }
 
 void EditorTest::pickRow(int row)

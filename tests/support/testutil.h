@@ -61,6 +61,8 @@ protected:
     void load(const QString &path);
     // Types into the key field as a user does.
     void typeKey(const QString &name);
+    // Clicks a check box as a user does.
+    void click(QCheckBox *box);
     // Picks the entry at a row as a user does.
     void pickRow(int row);
     QString path(const QString &name) const { return dir.filePath(name); }
