@@ -70,12 +70,18 @@ void LanguagePack::write(const QString &path, const InfoValues &info)
         return Error(QStringLiteral("Die Datei \"%1\" konnte nicht gespeichert werden: %2")
                          .arg(QDir::toNativeSeparators(path), file.errorString()));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk) shows at once and is never
+    // committed as a truncated file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw fail();
-    if (file.write(bytes) != bytes.size()) {
-        const Error error = fail();
-        file.cancelWriting();
-        throw error;
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            const Error error = fail();
+            file.cancelWriting();
+            throw error;
+        }
+        done += written;
     }
     if (!file.commit())
         throw fail();
