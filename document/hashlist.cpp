@@ -1,5 +1,8 @@
 #include "document/hashlist.h"
 
+#include <algorithm>
+#include <cstring>
+
 
 namespace Wordloom {
 
@@ -51,33 +54,41 @@ QString lowerText(const QString &text)
     }
     if (i == size)
         return text;
-    QString result;
-    result.reserve(size);
-    result.append(data, i);
+    // Lower-casing a code point never needs more than two UTF-16 units per unit read.
+    QString result(2 * size, Qt::Uninitialized);
+    QChar *out = result.data();
+    std::copy(data, data + i, out);
+    qsizetype o = i;
     const QStringView view(text);
     while (i < size) {
-        const char32_t c = nextCodePoint(view, i);
-        const char32_t lower = c < 0x80 ? ((c >= 'A' && c <= 'Z') ? c + 32 : c) : QChar::toLower(c);
+        const char16_t unit = data[i].unicode();
+        if (unit < 0x80) {
+            out[o++] = QChar(char16_t((unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
+            ++i;
+            continue;
+        }
+        const char32_t lower = QChar::toLower(nextCodePoint(view, i));
         if (QChar::requiresSurrogates(lower)) {
-            result.append(QChar(QChar::highSurrogate(lower)));
-            result.append(QChar(QChar::lowSurrogate(lower)));
+            out[o++] = QChar(QChar::highSurrogate(lower));
+            out[o++] = QChar(QChar::lowSurrogate(lower));
         } else {
-            result.append(QChar(char16_t(lower)));
+            out[o++] = QChar(char16_t(lower));
         }
     }
+    result.truncate(o);
     return result;
 }
 
 const qsizetype *Hashlist::find(const QString &name) const
 {
     const auto it = mIndex.constFind(Key{name});
-    return it == mIndex.cend() ? nullptr : &it.value();
+    return it == mIndex.cend() ? nullptr : &it.value().pos;
 }
 
 QString Hashlist::value(const QString &name) const
 {
     const qsizetype *pos = find(name);
-    return pos ? mLines[*pos].value : QString();
+    return pos ? mLines[size_t(*pos)].value : QString();
 }
 
 bool Hashlist::contains(const QString &name) const
@@ -91,22 +102,32 @@ void Hashlist::setValue(const QString &name, const QString &value)
         remove(name);
         return;
     }
-    const QString lowered = mKeepsLowered ? lowerText(value) : QString();
-    if (const qsizetype *pos = find(name)) {
-        Line &line = mLines[*pos];
-        // The stored form of the name follows the last assignment.
-        if (line.name != name) {
-            mIndex.remove(Key{line.name});
-            line.name = name;
-            mIndex.insert(Key{name}, *pos);
-        }
+    // One lookup finds the line or makes room for it. The index's key keeps
+    // the first spelling; it compares ignoring case, so that is enough.
+    Slot &slot = mIndex[Key{name}];
+    if (slot.pos >= 0) {
+        Line &line = mLines[size_t(slot.pos)];
+        const bool respelled = mSearch && line.name != name;
+        if (respelled)
+            orderErase(line.name);
+        line.name = name;
         line.value = value;
-        line.lowered = lowered;
+        if (respelled)
+            orderInsert(slot.pos);
+        if (mSearch)
+            unindexValue(slot.pos);
+        if (mSearch)
+            indexValue(slot.pos);
         return;
     }
-    mIndex.insert(Key{name}, qsizetype(mLines.size()));
-    mLines.push_back(Line{name, value, lowered, true});
+    slot.pos = qsizetype(mLines.size());
+    mLines.push_back(Line{name, value, true});
     ++mLive;
+    if (mSearch) {
+        mSearch->startOf.push_back(-1);
+        indexValue(slot.pos);
+        orderInsert(slot.pos);
+    }
 }
 
 void Hashlist::remove(const QString &name)
@@ -114,8 +135,12 @@ void Hashlist::remove(const QString &name)
     const auto it = mIndex.find(Key{name});
     if (it == mIndex.end())
         return;
-    Line &line = mLines[it.value()];
-    line = Line{QString(), QString(), QString(), false};
+    const qsizetype pos = it.value().pos;
+    if (mSearch) {
+        orderErase(mLines[size_t(pos)].name);
+        unindexValue(pos);
+    }
+    mLines[size_t(pos)] = Line{QString(), QString(), false};
     mIndex.erase(it);
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
@@ -128,17 +153,19 @@ void Hashlist::compact() const
 {
     if (qsizetype(mLines.size()) == mLive)
         return;
+    // Positions change; the next search builds its index anew.
+    dropSearchIndex();
     qsizetype out = 0;
     for (qsizetype i = 0; i < qsizetype(mLines.size()); ++i) {
-        if (!mLines[i].alive)
+        if (!mLines[size_t(i)].alive)
             continue;
         if (out != i) {
-            mLines[out] = std::move(mLines[i]);
-            mIndex[Key{mLines[out].name}] = out;
+            mLines[size_t(out)] = std::move(mLines[size_t(i)]);
+            mIndex[Key{mLines[size_t(out)].name}].pos = out;
         }
         ++out;
     }
-    mLines.resize(out);
+    mLines.resize(size_t(out));
 }
 
 void Hashlist::clear()
@@ -146,6 +173,7 @@ void Hashlist::clear()
     mLines.clear();
     mIndex.clear();
     mLive = 0;
+    dropSearchIndex();
 }
 
 void Hashlist::swap(Hashlist &other) noexcept
@@ -153,42 +181,144 @@ void Hashlist::swap(Hashlist &other) noexcept
     std::swap(mLines, other.mLines);
     mIndex.swap(other.mIndex);
     std::swap(mLive, other.mLive);
-    // Each list keeps its own setting; the lowered copies follow it.
-    if (mKeepsLowered != other.mKeepsLowered) {
-        const bool mine = mKeepsLowered;
-        mKeepsLowered = !mine;
-        setKeepsLowered(mine);
-        other.mKeepsLowered = mine;
-        other.setKeepsLowered(!mine);
-    }
+    std::swap(mSearch, other.mSearch);
 }
 
 const QString &Hashlist::nameAt(qsizetype i) const
 {
     compact();
-    return mLines.at(i).name;
+    return mLines.at(size_t(i)).name;
 }
 
 const QString &Hashlist::valueAt(qsizetype i) const
 {
     compact();
-    return mLines.at(i).value;
+    return mLines.at(size_t(i)).value;
 }
 
 QString Hashlist::lineAt(qsizetype i) const
 {
     compact();
-    const Line &line = mLines.at(i);
+    const Line &line = mLines.at(size_t(i));
     return line.name + QLatin1Char('=') + line.value;
 }
 
-void Hashlist::setKeepsLowered(bool on)
+QStringList Hashlist::namesContaining(const QString &text) const
 {
-    if (mKeepsLowered == on)
+    QStringList names;
+    // UTF-8 is self-synchronizing, so a byte search finds exactly the
+    // character substrings; no value holds a NUL, so no hit spans two.
+    const QByteArray needle = lowerText(text).toUtf8();
+    if (needle.isEmpty())
+        return names;
+    ensureSearchIndex();
+    const SearchIndex &index = *mSearch;
+    const char *begin = index.text.constData();
+    const char *end = begin + index.text.size();
+    std::vector<bool> hit(mLines.size());
+    qsizetype hits = 0;
+    for (const char *at = begin; at < end;) {
+        const void *found = memmem(at, size_t(end - at), needle.constData(), size_t(needle.size()));
+        if (!found)
+            break;
+        const qsizetype offset = static_cast<const char *>(found) - begin;
+        // The value holding the hit is the last one starting at or before it.
+        const auto span = std::upper_bound(index.starts.begin(), index.starts.end(), offset,
+                              [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
+            - 1;
+        hit[size_t(span->second)] = true;
+        ++hits;
+        // On to the value after this one: one hit per line is enough.
+        at = static_cast<const char *>(memchr(found, 0, size_t(end - static_cast<const char *>(found))));
+        if (!at)
+            break;
+        ++at;
+    }
+    names.reserve(hits);
+    for (const qsizetype pos : index.order)
+        if (hit[size_t(pos)])
+            names.append(mLines[size_t(pos)].name);
+    return names;
+}
+
+void Hashlist::ensureSearchIndex() const
+{
+    if (mSearch)
         return;
-    mKeepsLowered = on;
-    for (Line &line : mLines)
-        line.lowered = on && line.alive ? lowerText(line.value) : QString();
+    compact();
+    mSearch = std::make_unique<SearchIndex>();
+    mSearch->startOf.assign(mLines.size(), -1);
+    struct Entry {
+        QString folded;
+        qsizetype pos;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(mLines.size());
+    for (qsizetype i = 0; i < qsizetype(mLines.size()); ++i) {
+        indexValue(i);
+        entries.push_back(Entry{mLines[size_t(i)].name.toCaseFolded(), i});
+    }
+    // Names are unique ignoring case, so the folded names decide the order.
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return QtPrivate::compareStrings(a.folded, b.folded, Qt::CaseSensitive) < 0;
+    });
+    mSearch->order.reserve(entries.size());
+    for (const Entry &entry : entries)
+        mSearch->order.push_back(entry.pos);
+}
+
+void Hashlist::indexValue(qsizetype pos) const
+{
+    SearchIndex &index = *mSearch;
+    const qsizetype start = index.text.size();
+    QByteArray lowered = lowerText(mLines[size_t(pos)].value).toUtf8();
+    // NUL ends a value in the buffer; XML cannot hold one, but stay safe.
+    lowered.replace('\0', '\x01');
+    index.text.append(lowered);
+    index.text.append('\0');
+    index.starts.emplace_back(start, pos);
+    index.startOf[size_t(pos)] = start;
+}
+
+void Hashlist::unindexValue(qsizetype pos) const
+{
+    SearchIndex &index = *mSearch;
+    const qsizetype start = index.startOf[size_t(pos)];
+    if (start < 0)
+        return;
+    char *bytes = index.text.data() + start;
+    const qsizetype length = qsizetype(strlen(bytes));
+    memset(bytes, 0, size_t(length));
+    index.startOf[size_t(pos)] = -1;
+    index.garbage += length + 1;
+    // Rebuilt by the next search once most of the buffer is garbage.
+    if (index.garbage > (1 << 20) && index.garbage > index.text.size() / 2)
+        dropSearchIndex();
+}
+
+void Hashlist::orderInsert(qsizetype pos) const
+{
+    std::vector<qsizetype> &order = mSearch->order;
+    const QString &name = mLines[size_t(pos)].name;
+    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
+        return mLines[size_t(p)].name.compare(n, Qt::CaseInsensitive) < 0;
+    });
+    order.insert(at, pos);
+}
+
+void Hashlist::orderErase(const QString &name) const
+{
+    std::vector<qsizetype> &order = mSearch->order;
+    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
+        return mLines[size_t(p)].name.compare(n, Qt::CaseInsensitive) < 0;
+    });
+    if (at != order.end())
+        order.erase(at);
+}
+
+void Hashlist::dropSearchIndex() const
+{
+    mSearch.reset();
 }
 
 } // namespace Wordloom

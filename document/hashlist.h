@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
+#include <memory>
 #include <vector>
 
 namespace Wordloom {
 
-// Folds letter case by Unicode simple case folding, the rule by which key
-// names compare throughout the program.
+// Key names compare ignoring case by Unicode simple case folding, throughout
+// the program.
 bool namesEqual(QStringView a, QStringView b);
 size_t nameHash(QStringView name, size_t seed = 0);
 
@@ -41,14 +44,12 @@ public:
     // The line in its plug-in form, name "=" value.
     QString lineAt(qsizetype i) const;
 
-    // Keeps a lower-cased copy of every value for searching.
-    void setKeepsLowered(bool on);
-    template <typename Visit> void forEachLowered(Visit visit) const
-    {
-        for (const Line &line : mLines)
-            if (line.alive)
-                visit(line.name, line.lowered);
-    }
+    // The names of the lines whose value contains the text, ignoring case,
+    // in the order of the names ignoring case; nothing for the empty text.
+    // The search index behind it is built by the first search and from then
+    // on kept in step with every change, so a search neither lowers every
+    // value nor sorts its results.
+    QStringList namesContaining(const QString &text) const;
 
     // Frees the slots of removed lines; positional access does this itself.
     void compact() const;
@@ -57,7 +58,6 @@ private:
     struct Line {
         QString name;
         QString value;
-        QString lowered;
         bool alive = true;
     };
     struct Key {
@@ -65,13 +65,36 @@ private:
         bool operator==(const Key &o) const { return namesEqual(name, o.name); }
     };
     friend size_t qHash(const Key &k, size_t seed) { return nameHash(k.name, seed); }
+    struct Slot {
+        qsizetype pos = -1;
+    };
+
+    // Every value lowered, in UTF-8, one after the other in one buffer with
+    // a NUL after each, so one pass of memmem searches them all. A changed
+    // or removed value's bytes are zeroed and its new form appended.
+    struct SearchIndex {
+        QByteArray text;
+        // Where each value starts, in buffer order, and its line.
+        std::vector<std::pair<qsizetype, qsizetype>> starts;
+        // Line position -> start in the buffer, or -1.
+        std::vector<qsizetype> startOf;
+        // Line positions in name order.
+        std::vector<qsizetype> order;
+        qsizetype garbage = 0;
+    };
 
     const qsizetype *find(const QString &name) const;
+    void ensureSearchIndex() const;
+    void indexValue(qsizetype pos) const;
+    void unindexValue(qsizetype pos) const;
+    void orderInsert(qsizetype pos) const;
+    void orderErase(const QString &name) const;
+    void dropSearchIndex() const;
 
     mutable std::vector<Line> mLines;
-    mutable QHash<Key, qsizetype> mIndex;
+    mutable QHash<Key, Slot> mIndex;
     qsizetype mLive = 0;
-    bool mKeepsLowered = false;
+    mutable std::unique_ptr<SearchIndex> mSearch;
 };
 
 } // namespace Wordloom

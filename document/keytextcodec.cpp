@@ -1,5 +1,6 @@
 #include "document/keytextcodec.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Wordloom {
@@ -110,23 +111,30 @@ QString decodeKeyText(const QString &text)
 
 QString normalizeLineBreaks(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString result;
-    result.reserve(text.size() + text.size() / 16);
+    const QChar *in = text.constData();
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+    qsizetype first = 0;
+    while (first < n && in[first] != QLatin1Char('\r') && in[first] != QLatin1Char('\n'))
+        ++first;
+    if (first == n)
+        return text;
+    // At most two characters for each one read.
+    QString result(2 * n - first, Qt::Uninitialized);
+    QChar *out = result.data();
+    std::copy(in, in + first, out);
+    qsizetype o = first;
+    for (qsizetype i = first; i < n; ++i) {
+        const QChar c = in[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < n && in[i + 1] == QLatin1Char('\n'))
                 ++i;
-            result.append(QLatin1String("\r\n"));
-        } else if (c == QLatin1Char('\n')) {
-            result.append(QLatin1String("\r\n"));
+            out[o++] = QLatin1Char('\r');
+            out[o++] = QLatin1Char('\n');
         } else {
-            result.append(c);
+            out[o++] = c;
         }
     }
+    result.truncate(o);
     return result;
 }
 

@@ -22,7 +22,6 @@ struct InfoValues {
 
 // The five per-key lists of a pack.
 struct KeyData {
-    KeyData() { hashlistKeys.setKeepsLowered(true); }
     Hashlist hashlistKeys;       // key -> translation
     Hashlist hashlistHTML;       // key -> encodeHTML option
     Hashlist hashlistBreaks;     // key -> preserveLinebreaks option

@@ -1,53 +1,25 @@
 #include "editor/keylistbox.h"
 
 #include "document/keylist.h"
+#include "editor/namelistview.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListView>
+
 #include <QVBoxLayout>
 
 namespace Wordloom {
 
-namespace {
-
-// Tells the box which current-row changes come from the user's mouse or
-// keyboard; the selection model also moves the current row by itself.
-class KeyListView : public QListView {
-public:
-    using QListView::QListView;
-    bool inUserInput = false;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override { userScope([&] { QListView::mousePressEvent(event); }); }
-    void mouseMoveEvent(QMouseEvent *event) override { userScope([&] { QListView::mouseMoveEvent(event); }); }
-    void keyPressEvent(QKeyEvent *event) override { userScope([&] { QListView::keyPressEvent(event); }); }
-
-private:
-    template <typename F> void userScope(F f)
-    {
-        const bool was = inUserInput;
-        inUserInput = true;
-        f();
-        inUserInput = was;
-    }
-};
-
-} // namespace
-
 KeyListBox::KeyListBox(QWidget *parent)
     : QWidget(parent)
     , mField(new QLineEdit(this))
-    , mView(new KeyListView(this))
+    , mView(new NameListView(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(mField);
     layout->addWidget(mView, 1);
-    mView->setUniformItemSizes(true);
-    mView->setSelectionMode(QAbstractItemView::SingleSelection);
-    mView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusProxy(mField);
     connect(mField, &QLineEdit::textEdited, this, &KeyListBox::onTyped);
 }
@@ -56,11 +28,7 @@ void KeyListBox::setModel(KeyList *model)
 {
     mModel = model;
     mView->setModel(model);
-    connect(mView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex &current) {
-            if (static_cast<KeyListView *>(mView)->inUserInput)
-                onUserPicked(current.isValid() ? current.row() : -1);
-        });
+    connect(mView, &NameListView::userPicked, this, &KeyListBox::onUserPicked);
 }
 
 QString KeyListBox::text() const

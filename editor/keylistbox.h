@@ -3,11 +3,11 @@
 #include <QWidget>
 
 class QLineEdit;
-class QListView;
 
 namespace Wordloom {
 
 class KeyList;
+class NameListView;
 
 // An always-open list with an editable field above it. The field holds the
 // current key's name; picking an entry copies its name into the field.
@@ -19,7 +19,7 @@ public:
 
     void setModel(KeyList *model);
     QLineEdit *field() const { return mField; }
-    QListView *view() const { return mView; }
+    NameListView *view() const { return mView; }
 
     QString text() const;
     void setText(const QString &text);
@@ -40,7 +40,7 @@ private:
 
     KeyList *mModel = nullptr;
     QLineEdit *mField;
-    QListView *mView;
+    NameListView *mView;
 };
 
 } // namespace Wordloom

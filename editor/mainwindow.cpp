@@ -5,6 +5,7 @@
 #include "document/error.h"
 #include "editor/aboutbox.h"
 #include "editor/keylistbox.h"
+#include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
 
 #include <QAction>
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -69,8 +69,8 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent)
             guarded([this] { lpInfoblockStringsChange(); });
     });
     connect(suchbegriff, &QLineEdit::textChanged, this, [this] { guarded([this] { suchbegriffChange(); }); });
-    connect(ergenbisse->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
-        if (current.isValid())
+    connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
+        if (row >= 0)
             guarded([this] { ergenbisseClick(); });
     });
     connect(exportModules, &QListWidget::itemDoubleClicked, this, [this] { guarded([this] { exportModulesDblClick(); }); });
@@ -580,16 +580,7 @@ void MainWindow::renameKeyRequestExecute()
 
 void MainWindow::suchActionExecute()
 {
-    QStringList results;
-    const QString needle = lowerText(suchbegriff->text());
-    if (!needle.isEmpty()) {
-        mPack.data.hashlistKeys.forEachLowered([&](const QString &name, const QString &lowered) {
-            if (lowered.contains(needle))
-                results.append(name);
-        });
-    }
-    std::sort(results.begin(), results.end(), KeyList::lessThan);
-    mResults->setStringList(results);
+    mResults->setStringList(mPack.data.hashlistKeys.namesContaining(suchbegriff->text()));
 }
 
 void MainWindow::suchbegriffChange()

@@ -11,7 +11,6 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -24,6 +23,7 @@ namespace Wordloom {
 class AboutBox;
 class Clock;
 class KeyListBox;
+class NameListView;
 class NewKeyDialog;
 
 // The editor's one main window: the controls, the action table and every
@@ -146,7 +146,7 @@ private:
     QTableWidget *lpInfoblock = nullptr;
     QLineEdit *suchbegriff = nullptr;
     QCheckBox *searchOnType = nullptr;
-    QListView *ergenbisse = nullptr;
+    NameListView *ergenbisse = nullptr;
     QStringListModel *mResults = nullptr;
     QPushButton *buttonNew = nullptr;
     QPushButton *buttonDrop = nullptr;

@@ -3,6 +3,7 @@
 
 #include "editor/aboutbox.h"
 #include "editor/keylistbox.h"
+#include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
 
 #include <QAction>
@@ -263,11 +264,8 @@ void MainWindow::buildLayout()
     searchColumnLayout->addWidget(searchOnType);
     searchColumnLayout->addStretch(1);
     searchLayout->addWidget(searchColumn);
-    ergenbisse = named(new QListView, "ergenbisse");
+    ergenbisse = named(new NameListView, "ergenbisse");
     ergenbisse->setToolTip(QStringLiteral("Suchergebnisse"));
-    ergenbisse->setUniformItemSizes(true);
-    ergenbisse->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ergenbisse->setSelectionMode(QAbstractItemView::SingleSelection);
     mResults = new QStringListModel(this);
     ergenbisse->setModel(mResults);
     searchLayout->addWidget(ergenbisse, 1);

@@ -1,6 +1,8 @@
 #include "document/hashlist.h"
+#include "document/keylist.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace Wordloom;
 
@@ -88,24 +90,78 @@ TEST(Hashlist, ManyRemovalsKeepOrderAndIndexConsistent)
     }
 }
 
-TEST(Hashlist, LoweredCopiesFollowEveryChangeAndSwap)
+TEST(Hashlist, SearchIndexMatchesThePlainWalkThroughEveryChange)
 {
-    Hashlist searched;
-    searched.setKeepsLowered(true);
-    searched.setValue(QStringLiteral("a"), QStringLiteral("ÄRGER Straße"));
-    searched.setValue(QStringLiteral("b"), QStringLiteral("ΣΟΦΙΑ"));
-    searched.setValue(QStringLiteral("a"), QStringLiteral("Übel"));
+    // What a search must find: every line whose lowered value holds the
+    // needle, by name ignoring case.
+    const auto plainWalk = [](const Hashlist &list, const QString &needle) {
+        std::vector<QString> found;
+        for (qsizetype i = 0; i < list.count(); ++i)
+            if (list.valueAt(i).toLower().contains(needle.toLower()))
+                found.push_back(list.nameAt(i));
+        std::sort(found.begin(), found.end(), KeyList::lessThan);
+        return found;
+    };
+    const auto indexed = [](const Hashlist &list, const QString &needle) {
+        const QStringList found = list.namesContaining(needle);
+        return std::vector<QString>(found.begin(), found.end());
+    };
 
-    QStringList seen;
-    searched.forEachLowered([&](const QString &name, const QString &lowered) { seen << name + QLatin1Char(':') + lowered; });
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("a:übel"), QStringLiteral("b:σοφια")}));
-
-    Hashlist plain;
-    plain.setValue(QStringLiteral("c"), QStringLiteral("GROSS"));
-    searched.swap(plain);
-    seen.clear();
-    searched.forEachLowered([&](const QString &name, const QString &lowered) { seen << name + QLatin1Char(':') + lowered; });
-    EXPECT_EQ(seen, QStringList{QStringLiteral("c:gross")});
+    std::mt19937 rng(7);
+    const QString words[] = {QStringLiteral("Größe"), QStringLiteral("ÄRGER"), QStringLiteral("Straße"),
+        QStringLiteral("ΣΟΦΙΑ"), QStringLiteral("привет"), QStringLiteral("日本"), QStringLiteral("plain")};
+    const QString needles[] = {QStringLiteral("GRÖ"), QStringLiteral("ärg"), QStringLiteral("σοφ"), QStringLiteral("ПРИ"),
+        QStringLiteral("日"), QStringLiteral("e p")};
+    Hashlist list;
+    for (int round = 0; round < 3000; ++round) {
+        const QString name = QStringLiteral("Key%1").arg(rng() % 300);
+        const QString spelled = rng() % 2 ? name : name.toUpper();
+        const int what = int(rng() % 10);
+        if (what < 6)
+            list.setValue(spelled, words[rng() % 7] + QLatin1Char(' ') + words[rng() % 7]);
+        else
+            list.remove(spelled);
+        if (round % 97 == 0) {
+            for (const QString &needle : needles) {
+                SCOPED_TRACE(round);
+                EXPECT_EQ(indexed(list, needle), plainWalk(list, needle));
+            }
+        }
+        if (round == 1500) {
+            Hashlist other;
+            other.swap(list);
+            list.swap(other);
+        }
+    }
     const QString lower = QStringLiteral("already lower");
     EXPECT_EQ(lowerText(lower).constData(), lower.constData()) << "an unchanged text is shared, not copied";
+    EXPECT_TRUE(list.namesContaining(QString()).isEmpty()) << "the empty text finds nothing";
+    list.clear();
+    EXPECT_TRUE(indexed(list, QStringLiteral("e")).empty());
+}
+
+TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
+{
+    std::vector<QString> names;
+    for (const char *name : {"beta", "Alpha", "alpha", "ALPHA", "Ärger", "zeta", "äRGER", "Ωmega", "ωmega", "Straße",
+             "STRASSE", "日本", "a=b", "", "Zeta", "𝐀x", "_under", "10", "9"})
+        names.push_back(QString::fromUtf8(name));
+    std::vector<QString> expected = names;
+    std::stable_sort(expected.begin(), expected.end(), KeyList::lessThan);
+    KeyList::sort(names);
+    EXPECT_EQ(names, expected);
+    for (size_t i = 1; i < names.size(); ++i)
+        EXPECT_FALSE(KeyList::lessThan(names[i], names[i - 1])) << i;
+
+    KeyList list;
+    list.assign(names);
+    EXPECT_EQ(list.at(list.find(QStringLiteral("ÄRGER"))).compare(QStringLiteral("ärger"), Qt::CaseInsensitive), 0);
+    EXPECT_EQ(list.find(QStringLiteral("ωMEGA")), list.find(QStringLiteral("Ωmega")));
+    EXPECT_EQ(list.find(QStringLiteral("missing")), -1);
+    EXPECT_EQ(list.at(list.insert(QStringLiteral("BETA"))), QStringLiteral("BETA"));
+    EXPECT_EQ(list.names(), [&] {
+        std::vector<QString> sorted = list.names();
+        std::stable_sort(sorted.begin(), sorted.end(), KeyList::lessThan);
+        return sorted;
+    }());
 }

@@ -1,10 +1,10 @@
 #include "editor/keylistbox.h"
+#include "editor/namelistview.h"
 
 #include "../support/testutil.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -37,14 +37,14 @@ protected:
     QStringList results() const
     {
         QStringList names;
-        const QAbstractItemModel *model = control<QListView>("ergenbisse")->model();
+        const QAbstractItemModel *model = control<NameListView>("ergenbisse")->model();
         for (int row = 0; row < model->rowCount(); ++row)
             names << model->index(row, 0).data().toString();
         return names;
     }
     void pickResult(int row)
     {
-        QListView *view = control<QListView>("ergenbisse");
+        NameListView *view = control<NameListView>("ergenbisse");
         window->show();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(view->model()->index(row, 0)).center());
     }
@@ -106,8 +106,8 @@ TEST_F(SearchTest, ManualModeAndChoosingAResult)
     action("dropAction")->trigger();
     EXPECT_EQ(results(), QStringList{QStringLiteral("beta")});
     pickRow(0);
-    control<QListView>("ergenbisse")->clearSelection();
-    control<QListView>("ergenbisse")->setCurrentIndex(QModelIndex());
+    control<NameListView>("ergenbisse")->clearSelection();
+    control<NameListView>("ergenbisse")->setCurrentIndex(QModelIndex());
     pickResult(0);
     EXPECT_EQ(keyList()->currentRow(), -1);
     EXPECT_EQ(keyList()->text(), QString());

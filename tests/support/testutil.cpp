@@ -1,11 +1,11 @@
 #include "testutil.h"
 
 #include "editor/keylistbox.h"
+#include "editor/namelistview.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -109,7 +109,7 @@ void EditorTest::click(QCheckBox *box)
 
 void EditorTest::pickRow(int row)
 {
-    QListView *view = keyList()->view();
+    NameListView *view = keyList()->view();
     view->show();
     const QRect rect = view->visualRect(view->model()->index(row, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
