@@ -3,12 +3,20 @@
 #include "editor/widgetprompts.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wordloom"));
     QApplication::setApplicationVersion(QStringLiteral("1.3"));
+    // The standard dialogs speak German like the rest of the program.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     Wordloom::WidgetPrompts prompts;
     Wordloom::Clock clock;

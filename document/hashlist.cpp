@@ -36,6 +36,13 @@ size_t nameHash(QStringView name, size_t seed)
 {
     size_t h = seed ^ 0x9e3779b97f4a7c15ULL;
     for (qsizetype i = 0; i < name.size();) {
+        const char16_t unit = name[i].unicode();
+        if (unit < 0x80) {
+            h ^= (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit;
+            h *= 0x100000001b3ULL;
+            ++i;
+            continue;
+        }
         h ^= foldCodePoint(nextCodePoint(name, i));
         h *= 0x100000001b3ULL;
     }

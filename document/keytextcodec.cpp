@@ -20,14 +20,45 @@ inline char16_t byteToChar(unsigned char b)
 }
 
 // -1 when the character is not in the Windows-1252 table.
-inline int charToByte(char16_t c)
+inline int charToByte(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kHighControls[i] == c)
-            return 0x80 + i;
-    return -1;
+        return int(c);
+    switch (c) {
+    case 0x20AC: return 0x80;
+    case 0x0081: return 0x81;
+    case 0x201A: return 0x82;
+    case 0x0192: return 0x83;
+    case 0x201E: return 0x84;
+    case 0x2026: return 0x85;
+    case 0x2020: return 0x86;
+    case 0x2021: return 0x87;
+    case 0x02C6: return 0x88;
+    case 0x2030: return 0x89;
+    case 0x0160: return 0x8A;
+    case 0x2039: return 0x8B;
+    case 0x0152: return 0x8C;
+    case 0x008D: return 0x8D;
+    case 0x017D: return 0x8E;
+    case 0x008F: return 0x8F;
+    case 0x0090: return 0x90;
+    case 0x2018: return 0x91;
+    case 0x2019: return 0x92;
+    case 0x201C: return 0x93;
+    case 0x201D: return 0x94;
+    case 0x2022: return 0x95;
+    case 0x2013: return 0x96;
+    case 0x2014: return 0x97;
+    case 0x02DC: return 0x98;
+    case 0x2122: return 0x99;
+    case 0x0161: return 0x9A;
+    case 0x203A: return 0x9B;
+    case 0x0153: return 0x9C;
+    case 0x009D: return 0x9D;
+    case 0x017E: return 0x9E;
+    case 0x0178: return 0x9F;
+    default: return -1;
+    }
 }
 
 bool isAscii(const QString &text)
@@ -106,6 +137,45 @@ QString decodeKeyText(const QString &text)
     }
     if (!isValidUtf8(bytes))
         return text;
+    return QString::fromUtf8(bytes);
+}
+
+QString decodeKeyText(QByteArrayView utf8)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    const auto *firstHigh = p;
+    while (firstHigh < end && *firstHigh < 0x80)
+        ++firstHigh;
+    if (firstHigh == end)
+        return QString::fromLatin1(utf8.data(), utf8.size());
+    // Each character of the document's text stands for one byte.
+    QByteArray bytes(utf8.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    std::copy(p, firstHigh, out);
+    out += firstHigh - p;
+    for (const unsigned char *q = firstHigh; q < end;) {
+        char32_t c = *q;
+        int extra = 0;
+        if (c >= 0xF0)
+            extra = 3, c &= 0x07;
+        else if (c >= 0xE0)
+            extra = 2, c &= 0x0F;
+        else if (c >= 0xC0)
+            extra = 1, c &= 0x1F;
+        if (end - q <= extra)
+            return QString::fromUtf8(utf8);
+        for (int i = 1; i <= extra; ++i)
+            c = (c << 6) | (q[i] & 0x3F);
+        q += extra + 1;
+        const int b = charToByte(c);
+        if (b < 0)
+            return QString::fromUtf8(utf8);
+        *out++ = char(b);
+    }
+    bytes.truncate(out - bytes.data());
+    if (!isValidUtf8(bytes))
+        return QString::fromUtf8(utf8);
     return QString::fromUtf8(bytes);
 }
 

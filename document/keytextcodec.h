@@ -11,6 +11,9 @@ QString encodeKeyText(const QString &text);
 // Reverses encodeKeyText. A text that does not decode (a character outside
 // the table, or bytes that are not UTF-8) is returned as it stands.
 QString decodeKeyText(const QString &text);
+// The same for a text given in UTF-8, as the XML layer holds it; saves
+// converting it to a QString first.
+QString decodeKeyText(QByteArrayView utf8);
 
 // Makes every line break (CR LF, lone CR, lone LF) a CR LF.
 QString normalizeLineBreaks(const QString &text);

@@ -117,6 +117,17 @@ QString XmlNode::attribute(const char *name) const
     return result;
 }
 
+QByteArrayView XmlNode::rawAttribute(const char *name) const
+{
+    const xmlAttrPtr a = findAttribute(mNode, name);
+    if (a && a->children && !a->children->next && a->children->type == XML_TEXT_NODE && a->children->content)
+        return QByteArrayView(reinterpret_cast<const char *>(a->children->content));
+    // Rare forms (entity references kept in the value) go the long way.
+    thread_local QByteArray converted;
+    converted = attribute(name).toUtf8();
+    return converted;
+}
+
 void XmlNode::setAttribute(const char *name, const QString &value)
 {
     const QByteArray utf8 = value.toUtf8();
@@ -185,14 +196,20 @@ void XmlNode::remove()
     mNode = nullptr;
 }
 
-QString XmlNode::text() const
+QByteArrayView XmlNode::rawText() const
 {
     if (!mNode || !mNode->children)
-        return QString();
+        return QByteArrayView();
     const xmlNodePtr c = mNode->children;
     if (c->next || (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE))
         throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten"));
-    return fromXml(c->content);
+    return c->content ? QByteArrayView(reinterpret_cast<const char *>(c->content)) : QByteArrayView();
+}
+
+QString XmlNode::text() const
+{
+    const QByteArrayView raw = rawText();
+    return QString::fromUtf8(raw);
 }
 
 void XmlNode::setText(const QString &text)

@@ -34,6 +34,8 @@ TEST(KeyTextCodec, RoundTripsEveryScript)
         SCOPED_TRACE(text.toStdString());
         const QString encoded = encodeKeyText(text);
         EXPECT_EQ(decodeKeyText(encoded), text);
+        const QByteArray utf8 = encoded.toUtf8();
+        EXPECT_EQ(decodeKeyText(QByteArrayView(utf8)), text);
     }
 }
 
@@ -48,6 +50,10 @@ TEST(KeyTextCodec, TextThatDoesNotDecodeIsTakenAsItStands)
     EXPECT_EQ(decodeKeyText(QString::fromUtf16(u"\u00C0\u00AF")), QString::fromUtf16(u"\u00C0\u00AF"));
     EXPECT_EQ(decodeKeyText(QString::fromUtf16(u"í\u00A0\u0080")), QString::fromUtf16(u"í\u00A0\u0080"));
     EXPECT_EQ(decodeKeyText(QString()), QString());
+    for (const QString &text : {QStringLiteral("Größe"), QStringLiteral("Ελληνικά"), QStringLiteral("Ã"), QString::fromUtf16(u"\u00C0\u00AF")}) {
+        const QByteArray utf8 = text.toUtf8();
+        EXPECT_EQ(decodeKeyText(QByteArrayView(utf8)), text);
+    }
 }
 
 TEST(KeyTextCodec, LineBreaksBecomeCrLf)
