@@ -100,15 +100,20 @@ public:
     QString saveFile(const FileDialogSettings &) override { return path; }
 };
 
+// A main window whose open dialog answers with the generated pack.
+struct BenchWindow {
+    explicit BenchWindow(int keys) { prompts.path = packFile(keys); }
+    void load() { window.findChild<QAction *>(QStringLiteral("loadAction"))->trigger(); }
+    ScriptedPrompts prompts;
+    Clock clock;
+    MainWindow window{prompts, clock};
+};
+
 void BM_LoadWindow(benchmark::State &state)
 {
-    ScriptedPrompts prompts;
-    prompts.path = packFile(int(state.range(0)));
-    Clock clock;
-    MainWindow window(prompts, clock);
-    QAction *load = window.findChild<QAction *>(QStringLiteral("loadAction"));
+    BenchWindow bench(int(state.range(0)));
     for (auto _ : state)
-        load->trigger();
+        bench.load();
 }
 
 // libxml2 building and serializing a tree of the same keys: the yardstick for saving.
@@ -153,12 +158,9 @@ void BM_Save(benchmark::State &state)
 // One keystroke of search-on-type: the whole search and the result list.
 void BM_SearchKeystroke(benchmark::State &state)
 {
-    ScriptedPrompts prompts;
-    prompts.path = packFile(int(state.range(0)));
-    Clock clock;
-    MainWindow window(prompts, clock);
-    window.findChild<QAction *>(QStringLiteral("loadAction"))->trigger();
-    QLineEdit *field = window.findChild<QLineEdit *>(QStringLiteral("suchbegriff"));
+    BenchWindow bench(int(state.range(0)));
+    bench.load();
+    QLineEdit *field = bench.window.findChild<QLineEdit *>(QStringLiteral("suchbegriff"));
     const QString texts[] = {QStringLiteral("straß"), QStringLiteral("größe"), QStringLiteral("привет w")};
     int i = 0;
     for (auto _ : state)
@@ -167,11 +169,9 @@ void BM_SearchKeystroke(benchmark::State &state)
 
 void BM_KeyOperations(benchmark::State &state)
 {
-    ScriptedPrompts prompts;
-    prompts.path = packFile(int(state.range(0)));
-    Clock clock;
-    MainWindow window(prompts, clock);
-    window.findChild<QAction *>(QStringLiteral("loadAction"))->trigger();
+    BenchWindow bench(int(state.range(0)));
+    bench.load();
+    MainWindow &window = bench.window;
     int i = 0;
     for (auto _ : state) {
         // Add, show, rename and drop one key: four operations.

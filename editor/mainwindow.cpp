@@ -29,6 +29,15 @@ namespace {
 const QString kOn = QStringLiteral("1");
 const QString kOff = QStringLiteral("0");
 
+// Shows the wait cursor while a long load or save runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
 void placeAtStoredPosition(QWidget *dialog)
 {
     if (const QScreen *screen = dialog->screen())
@@ -317,7 +326,11 @@ void MainWindow::loadActionExecute()
         return;
     OpenDialog1.fileName = path;
     // Reads everything before anything of the open pack changes.
-    const QStringList caseVariants = mPack.load(path);
+    QStringList caseVariants;
+    {
+        const BusyCursor busy;
+        caseVariants = mPack.load(path);
+    }
 
     lpKey->clear();
     clearMemo(lpValue);
@@ -383,7 +396,10 @@ void MainWindow::writePack(const QString &path)
         break;
     }
     // Throws before anything is marked saved; the old file stays intact.
-    mPack.write(path, gridValues());
+    {
+        const BusyCursor busy;
+        mPack.write(path, gridValues());
+    }
     showStatus(QStringLiteral("Gespeichert: ") + mPack.packFileName);
     saveAction->setEnabled(false);
     mPack.markSaved();
