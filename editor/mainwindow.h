@@ -116,7 +116,6 @@ private:
     void setGridValue(int row, const QString &value);
     void copyGridToFields();
     void setActions(std::initializer_list<QAction *> actions, bool enabled);
-    void selectKey(const QString &name);
 
     Prompts &mPrompts;
     const Clock &mClock;
