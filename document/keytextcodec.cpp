@@ -140,7 +140,7 @@ QString decodeKeyText(const QString &text)
     return QString::fromUtf8(bytes);
 }
 
-QString decodeKeyText(QByteArrayView utf8)
+QString decodeKeyTextUtf8(QByteArrayView utf8)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();

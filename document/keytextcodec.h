@@ -13,7 +13,7 @@ QString encodeKeyText(const QString &text);
 QString decodeKeyText(const QString &text);
 // The same for a text given in UTF-8, as the XML layer holds it; saves
 // converting it to a QString first.
-QString decodeKeyText(QByteArrayView utf8);
+QString decodeKeyTextUtf8(QByteArrayView utf8);
 
 // Makes every line break (CR LF, lone CR, lone LF) a CR LF.
 QString normalizeLineBreaks(const QString &text);

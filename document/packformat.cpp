@@ -44,7 +44,7 @@ QString internOption(QString value)
 
 QString readKeyText(const XmlNode &key, const char *element)
 {
-    return normalizeLineBreaks(decodeKeyText(key.firstChildElement(element).rawText()));
+    return normalizeLineBreaks(decodeKeyTextUtf8(key.firstChildElement(element).rawText()));
 }
 
 } // namespace
@@ -68,7 +68,7 @@ PackContent readPack(XmlDocument xml)
         node = node.nextSibling();
         if (!current.hasAttribute("id"))
             continue;
-        const QString id = decodeKeyText(current.rawAttribute("id"));
+        const QString id = decodeKeyTextUtf8(current.rawAttribute("id"));
         if (id.isEmpty())
             continue;
         for (int i = 0; i < 3; ++i)

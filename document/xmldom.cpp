@@ -117,15 +117,24 @@ QString XmlNode::attribute(const char *name) const
     return result;
 }
 
-QByteArrayView XmlNode::rawAttribute(const char *name) const
+namespace {
+
+QByteArray rawData(const xmlChar *text)
+{
+    const char *data = reinterpret_cast<const char *>(text);
+    return data ? QByteArray::fromRawData(data, qsizetype(std::strlen(data))) : QByteArray();
+}
+
+} // namespace
+
+QByteArray XmlNode::rawAttribute(const char *name) const
 {
     const xmlAttrPtr a = findAttribute(mNode, name);
-    if (a && a->children && !a->children->next && a->children->type == XML_TEXT_NODE && a->children->content)
-        return QByteArrayView(reinterpret_cast<const char *>(a->children->content));
-    // Rare forms (entity references kept in the value) go the long way.
-    thread_local QByteArray converted;
-    converted = attribute(name).toUtf8();
-    return converted;
+    if (!a || !a->children)
+        return QByteArray();
+    if (!a->children->next && a->children->type == XML_TEXT_NODE)
+        return rawData(a->children->content);
+    return attribute(name).toUtf8();
 }
 
 void XmlNode::setAttribute(const char *name, const QString &value)
@@ -196,20 +205,19 @@ void XmlNode::remove()
     mNode = nullptr;
 }
 
-QByteArrayView XmlNode::rawText() const
+QByteArray XmlNode::rawText() const
 {
     if (!mNode || !mNode->children)
-        return QByteArrayView();
+        return QByteArray();
     const xmlNodePtr c = mNode->children;
     if (c->next || (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE))
         throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten"));
-    return c->content ? QByteArrayView(reinterpret_cast<const char *>(c->content)) : QByteArrayView();
+    return rawData(c->content);
 }
 
 QString XmlNode::text() const
 {
-    const QByteArrayView raw = rawText();
-    return QString::fromUtf8(raw);
+    return QString::fromUtf8(rawText());
 }
 
 void XmlNode::setText(const QString &text)

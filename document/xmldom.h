@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <memory>
 
@@ -37,10 +36,11 @@ public:
     // The value of the single text or CDATA child; empty without children.
     // Throws Error for anything else.
     QString text() const;
-    // The same two as UTF-8 views into the tree, valid while the node lives;
-    // they save a conversion when the caller decodes further.
-    QByteArrayView rawAttribute(const char *name) const;
-    QByteArrayView rawText() const;
+    // The same two in UTF-8, mostly as raw data of the tree without a copy
+    // (valid while the node lives); they save a conversion when the caller
+    // decodes further.
+    QByteArray rawAttribute(const char *name) const;
+    QByteArray rawText() const;
     // Gives a new element a single text node.
     void setText(const QString &text);
 
