@@ -5,6 +5,7 @@
 #include "editor/keylistbox.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
+#include "editor/uifonts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,25 +28,6 @@
 namespace Wordloom {
 
 namespace {
-
-QFont interfaceFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
-QFont translationFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPixelSize(13);
-    return font;
-}
 
 template <typename W> W *named(W *widget, const char *name)
 {
@@ -229,11 +211,16 @@ void MainWindow::buildLayout()
 
     auto *packPage = panel("TabSheet4");
     auto *packLayout = tight(new QVBoxLayout(packPage));
+    packLayout->setContentsMargins(0, 0, 0, 0);
     lpInfoblock = named(new QTableWidget(5, 2), "lpInfoblock");
     lpInfoblock->setToolTip(QStringLiteral("Optionen für das Languagepack festlegen"));
     lpInfoblock->setHorizontalHeaderLabels({QStringLiteral("Option"), QStringLiteral("Wert")});
     lpInfoblock->verticalHeader()->hide();
-    lpInfoblock->verticalHeader()->setDefaultSectionSize(18);
+    // All five rows fit the page without scrolling.
+    lpInfoblock->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lpInfoblock->verticalHeader()->setMinimumSectionSize(1);
+    lpInfoblock->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 1);
+    lpInfoblock->horizontalHeader()->setFixedHeight(fontMetrics().height() + 3);
     lpInfoblock->setColumnWidth(0, 150);
     lpInfoblock->setColumnWidth(1, 472);
     lpInfoblock->horizontalHeader()->setStretchLastSection(true);

@@ -1,5 +1,7 @@
 #include "editor/newkeydialog.h"
 
+#include "editor/uifonts.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@ NewKeyDialog::NewKeyDialog(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Schlüssel anlegen"));
     setModal(false);
+    setFont(interfaceFont());
     resize(280, 111);
     setMinimumWidth(280);
     mNewkey->setObjectName(QStringLiteral("newkey"));

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QFont>
+#include <QStringList>
+
+namespace Wordloom {
+
+// Tahoma 11 px where installed, else a close sans-serif.
+QFont interfaceFont();
+// Courier New 13 px where installed, else a close fixed-pitch font.
+QFont translationFont();
+
+} // namespace Wordloom
