@@ -61,32 +61,32 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent)
     buildLayout();
     buildActions();
 
-    connect(lpKey, &KeyListBox::userChanged, this, [this] { guarded([this] { lpKeyChange(); }); });
+    connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::lpKeyChange));
     connect(lpValue, &QPlainTextEdit::textChanged, this, [this] {
         if (!mMemoSilent)
-            guarded([this] { lpValueChange(); });
+            handler(&MainWindow::lpValueChange)();
     });
     connect(lpComment, &QPlainTextEdit::textChanged, this, [this] {
         if (!mMemoSilent)
-            guarded([this] { lpCommentChange(); });
+            handler(&MainWindow::lpCommentChange)();
     });
-    connect(htmlCheckbox, &QCheckBox::clicked, this, [this] { guarded([this] { htmlCheckboxClick(); }); });
-    connect(breakCheckbox, &QCheckBox::clicked, this, [this] { guarded([this] { breakCheckboxClick(); }); });
-    connect(unixCheckBox, &QCheckBox::clicked, this, [this] { guarded([this] { unixCheckBoxClick(); }); });
+    connect(htmlCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::htmlCheckboxClick));
+    connect(breakCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::breakCheckboxClick));
+    connect(unixCheckBox, &QCheckBox::clicked, this, handler(&MainWindow::unixCheckBoxClick));
     connect(lpInfoblock, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (item->column() == 1)
-            guarded([this] { lpInfoblockStringsChange(); });
+            handler(&MainWindow::lpInfoblockStringsChange)();
     });
-    connect(suchbegriff, &QLineEdit::textChanged, this, [this] { guarded([this] { suchbegriffChange(); }); });
+    connect(suchbegriff, &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
         if (row >= 0)
-            guarded([this] { ergenbisseClick(); });
+            handler(&MainWindow::ergenbisseClick)();
     });
-    connect(exportModules, &QListWidget::itemDoubleClicked, this, [this] { guarded([this] { exportModulesDblClick(); }); });
+    connect(exportModules, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::exportModulesDblClick));
 
     mNewKeyDialog = new NewKeyDialog(this);
     mNewKeyDialog->setObjectName(QStringLiteral("newKeyDialog"));
-    mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { guarded([this] { newKeyRequestExecute(); }); };
+    mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { handler(&MainWindow::newKeyRequestExecute)(); };
     mNewKeyDialog->hide();
     mRenameKeyDialog = new NewKeyDialog(this);
     mRenameKeyDialog->setObjectName(QStringLiteral("renameKeyDialog"));
@@ -150,6 +150,11 @@ bool MainWindow::guarded(const std::function<void()> &handler)
         message += QLatin1Char('.');
     mPrompts.showError(message);
     return false;
+}
+
+std::function<void()> MainWindow::handler(void (MainWindow::*method)())
+{
+    return [this, method] { guarded([this, method] { (this->*method)(); }); };
 }
 
 void MainWindow::showStatus(const QString &message)

@@ -96,11 +96,13 @@ private:
     void buildLayout();
     void buildActions();
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
-        const QKeySequence &shortcut, bool enabled, void (MainWindow::*handler)());
+        const QKeySequence &shortcut, bool enabled, void (MainWindow::*method)());
     void bindButton(QPushButton *button, QAction *action);
 
     // Runs a handler; an error ends it and is shown in the error box.
     bool guarded(const std::function<void()> &handler);
+    // A slot that runs the handler through guarded().
+    std::function<void()> handler(void (MainWindow::*method)());
     void showStatus(const QString &message);
 
     QString memoText(const QPlainTextEdit *memo) const;

@@ -260,7 +260,7 @@ void MainWindow::buildLayout()
 }
 
 QAction *MainWindow::makeAction(const char *name, const QString &caption, const QString &hint,
-    const QKeySequence &shortcut, bool enabled, void (MainWindow::*handler)())
+    const QKeySequence &shortcut, bool enabled, void (MainWindow::*method)())
 {
     auto *action = new QAction(caption, this);
     action->setObjectName(QLatin1String(name));
@@ -270,7 +270,7 @@ QAction *MainWindow::makeAction(const char *name, const QString &caption, const 
     action->setEnabled(enabled);
     // Shortcuts belong to the window, whether or not a menu shows the action.
     addAction(action);
-    connect(action, &QAction::triggered, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this, handler(method));
     return action;
 }
 
