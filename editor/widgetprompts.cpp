@@ -6,64 +6,62 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <memory>
+#include <algorithm>
+#include <vector>
 
 namespace Wordloom {
 
 namespace {
 
-QMessageBox *makeBox(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text)
+struct Button {
+    QString text;
+    QMessageBox::ButtonRole role;
+};
+
+// Shows a box with the given buttons, the first the default and the one at
+// escapeIndex chosen by Escape; returns the index of the button pressed.
+int askBox(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text,
+    std::initializer_list<Button> buttons, int escapeIndex)
 {
-    auto *box = new QMessageBox(icon, caption, text, QMessageBox::NoButton, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose, false);
-    return box;
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    std::vector<QPushButton *> added;
+    for (const Button &button : buttons)
+        added.push_back(box.addButton(button.text, button.role));
+    box.setDefaultButton(added.front());
+    box.setEscapeButton(added[size_t(escapeIndex)]);
+    box.exec();
+    const auto pressed = std::find(added.begin(), added.end(), box.clickedButton());
+    return pressed == added.end() ? escapeIndex : int(pressed - added.begin());
 }
 
 } // namespace
 
 void WidgetPrompts::showInfo(const QString &message)
 {
-    std::unique_ptr<QMessageBox> box(makeBox(mParent, QMessageBox::Information, QStringLiteral("Informationen"), message));
-    QPushButton *ok = box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box->setDefaultButton(ok);
-    box->setEscapeButton(ok);
-    box->exec();
+    askBox(mParent, QMessageBox::Information, QStringLiteral("Informationen"), message,
+        {{QStringLiteral("OK"), QMessageBox::AcceptRole}}, 0);
 }
 
 void WidgetPrompts::showError(const QString &message)
 {
-    std::unique_ptr<QMessageBox> box(makeBox(mParent, QMessageBox::Critical, QApplication::applicationName(), message));
-    QPushButton *ok = box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box->setDefaultButton(ok);
-    box->setEscapeButton(ok);
-    box->exec();
+    askBox(mParent, QMessageBox::Critical, QApplication::applicationName(), message,
+        {{QStringLiteral("OK"), QMessageBox::AcceptRole}}, 0);
 }
 
 UnsavedAnswer WidgetPrompts::askUnsavedChanges(const QString &question)
 {
-    std::unique_ptr<QMessageBox> box(makeBox(mParent, QMessageBox::Warning, QStringLiteral("Warnung"), question));
-    QPushButton *yes = box->addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
-    QPushButton *no = box->addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
-    QPushButton *cancel = box->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    box->setDefaultButton(yes);
-    box->setEscapeButton(cancel);
-    box->exec();
-    if (box->clickedButton() == yes)
-        return UnsavedAnswer::Yes;
-    if (box->clickedButton() == no)
-        return UnsavedAnswer::No;
-    return UnsavedAnswer::Cancel;
+    const int answer = askBox(mParent, QMessageBox::Warning, QStringLiteral("Warnung"), question,
+        {{QStringLiteral("&Ja"), QMessageBox::YesRole}, {QStringLiteral("&Nein"), QMessageBox::NoRole},
+            {QStringLiteral("Abbrechen"), QMessageBox::RejectRole}},
+        2);
+    return answer == 0 ? UnsavedAnswer::Yes : answer == 1 ? UnsavedAnswer::No : UnsavedAnswer::Cancel;
 }
 
 bool WidgetPrompts::confirm(const QString &question)
 {
-    std::unique_ptr<QMessageBox> box(makeBox(mParent, QMessageBox::Question, QStringLiteral("Bestätigen"), question));
-    QPushButton *yes = box->addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
-    QPushButton *no = box->addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
-    box->setDefaultButton(yes);
-    box->setEscapeButton(no);
-    box->exec();
-    return box->clickedButton() == yes;
+    return askBox(mParent, QMessageBox::Question, QStringLiteral("Bestätigen"), question,
+               {{QStringLiteral("&Ja"), QMessageBox::YesRole}, {QStringLiteral("&Nein"), QMessageBox::NoRole}}, 1)
+        == 0;
 }
 
 QStringList WidgetPrompts::nameFilters(const QString &filter)
