@@ -18,12 +18,24 @@ struct Button {
     QMessageBox::ButtonRole role;
 };
 
+// A message longer than this (a check listing thousands of names) shows its
+// beginning in the box and the whole text in the box's scrollable details;
+// laying out the whole of it in the box would freeze the program.
+constexpr qsizetype kLongMessage = 2000;
+
 // Shows a box with the given buttons, the first the default and the one at
 // escapeIndex chosen by Escape; returns the index of the button pressed.
 int askBox(QWidget *parent, QMessageBox::Icon icon, const QString &caption, const QString &text,
     std::initializer_list<Button> buttons, int escapeIndex)
 {
-    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    QMessageBox box(icon, caption, QString(), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    if (text.size() > kLongMessage) {
+        box.setText(text.left(kLongMessage) + QStringLiteral(" …"));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
     std::vector<QPushButton *> added;
     for (const Button &button : buttons)
         added.push_back(box.addButton(button.text, button.role));

@@ -108,3 +108,22 @@ TEST(WidgetPrompts, FiltersBecomeQtNameFilters)
     EXPECT_EQ(WidgetPrompts::nameFilters(QStringLiteral("CSV|*.csv;*.txt|Alle Dateien (*.*)|*.*")),
         (QStringList{QStringLiteral("CSV (*.csv *.txt)"), QStringLiteral("Alle Dateien (*.*)")}));
 }
+
+TEST(WidgetPrompts, AVeryLongMessageKeepsItsWholeTextInTheDetails)
+{
+    WidgetPrompts prompts;
+    QStringList names;
+    for (int i = 0; i < 20000; ++i)
+        names << QStringLiteral("größe%1").arg(i);
+    const QString message = QStringLiteral("Syntax-Check nicht bestanden: ") + names.join(QStringLiteral(", "));
+    QString shown, details;
+    answerBox([&](QMessageBox *box) {
+        shown = box->text();
+        details = box->detailedText();
+        click(QStringLiteral("OK"))(box);
+    });
+    prompts.showInfo(message);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Syntax-Check nicht bestanden: größe0, größe1")));
+    EXPECT_LT(shown.size(), 2100);
+    EXPECT_EQ(details, message);
+}
