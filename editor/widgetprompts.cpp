@@ -21,7 +21,7 @@ struct Button {
 // A message longer than this (a check listing thousands of names) shows its
 // beginning in the box and the whole text in the box's scrollable details;
 // laying out the whole of it in the box would freeze the program.
-constexpr qsizetype kLongMessage = 2000;
+constexpr qsizetype kLongMessage = 600;
 
 // Shows a box with the given buttons, the first the default and the one at
 // escapeIndex chosen by Escape; returns the index of the button pressed.

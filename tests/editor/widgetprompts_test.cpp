@@ -124,6 +124,6 @@ TEST(WidgetPrompts, AVeryLongMessageKeepsItsWholeTextInTheDetails)
     });
     prompts.showInfo(message);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Syntax-Check nicht bestanden: größe0, größe1")));
-    EXPECT_LT(shown.size(), 2100);
+    EXPECT_LT(shown.size(), 700);
     EXPECT_EQ(details, message);
 }
