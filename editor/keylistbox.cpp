@@ -3,9 +3,7 @@
 #include "document/keylist.h"
 #include "editor/namelistview.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
-
 #include <QVBoxLayout>
 
 namespace Wordloom {
@@ -49,16 +47,23 @@ int KeyListBox::currentRow() const
 
 void KeyListBox::selectRow(int row)
 {
+    if (highlightRow(row))
+        mField->setText(mModel->at(row));
+    else
+        mField->clear();
+}
+
+bool KeyListBox::highlightRow(int row)
+{
     QItemSelectionModel *selection = mView->selectionModel();
     if (row < 0 || !mModel || row >= mModel->rowCount()) {
         selection->clear();
-        mField->clear();
-        return;
+        return false;
     }
     const QModelIndex index = mModel->index(row);
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     mView->scrollTo(index);
-    mField->setText(mModel->at(row));
+    return true;
 }
 
 void KeyListBox::clear()
@@ -80,15 +85,7 @@ void KeyListBox::onTyped(const QString &text)
 {
     // The selection follows the typed name, so the commands that act on the
     // selected entry and those that act on the field agree.
-    const qsizetype row = mModel ? mModel->find(text) : -1;
-    QItemSelectionModel *selection = mView->selectionModel();
-    if (row >= 0) {
-        const QModelIndex index = mModel->index(int(row));
-        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        mView->scrollTo(index);
-    } else {
-        selection->clear();
-    }
+    highlightRow(mModel ? int(mModel->find(text)) : -1);
     emit userChanged();
 }
 

@@ -35,6 +35,8 @@ signals:
     void userChanged();
 
 private:
+    // Selects the row, or nothing for -1, and leaves the field alone.
+    bool highlightRow(int row);
     void onUserPicked(int row);
     void onTyped(const QString &text);
 
