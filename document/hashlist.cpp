@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace Wordloom {
 
 namespace {
@@ -37,13 +36,9 @@ size_t nameHash(QStringView name, size_t seed)
     size_t h = seed ^ 0x9e3779b97f4a7c15ULL;
     for (qsizetype i = 0; i < name.size();) {
         const char16_t unit = name[i].unicode();
-        if (unit < 0x80) {
-            h ^= (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit;
-            h *= 0x100000001b3ULL;
-            ++i;
-            continue;
-        }
-        h ^= foldCodePoint(nextCodePoint(name, i));
+        // ASCII, the common case, skips the surrogate check.
+        const char32_t c = unit < 0x80 ? (++i, char32_t(unit)) : nextCodePoint(name, i);
+        h ^= foldCodePoint(c);
         h *= 0x100000001b3ULL;
     }
     return h;
