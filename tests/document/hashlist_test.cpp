@@ -35,6 +35,17 @@ TEST(Hashlist, LooksUpIgnoringCaseInEveryScriptAndKeepsNamesWithEquals)
     EXPECT_EQ(list.value(QStringLiteral("A=B")), QStringLiteral("x=y\r\nz"));
     EXPECT_EQ(list.value(QStringLiteral("a")), QString()) << "a name is never cut at its '='";
     EXPECT_EQ(list.value(QStringLiteral("missing")), QString());
+    // Hash and comparison fold alike, also where folding is not plain
+    // upper/lower pairing: Kelvin sign, long s, final sigma, outside the BMP.
+    Hashlist folded;
+    folded.setValue(QString::fromUtf16(u"\u212Aelvin"), QStringLiteral("1"));
+    folded.setValue(QString::fromUtf16(u"\u017Fchon"), QStringLiteral("2"));
+    folded.setValue(QString::fromUtf16(u"\u03A3\u03BF\u03C6\u03B9\u03B1\u03C2"), QStringLiteral("3"));
+    folded.setValue(QString::fromUtf16(u"\U00010400"), QStringLiteral("4"));
+    EXPECT_EQ(folded.value(QStringLiteral("kelvin")), QStringLiteral("1"));
+    EXPECT_EQ(folded.value(QStringLiteral("SCHON")), QStringLiteral("2"));
+    EXPECT_EQ(folded.value(QString::fromUtf16(u"\u03C3\u03BF\u03C6\u03B9\u03B1\u03C3")), QStringLiteral("3"));
+    EXPECT_EQ(folded.value(QString::fromUtf16(u"\U00010428")), QStringLiteral("4"));
     EXPECT_FALSE(list.contains(QStringLiteral("missing")));
 
     // Lines stay in the order they were added; the plug-in form joins with "=".
