@@ -60,11 +60,15 @@ private:
         QString value;
         bool alive = true;
     };
+    // A name with its folded hash: probing compares the hashes first, so a
+    // collision in a large table rarely has to read the other name's text.
     struct Key {
+        explicit Key(const QString &n) : name(n), hash(nameHash(n)) {}
         QString name;
-        bool operator==(const Key &o) const { return namesEqual(name, o.name); }
+        size_t hash;
+        bool operator==(const Key &o) const { return hash == o.hash && namesEqual(name, o.name); }
     };
-    friend size_t qHash(const Key &k, size_t seed) { return nameHash(k.name, seed); }
+    friend size_t qHash(const Key &k, size_t seed) { return k.hash ^ seed; }
     struct Slot {
         qsizetype pos = -1;
     };
