@@ -106,12 +106,11 @@ PackContent readPackFile(const QString &path)
 
 namespace {
 
-void requireXmlText(const QString &text, const QString &where)
+Error unwritable(const QString &where)
 {
-    if (!isXmlText(text))
-        throw Error(QStringLiteral("%1 enthält ein Zeichen, das in einer XML-Datei nicht gespeichert "
-                                   "werden kann. Das Languagepack wurde nicht gespeichert")
-                        .arg(where));
+    return Error(QStringLiteral("%1 enthält ein Zeichen, das in einer XML-Datei nicht gespeichert "
+                                "werden kann. Das Languagepack wurde nicht gespeichert")
+                     .arg(where));
 }
 
 QString printable(const QString &name)
@@ -131,16 +130,28 @@ void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QStri
         {"project", &info.project}, {"name", &info.name}, {"lang", &info.lang},
         {"version", &info.version}, {"date", &info.date}};
     for (const auto &[name, value] : attributes)
-        requireXmlText(*value, QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
-    const Hashlist *const lists[] = {&data.hashlistKeys, &data.hashlistComments, &data.hashlistHTML,
-        &data.hashlistBreaks, &data.hashlistLinebreaks};
+        if (!isXmlText(*value))
+            throw unwritable(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
+
+    // The new content is built apart from the tree, so a refused save leaves
+    // the tree as it was.
+    const XmlDetached fresh = xml.createDetached("content");
     for (const QString &name : keys) {
         if (name.isEmpty())
             continue;
-        const QString where = QStringLiteral("Der Schlüssel \"%1\"").arg(printable(name));
-        requireXmlText(name, where);
-        for (const Hashlist *list : lists)
-            requireXmlText(list->value(name), where);
+        const QString value = data.hashlistKeys.value(name);
+        const QString comment = data.hashlistComments.value(name);
+        const QString options[] = {data.hashlistHTML.value(name), data.hashlistBreaks.value(name),
+            data.hashlistLinebreaks.value(name)};
+        if (!isXmlText(name) || !isXmlText(value) || !isXmlText(comment) || !isXmlText(options[0])
+            || !isXmlText(options[1]) || !isXmlText(options[2]))
+            throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(printable(name)));
+        XmlNode key = fresh.node().appendChildElement("key");
+        key.setAttribute("id", encodeKeyText(name));
+        for (int i = 0; i < 3; ++i)
+            key.setAttribute(kOptionAttributes[i], options[i]);
+        key.appendChildElement("value").setText(encodeKeyText(value));
+        key.appendChildElement("comment").setText(encodeKeyText(comment));
     }
 
     XmlNode root = xml.root();
@@ -150,17 +161,7 @@ void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QStri
     if (content.isNull())
         content = root.appendChildElement("content");
     content.removeChildren();
-    for (const QString &name : keys) {
-        if (name.isEmpty())
-            continue;
-        XmlNode key = content.appendChildElement("key");
-        key.setAttribute("id", encodeKeyText(name));
-        key.setAttribute("encodeHTML", data.hashlistHTML.value(name));
-        key.setAttribute("preserveLinebreaks", data.hashlistBreaks.value(name));
-        key.setAttribute("unixNewline", data.hashlistLinebreaks.value(name));
-        key.appendChildElement("value").setText(encodeKeyText(data.hashlistKeys.value(name)));
-        key.appendChildElement("comment").setText(encodeKeyText(data.hashlistComments.value(name)));
-    }
+    content.takeChildren(fresh.node());
 }
 
 QString newPackTemplate(const InfoValues &info)

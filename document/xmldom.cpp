@@ -196,6 +196,34 @@ void XmlNode::removeChildren()
     }
 }
 
+void XmlNode::takeChildren(XmlNode from)
+{
+    xmlNodePtr first = from.mNode ? from.mNode->children : nullptr;
+    if (!first)
+        return;
+    for (xmlNodePtr c = first; c; c = c->next)
+        c->parent = mNode;
+    if (mNode->last) {
+        mNode->last->next = first;
+        first->prev = mNode->last;
+    } else {
+        mNode->children = first;
+    }
+    mNode->last = from.mNode->last;
+    from.mNode->children = nullptr;
+    from.mNode->last = nullptr;
+}
+
+XmlDetached::~XmlDetached()
+{
+    xmlFreeNode(mNode);
+}
+
+XmlDetached XmlDocument::createDetached(const char *name)
+{
+    return XmlDetached(xmlNewDocNode(mDoc.get(), nullptr, xc(name), nullptr));
+}
+
 void XmlNode::remove()
 {
     if (!mNode)

@@ -30,6 +30,9 @@ public:
     XmlNode nextSibling() const;
     XmlNode appendChildElement(const char *name);
     void removeChildren();
+    // Moves all children of another element of the same document to the
+    // end of this one's.
+    void takeChildren(XmlNode from);
     // Unlinks the node from its tree and frees it; the handle becomes null.
     void remove();
 
@@ -50,6 +53,20 @@ private:
     _xmlNode *mNode = nullptr;
 };
 
+// An element of a document that is not in its tree yet; freed with its
+// children unless it was emptied by takeChildren.
+class XmlDetached {
+public:
+    explicit XmlDetached(_xmlNode *node) : mNode(node) {}
+    ~XmlDetached();
+    XmlDetached(const XmlDetached &) = delete;
+    XmlDetached &operator=(const XmlDetached &) = delete;
+    XmlNode node() const { return XmlNode(mNode); }
+
+private:
+    _xmlNode *mNode;
+};
+
 // Owns a parsed tree. Parsing never loads external entities or DTDs and
 // never touches the network.
 class XmlDocument {
@@ -66,6 +83,7 @@ public:
     static XmlDocument createEmpty();
 
     bool isNull() const { return !mDoc; }
+    XmlDetached createDetached(const char *name);
     bool hasRoot() const;
     XmlNode root() const;
 
