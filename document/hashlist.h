@@ -50,6 +50,8 @@ public:
     // on kept in step with every change, so a search neither lowers every
     // value nor sorts its results.
     QStringList namesContaining(const QString &text) const;
+    // Whether the search index exists, so the next search is quick.
+    bool isSearchReady() const { return mSearch != nullptr; }
 
     // Frees the slots of removed lines; positional access does this itself.
     void compact() const;

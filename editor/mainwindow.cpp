@@ -22,6 +22,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include <optional>
+
 namespace Wordloom {
 
 namespace {
@@ -601,7 +603,12 @@ void MainWindow::renameKeyRequestExecute()
 
 void MainWindow::suchActionExecute()
 {
-    mResults->setStringList(mPack.data.hashlistKeys.namesContaining(suchbegriff->text()));
+    const Hashlist &translations = mPack.data.hashlistKeys;
+    // The first search of a large pack builds the search index first.
+    std::optional<BusyCursor> busy;
+    if (!translations.isSearchReady() && translations.count() > 10000 && !suchbegriff->text().isEmpty())
+        busy.emplace();
+    mResults->setStringList(translations.namesContaining(suchbegriff->text()));
 }
 
 void MainWindow::suchbegriffChange()
