@@ -262,7 +262,7 @@ void Hashlist::ensureSearchIndex() const
     }
     // Names are unique ignoring case, so the folded names decide the order.
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return QtPrivate::compareStrings(a.folded, b.folded, Qt::CaseSensitive) < 0;
+        return a.folded.compare(b.folded, Qt::CaseSensitive) < 0;
     });
     mSearch->order.reserve(entries.size());
     for (const Entry &entry : entries)

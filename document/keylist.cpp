@@ -23,7 +23,7 @@ void KeyList::sort(std::vector<QString> &names)
     for (QString &name : names)
         entries.push_back(Entry{name.toCaseFolded(), std::move(name)});
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const int c = QtPrivate::compareStrings(a.folded, b.folded, Qt::CaseSensitive);
+        const int c = a.folded.compare(b.folded, Qt::CaseSensitive);
         return c != 0 ? c < 0 : a.name < b.name;
     });
     for (size_t i = 0; i < entries.size(); ++i)
