@@ -48,11 +48,6 @@ inline const xmlChar *xc(const char *s)
     return reinterpret_cast<const xmlChar *>(s);
 }
 
-inline QString fromXml(const xmlChar *s)
-{
-    return s ? QString::fromUtf8(reinterpret_cast<const char *>(s)) : QString();
-}
-
 bool startsWithDeclaration(const QByteArray &bytes)
 {
     static const char utf16le[] = {'<', 0, '?', 0, 'x', 0, 'm', 0, 'l', 0};
@@ -79,16 +74,6 @@ int closeNothing(void *)
 
 } // namespace
 
-bool XmlNode::isElement() const
-{
-    return mNode && mNode->type == XML_ELEMENT_NODE;
-}
-
-QString XmlNode::name() const
-{
-    return mNode ? fromXml(mNode->name) : QString();
-}
-
 static xmlAttrPtr findAttribute(xmlNodePtr node, const char *name)
 {
     if (!node || node->type != XML_ELEMENT_NODE)
@@ -104,19 +89,6 @@ bool XmlNode::hasAttribute(const char *name) const
     return findAttribute(mNode, name) != nullptr;
 }
 
-QString XmlNode::attribute(const char *name) const
-{
-    const xmlAttrPtr a = findAttribute(mNode, name);
-    if (!a || !a->children)
-        return QString();
-    if (!a->children->next && a->children->type == XML_TEXT_NODE)
-        return fromXml(a->children->content);
-    xmlChar *value = xmlNodeListGetString(mNode->doc, a->children, 1);
-    const QString result = fromXml(value);
-    xmlFree(value);
-    return result;
-}
-
 namespace {
 
 QByteArray rawData(const xmlChar *text)
@@ -127,6 +99,11 @@ QByteArray rawData(const xmlChar *text)
 
 } // namespace
 
+QString XmlNode::attribute(const char *name) const
+{
+    return QString::fromUtf8(rawAttribute(name));
+}
+
 QByteArray XmlNode::rawAttribute(const char *name) const
 {
     const xmlAttrPtr a = findAttribute(mNode, name);
@@ -134,7 +111,11 @@ QByteArray XmlNode::rawAttribute(const char *name) const
         return QByteArray();
     if (!a->children->next && a->children->type == XML_TEXT_NODE)
         return rawData(a->children->content);
-    return attribute(name).toUtf8();
+    // A value in several pieces is joined into a copy.
+    xmlChar *joined = xmlNodeListGetString(mNode->doc, a->children, 1);
+    const QByteArray value(reinterpret_cast<const char *>(joined));
+    xmlFree(joined);
+    return value;
 }
 
 void XmlNode::setAttribute(const char *name, const QString &value)
@@ -157,15 +138,6 @@ XmlNode XmlNode::firstChildElement(const char *name) const
 bool XmlNode::hasChildNodes() const
 {
     return mNode && mNode->children;
-}
-
-int XmlNode::childNodeCount() const
-{
-    int count = 0;
-    if (mNode)
-        for (xmlNodePtr c = mNode->children; c; c = c->next)
-            ++count;
-    return count;
 }
 
 XmlNode XmlNode::nextSibling() const

@@ -16,8 +16,6 @@ public:
     explicit XmlNode(_xmlNode *node) : mNode(node) {}
 
     bool isNull() const { return mNode == nullptr; }
-    bool isElement() const;
-    QString name() const;
 
     bool hasAttribute(const char *name) const;
     QString attribute(const char *name) const;
@@ -26,7 +24,6 @@ public:
 
     XmlNode firstChildElement(const char *name) const;
     bool hasChildNodes() const;
-    int childNodeCount() const;
     XmlNode nextSibling() const;
     XmlNode appendChildElement(const char *name);
     void removeChildren();
@@ -46,8 +43,6 @@ public:
     QByteArray rawText() const;
     // Gives a new element a single text node.
     void setText(const QString &text);
-
-    bool operator==(const XmlNode &other) const = default;
 
 private:
     _xmlNode *mNode = nullptr;

@@ -34,11 +34,6 @@ QString KeyListBox::text() const
     return mField->text();
 }
 
-void KeyListBox::setText(const QString &text)
-{
-    mField->setText(text);
-}
-
 int KeyListBox::currentRow() const
 {
     const QModelIndex current = mView->selectionModel()->currentIndex();

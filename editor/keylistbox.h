@@ -22,7 +22,6 @@ public:
     NameListView *view() const { return mView; }
 
     QString text() const;
-    void setText(const QString &text);
     // The selected row, or -1.
     int currentRow() const;
     // Selects a row and copies its name into the field; -1 selects nothing
