@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
 
     Wordloom::WidgetPrompts prompts;
     Wordloom::Clock clock;
-    Wordloom::MainWindow window(prompts, clock);
+    Wordloom::MainWindow window(prompts, clock, Wordloom::PluginCatalog::programPluginFolder());
     prompts.setParentWidget(&window);
     window.show();
     return app.exec();

@@ -106,7 +106,7 @@ struct BenchWindow {
     void load() { window.findChild<QAction *>(QStringLiteral("loadAction"))->trigger(); }
     ScriptedPrompts prompts;
     Clock clock;
-    MainWindow window{prompts, clock};
+    MainWindow window{prompts, clock, QString()};
 };
 
 void BM_LoadWindow(benchmark::State &state)

@@ -7,6 +7,7 @@
 #include "editor/keylistbox.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
+#include "plugins/exportrun.h"
 
 #include <QAction>
 #include <QApplication>
@@ -55,7 +56,7 @@ void showInFront(QWidget *dialog)
 
 } // namespace
 
-MainWindow::MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent)
+MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &pluginFolder, QWidget *parent)
     : QMainWindow(parent)
     , mPrompts(prompts)
     , mClock(clock)
@@ -96,6 +97,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent)
     mRenameKeyDialog->hide();
     mAboutBox = new AboutBox(this);
     mAboutBox->hide();
+    scanForPlugins(pluginFolder);
 
     setActions({saveAction, saveasAction, closeAction}, false);
     PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet5")));
@@ -652,12 +654,34 @@ void MainWindow::syntaxCheckExecute()
 
 // Export.
 
+void MainWindow::scanForPlugins(const QString &folder)
+{
+    mPlugins.scan(folder);
+    exportModules->addItems(mPlugins.exportNames());
+}
+
 void MainWindow::exportActionExecute()
 {
-    if (exportModules->selectedItems().isEmpty()) {
+    const QList<QListWidgetItem *> selected = exportModules->selectedItems();
+    if (selected.isEmpty()) {
         showInfo(QStringLiteral("Bitte ein Export-Modul auswählen"));
         return;
     }
+    const auto chooseFile = [this](const ExportOffer &offer) {
+        SaveDialog1.title = offer.dialogTitle();
+        SaveDialog1.defaultExtension = offer.extension;
+        SaveDialog1.filter = offer.dialogFilter();
+        copyGridToFields();
+        SaveDialog1.fileName = mPack.packProject + QLatin1Char('_') + mPack.packName + QLatin1Char('_')
+            + mPack.packLang + QLatin1Char('.') + offer.extension;
+        const QString path = mPrompts.saveFile(SaveDialog1);
+        if (!path.isEmpty())
+            SaveDialog1.fileName = path;
+        return path;
+    };
+    if (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data, chooseFile)
+        == ExportOutcome::NotLoaded)
+        showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
 }
 
 void MainWindow::exportModulesDblClick()

@@ -2,6 +2,7 @@
 
 #include "document/languagepack.h"
 #include "editor/prompts.h"
+#include "plugins/plugincatalog.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -31,7 +32,9 @@ class NewKeyDialog;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Prompts &prompts, const Clock &clock, QWidget *parent = nullptr);
+    // Export plug-ins are looked for in pluginFolder, normally
+    // PluginCatalog::programPluginFolder().
+    MainWindow(Prompts &prompts, const Clock &clock, const QString &pluginFolder, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     LanguagePack &pack() { return mPack; }
@@ -39,6 +42,7 @@ public:
     NewKeyDialog *newKeyDialog() const { return mNewKeyDialog; }
     NewKeyDialog *renameKeyDialog() const { return mRenameKeyDialog; }
     AboutBox *aboutBox() const { return mAboutBox; }
+    const PluginCatalog &plugins() const { return mPlugins; }
     QString statusText() const;
 
     // Handlers, named after their action or control and event.
@@ -78,6 +82,7 @@ public:
     void doppelCheckExecute();
     void syntaxCheckExecute();
 
+    void scanForPlugins(const QString &folder);
     void exportActionExecute();
     void exportModulesDblClick();
 
@@ -122,6 +127,7 @@ private:
     Prompts &mPrompts;
     const Clock &mClock;
     LanguagePack mPack;
+    PluginCatalog mPlugins;
     QDateTime lastChange;
     bool mMemoSilent = false;
     bool mClosingConfirmed = false;

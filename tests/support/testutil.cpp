@@ -36,7 +36,7 @@ QString testData(const QString &name)
 void EditorTest::SetUp()
 {
     ASSERT_TRUE(dir.isValid());
-    window = std::make_unique<MainWindow>(prompts, clock);
+    window = std::make_unique<MainWindow>(prompts, clock, dir.filePath(QStringLiteral("Plugins")));
 }
 
 void EditorTest::TearDown()
