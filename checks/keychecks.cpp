@@ -41,4 +41,16 @@ CheckResult checkKeySyntax(const std::vector<QString> &names)
     return resultOf(reported);
 }
 
+QString duplicateCheckMessage(const CheckResult &result)
+{
+    return result.passed ? QStringLiteral("Doppel-Check bestanden")
+                         : QStringLiteral("Doppel-Check nicht bestanden: ") + result.list;
+}
+
+QString syntaxCheckMessage(const CheckResult &result)
+{
+    return result.passed ? QStringLiteral("Syntax-Check bestanden")
+                         : QStringLiteral("Syntax-Check nicht bestanden: ") + result.list;
+}
+
 } // namespace Wordloom

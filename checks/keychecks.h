@@ -18,4 +18,9 @@ CheckResult checkForDuplicates(const std::vector<QString> &names);
 // outside 7-bit ASCII, each once.
 CheckResult checkKeySyntax(const std::vector<QString> &names);
 
+// The messages that report the two checks, in the editor and on the
+// command line.
+QString duplicateCheckMessage(const CheckResult &result);
+QString syntaxCheckMessage(const CheckResult &result);
+
 } // namespace Wordloom

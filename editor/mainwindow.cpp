@@ -640,16 +640,12 @@ void MainWindow::ergenbisseClick()
 
 void MainWindow::doppelCheckExecute()
 {
-    const CheckResult result = checkForDuplicates(mPack.keys().names());
-    showInfo(result.passed ? QStringLiteral("Doppel-Check bestanden")
-                           : QStringLiteral("Doppel-Check nicht bestanden: ") + result.list);
+    showInfo(duplicateCheckMessage(checkForDuplicates(mPack.keys().names())));
 }
 
 void MainWindow::syntaxCheckExecute()
 {
-    const CheckResult result = checkKeySyntax(mPack.keys().names());
-    showInfo(result.passed ? QStringLiteral("Syntax-Check bestanden")
-                           : QStringLiteral("Syntax-Check nicht bestanden: ") + result.list);
+    showInfo(syntaxCheckMessage(checkKeySyntax(mPack.keys().names())));
 }
 
 // Export.

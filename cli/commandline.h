@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+namespace Wordloom {
+
+class Clock;
+
+// Exit codes of wordloom-cli.
+enum ExitCode { kExitOk = 0, kExitCheckFailed = 1, kExitError = 2 };
+
+// Runs one wordloom-cli command (the arguments without the program name)
+// with the plug-ins of pluginFolder; returns the exit code.
+int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
+    const QString &pluginFolder);
+
+} // namespace Wordloom

@@ -1,0 +1,17 @@
+#include "cli/commandline.h"
+#include "document/clock.h"
+#include "plugins/plugincatalog.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("wordloom-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const Wordloom::Clock clock;
+    return Wordloom::runCommandLine(QCoreApplication::arguments().mid(1), out, err, clock,
+        Wordloom::PluginCatalog::programPluginFolder());
+}

@@ -1,0 +1,100 @@
+#include "cli/commandline.h"
+
+#include "../support/testutil.h"
+
+#include <QListWidget>
+#include <QTextStream>
+
+using namespace Wordloom;
+
+namespace {
+
+const QByteArray kPack = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                         "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><content>"
+                         "<key id='greeting' encodeHTML='1' preserveLinebreaks='1' unixNewline='0'>"
+                         "<value>Hallo &lt;Welt&gt;&#13;\nzwei</value><comment>c</comment></key>"
+                         "<key id='bye' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Tschüss</value></key>"
+                         "</content></languagepack>";
+
+class CliTest : public EditorTest {
+protected:
+    struct Result {
+        int code;
+        QString out;
+        QString err;
+    };
+    Result run(const QStringList &arguments, const QString &plugins = QStringLiteral(WORDLOOM_SHIPPED_PLUGINS))
+    {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const int code = runCommandLine(arguments, outStream, errStream, clock, plugins);
+        outStream.flush();
+        errStream.flush();
+        return {code, out, err};
+    }
+};
+
+} // namespace
+
+TEST_F(CliTest, ExitCodesAndMessages)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    const QString bad = testData(QStringLiteral("cp1252.xml"));
+    const QString broken = writePack(QStringLiteral("broken.xml"), "<languagepack><content>");
+    const struct {
+        QStringList arguments;
+        int code;
+        QString out;
+        QString errStart;
+    } rows[] = {
+        {{"check", good}, 0, "Doppel-Check bestanden\nSyntax-Check bestanden\n", ""},
+        {{"check", bad}, 1, "Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n", ""},
+        {{"check", good, broken}, 2, good + ": Doppel-Check bestanden\n" + good + ": Syntax-Check bestanden\n", broken + ": "},
+        {{"check", path("none.xml")}, 2, "", ""},
+        {{"plugins"}, 0, "CSV\nJSON\nPO\n", ""},
+        {{"export", "-p", "Nope", good, path("out.txt")}, 2, "", "Unbekanntes Export-Plugin: Nope\n"},
+        {{"export", "-p", "json", broken, path("out.txt")}, 2, "", ""},
+        {{"write", good}, 2, "", "Falscher Aufruf: write " + good + "\nAufruf:"},
+        {{}, 2, "", "Kein Befehl angegeben.\nAufruf:"},
+        {{"--version"}, 0, "wordloom-cli " WORDLOOM_VERSION "\n", ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+        const Result result = run(row.arguments);
+        EXPECT_EQ(result.code, row.code);
+        EXPECT_EQ(result.out, row.out);
+        EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
+        EXPECT_EQ(result.err.isEmpty(), row.code != 2);
+    }
+    EXPECT_FALSE(QFile::exists(path("out.txt")));
+}
+
+TEST_F(CliTest, ExportAndWriteGiveTheEditorsBytes)
+{
+    const QString pack = writePack(QStringLiteral("pack.xml"), kPack);
+    window = std::make_unique<MainWindow>(prompts, clock, QStringLiteral(WORDLOOM_SHIPPED_PLUGINS));
+    load(pack);
+    for (const char *name : {"CSV", "JSON", "PO"}) {
+        SCOPED_TRACE(name);
+        const QString byEditor = path(QStringLiteral("editor.") + QLatin1String(name));
+        const QString byCli = path(QStringLiteral("cli.") + QLatin1String(name));
+        auto *modules = control<QListWidget>("exportModules");
+        modules->setCurrentItem(modules->findItems(QLatin1String(name), Qt::MatchExactly).value(0));
+        prompts.savePaths.push_back(byEditor);
+        action("exportAction")->trigger();
+        EXPECT_EQ(run({"export", "-p", QString::fromLatin1(name).toLower(), pack, byCli}).code, 0);
+        EXPECT_EQ(readBytes(byCli), readBytes(byEditor));
+        EXPECT_FALSE(readBytes(byCli).isEmpty());
+    }
+
+    const QString saved = path(QStringLiteral("saved.xml"));
+    prompts.savePaths.push_back(saved);
+    action("saveasAction")->trigger();
+    EXPECT_EQ(run({"write", pack, path(QStringLiteral("written.xml"))}).code, 0);
+    EXPECT_EQ(readBytes(path(QStringLiteral("written.xml"))), readBytes(saved));
+    // Writing a pack over itself.
+    EXPECT_EQ(run({"write", pack, pack}).code, 0);
+    EXPECT_EQ(readBytes(pack), readBytes(saved));
+}
