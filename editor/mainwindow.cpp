@@ -4,6 +4,7 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "editor/aboutbox.h"
+#include "editor/infogrid.h"
 #include "editor/keylistbox.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QStringListModel>
 #include <QTabWidget>
-#include <QTableWidget>
 
 #include <optional>
 
@@ -64,7 +64,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     buildLayout();
     buildActions();
 
-    connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::lpKeyChange));
+    connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::keyChosenByUser));
     connect(lpValue, &QPlainTextEdit::textChanged, this, [this] {
         if (!mMemoSilent)
             handler(&MainWindow::lpValueChange)();
@@ -76,10 +76,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     connect(htmlCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::htmlCheckboxClick));
     connect(breakCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::breakCheckboxClick));
     connect(unixCheckBox, &QCheckBox::clicked, this, handler(&MainWindow::unixCheckBoxClick));
-    connect(lpInfoblock, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
-        if (item->column() == 1)
-            handler(&MainWindow::lpInfoblockStringsChange)();
-    });
+    connect(lpInfoblock, &InfoGrid::userEdited, this, handler(&MainWindow::lpInfoblockStringsChange));
     connect(suchbegriff, &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
         if (row >= 0)
@@ -107,31 +104,33 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     OpenDialog1.filter = QStringLiteral("Languagepacks (*.xml)|*.xml");
     OpenDialog1.defaultExtension = QStringLiteral("xml");
 
-    // Shortcuts must reach the window before the focused text field.
-    qApp->installEventFilter(this);
+    // The window's shortcuts go before what a text field would make of the
+    // same keys.
+    for (QWidget *widget : findChildren<QWidget *>())
+        if (widget->window() == this && widget->focusPolicy() != Qt::NoFocus)
+            widget->installEventFilter(this);
 }
 
-MainWindow::~MainWindow()
-{
-    qApp->removeEventFilter(this);
-}
+MainWindow::~MainWindow() = default;
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // A text field claims some key combinations (Ctrl+A, for one) for itself
-    // and receives them as key presses; an enabled action of this window
-    // takes them first.
-    if (event->type() == QEvent::KeyPress) {
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == this && widget != this) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            const QKeySequence pressed(key->keyCombination());
-            for (QAction *action : actions()) {
-                if (!action->shortcut().isEmpty() && action->shortcut() == pressed && action->isEnabled()) {
-                    action->trigger();
-                    return true;
-                }
+    if (event->type() == QEvent::ShortcutOverride) {
+        // A text field claims some combinations (Ctrl+A, Ctrl+Up) for itself;
+        // an enabled action of the window takes them first. Left unclaimed,
+        // the key goes to the window's shortcuts.
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (const QAction *action : actions()) {
+            if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+                event->ignore();
+                return true;
             }
+        }
+    } else if (event->type() == QEvent::KeyPress && (watched == lpValue || watched == lpComment)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+            static_cast<QPlainTextEdit *>(watched)->insertPlainText(QStringLiteral("\t"));
+            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -219,24 +218,14 @@ void MainWindow::setOption(QCheckBox *box, bool checked)
         unixCheckBoxClick();
 }
 
-InfoValues MainWindow::gridValues() const
+InfoValues MainWindow::gridValues()
 {
-    const auto cell = [this](int row) { return lpInfoblock->item(row, 1)->text(); };
-    return InfoValues{cell(0), cell(1), cell(2), cell(3), cell(4)};
+    return lpInfoblock->values();
 }
 
 void MainWindow::setGridValue(int row, const QString &value)
 {
-    lpInfoblock->item(row, 1)->setText(value);
-}
-
-void MainWindow::setGridValues(const InfoValues &info)
-{
-    setGridValue(0, info.project);
-    setGridValue(1, info.name);
-    setGridValue(2, info.lang);
-    setGridValue(3, info.version);
-    setGridValue(4, info.date);
+    lpInfoblock->setValue(row, value);
 }
 
 void MainWindow::copyGridToFields()
@@ -252,9 +241,36 @@ void MainWindow::setActions(std::initializer_list<QAction *> actions, bool enabl
 
 // Key selection and editing.
 
+bool MainWindow::hasPendingEdits() const
+{
+    return submitAction->isEnabled() && mPack.state() == LanguagePack::State::Open;
+}
+
+void MainWindow::takeOverPendingEdits()
+{
+    if (hasPendingEdits())
+        submitKey(mShownKey);
+}
+
+void MainWindow::keyChosenByUser()
+{
+    takeOverPendingEdits();
+    lpKeyChange();
+}
+
+void MainWindow::showKeyAt(int row)
+{
+    if (row < 0 || row >= mPack.keys().count())
+        return;
+    takeOverPendingEdits();
+    lpKey->selectRow(row);
+    lpKeyChange();
+}
+
 void MainWindow::lpKeyChange()
 {
     const KeyData &data = mPack.data;
+    mShownKey = lpKey->text();
     setMemoText(lpValue, data.hashlistKeys.value(lpKey->text()));
     setMemoText(lpComment, data.hashlistComments.value(lpKey->text()));
     setOption(htmlCheckbox, false);
@@ -299,12 +315,30 @@ void MainWindow::unixCheckBoxClick()
 
 void MainWindow::submitActionExecute()
 {
+    submitKey(lpKey->text());
+}
+
+void MainWindow::submitKey(const QString &name)
+{
     KeyData &data = mPack.data;
-    data.hashlistKeys.setValue(lpKey->text(), memoText(lpValue));
-    data.hashlistComments.setValue(lpKey->text(), memoText(lpComment));
-    data.hashlistHTML.setValue(lpKey->text(), htmlCheckbox->isChecked() ? kOn : kOff);
-    data.hashlistBreaks.setValue(lpKey->text(), breakCheckbox->isChecked() ? kOn : kOff);
-    data.hashlistLinebreaks.setValue(lpKey->text(), unixCheckBox->isChecked() ? kOn : kOff);
+    const QString value = memoText(lpValue);
+    const QString comment = memoText(lpComment);
+    const bool options[] = {htmlCheckbox->isChecked(), breakCheckbox->isChecked(), unixCheckBox->isChecked()};
+    // What is taken over is saved only under a name of the list, so a name
+    // outside it joins the list, as "+" would add it.
+    const bool hasData = !value.isEmpty() || !comment.isEmpty() || options[0] || options[1] || options[2];
+    if (hasData && mPack.state() == LanguagePack::State::Open && mPack.keys().find(name) < 0) {
+        const qsizetype row = mPack.keys().insert(name);
+        if (name == lpKey->text())
+            lpKey->selectRow(int(row));
+    }
+    data.hashlistKeys.setValue(name, value);
+    data.hashlistComments.setValue(name, comment);
+    data.hashlistHTML.setValue(name, options[0] ? kOn : kOff);
+    data.hashlistBreaks.setValue(name, options[1] ? kOn : kOff);
+    data.hashlistLinebreaks.setValue(name, options[2] ? kOn : kOff);
+    if (name == lpKey->text())
+        mShownKey = name;
     setActions({submitAction, resetAction}, false);
     setActions({saveAction, saveasAction}, true);
     mPack.markModified();
@@ -320,7 +354,12 @@ void MainWindow::resetActionExecute()
 
 void MainWindow::lpInfoblockStringsChange()
 {
-    // The grid is read when the pack is written or exported.
+    // An info edit is unsaved work like any other; without a pack there is
+    // nothing to save it to.
+    if (mPack.state() != LanguagePack::State::Open)
+        return;
+    setActions({saveAction, saveasAction}, true);
+    mPack.markModified();
 }
 
 // Loading, saving, new pack, close and exit.
@@ -344,7 +383,7 @@ void MainWindow::loadActionExecute()
     lpKey->clear();
     clearMemo(lpValue);
     clearMemo(lpComment);
-    setGridValues(mPack.infoValues());
+    lpInfoblock->setValues(mPack.infoValues());
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
     setActions({submitAction, resetAction}, false);
     setActions({exportAction, newAction, renameAction, dropAction, toggleWW}, true);
@@ -353,6 +392,7 @@ void MainWindow::loadActionExecute()
     lpKeyChange();
     showStatus(QStringLiteral("Languagepack geladen: ") + mPack.packFileName);
     mPack.markSaved();
+    lpValue->setFocus();
 
     if (!caseVariants.isEmpty())
         showInfo(QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen "
@@ -363,6 +403,7 @@ void MainWindow::loadActionExecute()
 
 void MainWindow::saveActionExecute()
 {
+    lpInfoblock->commitPendingEdit();
     submitActionExecute();
     if (mPack.packPath.isEmpty()) {
         saveasActionExecute();
@@ -374,6 +415,7 @@ void MainWindow::saveActionExecute()
 
 void MainWindow::saveasActionExecute()
 {
+    lpInfoblock->commitPendingEdit();
     SaveDialog1.title = QStringLiteral("Speichern als...");
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
     submitActionExecute();
@@ -432,12 +474,14 @@ void MainWindow::stampDate()
 
 bool MainWindow::checkUnsavedChanges()
 {
-    if (!mPack.modified || mPack.saved)
+    lpInfoblock->commitPendingEdit();
+    if (mPack.saved && !hasPendingEdits())
         return true;
     switch (mPrompts.askUnsavedChanges(QStringLiteral("Languagepack nicht gespeichert! Jetzt speichern?"))) {
     case UnsavedAnswer::Yes:
         saveActionExecute();
-        return true;
+        // A Save As dialog the user cancelled cancels the command too.
+        return mPack.saved;
     case UnsavedAnswer::No:
         return true;
     case UnsavedAnswer::Cancel:
@@ -478,7 +522,7 @@ void MainWindow::closeActionExecute()
     clearMemo(lpValue);
     clearMemo(lpComment);
     mPack.close();
-    setGridValues(mPack.infoValues());
+    lpInfoblock->setValues(mPack.infoValues());
     SaveDialog1.fileName.clear();
     setActions({submitAction, resetAction, exportAction, newAction, renameAction, dropAction, toggleWW, saveAction,
                    saveasAction, closeAction},
@@ -524,6 +568,7 @@ void MainWindow::newActionExecute()
 
 void MainWindow::newKeyRequestExecute()
 {
+    takeOverPendingEdits();
     const QString name = mNewKeyDialog->keyName();
     const qsizetype existing = mPack.keys().find(name);
     if (existing >= 0) {
@@ -538,6 +583,7 @@ void MainWindow::newKeyRequestExecute()
     setOption(htmlCheckbox, false);
     setOption(breakCheckbox, false);
     setOption(unixCheckBox, false);
+    mShownKey = name;
     lpValue->setFocus();
     mPack.markModified();
 }
@@ -596,6 +642,7 @@ void MainWindow::renameKeyRequestExecute()
     for (int i = 0; i < 4; ++i)
         carried[i]->setValue(newName, carriedValues[i]);
     lpKey->selectRow(int(newRow));
+    mShownKey = newName;
     mPack.markModified();
     setActions({saveAction, saveasAction}, true);
     showStatus(QStringLiteral("Key/Value geändert (") + mPack.packFileName + QStringLiteral(" nicht gespeichert)"));
@@ -632,6 +679,7 @@ void MainWindow::changeSearchTypeExecute()
 void MainWindow::ergenbisseClick()
 {
     const QString name = ergenbisse->currentIndex().data().toString();
+    takeOverPendingEdits();
     lpKey->selectRow(int(mPack.keys().find(name)));
     lpKeyChange();
 }
@@ -663,6 +711,7 @@ void MainWindow::exportActionExecute()
         showInfo(QStringLiteral("Bitte ein Export-Modul auswählen"));
         return;
     }
+    lpInfoblock->commitPendingEdit();
     const auto chooseFile = [this](const ExportOffer &offer) {
         SaveDialog1.title = offer.dialogTitle();
         SaveDialog1.defaultExtension = offer.extension;
@@ -701,12 +750,12 @@ void MainWindow::aboutActionExecute()
 
 void MainWindow::nextActionExecute()
 {
-    showInfo(QStringLiteral("ToDo"));
+    showKeyAt(lpKey->currentRow() + 1);
 }
 
 void MainWindow::prevActionExecute()
 {
-    showInfo(QStringLiteral("ToDo"));
+    showKeyAt(lpKey->currentRow() - 1);
 }
 
 } // namespace Wordloom

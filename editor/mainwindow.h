@@ -17,11 +17,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QStringListModel;
 class QTabWidget;
-class QTableWidget;
 
 namespace Wordloom {
 
 class AboutBox;
+class InfoGrid;
 class Clock;
 class KeyListBox;
 class NameListView;
@@ -47,12 +47,22 @@ public:
 
     // Handlers, named after their action or control and event.
     void lpKeyChange();
+    // The user chose another key in the key box.
+    void keyChosenByUser();
     void lpValueChange();
     void lpCommentChange();
     void htmlCheckboxClick();
     void breakCheckboxClick();
     void unixCheckBoxClick();
     void submitActionExecute();
+    // Stores the editor's texts and options under a name, as "Übernehmen".
+    void submitKey(const QString &name);
+    // Whether the editor holds edits not yet taken over.
+    bool hasPendingEdits() const;
+    // Takes the pending edits over under the key shown.
+    void takeOverPendingEdits();
+    // Shows the key at a row of the list, after taking edits over.
+    void showKeyAt(int row);
     void resetActionExecute();
     void lpInfoblockStringsChange();
 
@@ -118,8 +128,7 @@ private:
     // Runs the box's click handler when the state changes, as a user's click.
     void setOption(QCheckBox *box, bool checked);
 
-    InfoValues gridValues() const;
-    void setGridValues(const InfoValues &info);
+    InfoValues gridValues();
     void setGridValue(int row, const QString &value);
     void copyGridToFields();
     void setActions(std::initializer_list<QAction *> actions, bool enabled);
@@ -129,6 +138,8 @@ private:
     LanguagePack mPack;
     PluginCatalog mPlugins;
     QDateTime lastChange;
+    // The key whose data the editor shows.
+    QString mShownKey;
     bool mMemoSilent = false;
     bool mClosingConfirmed = false;
 
@@ -150,7 +161,7 @@ private:
     QLabel *statusBarLabel = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QListWidget *exportModules = nullptr;
-    QTableWidget *lpInfoblock = nullptr;
+    InfoGrid *lpInfoblock = nullptr;
     QLineEdit *suchbegriff = nullptr;
     QCheckBox *searchOnType = nullptr;
     NameListView *ergenbisse = nullptr;

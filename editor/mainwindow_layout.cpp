@@ -2,6 +2,7 @@
 #include "editor/mainwindow.h"
 
 #include "editor/aboutbox.h"
+#include "editor/infogrid.h"
 #include "editor/keylistbox.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStringListModel>
 #include <QTabWidget>
@@ -79,7 +81,7 @@ void MainWindow::buildLayout()
     leftLayout->addWidget(named(new QLabel(QStringLiteral("Schlüssel")), "Label_Keys"));
     lpKey = named(new KeyListBox, "lpKey");
     lpKey->setModel(&mPack.keys());
-    lpKey->setToolTip(QStringLiteral("Zu übersetzende Schlüsselwörter"));
+    lpKey->setToolTip(plainToolTip(QStringLiteral("Zu übersetzende Schlüsselwörter")));
     leftLayout->addWidget(lpKey, 1);
     auto *modification = panel("Panel_ModificationBTNs");
     modification->setFixedHeight(19);
@@ -89,7 +91,7 @@ void MainWindow::buildLayout()
     buttonRename = button("buttonRename", 49, 17);
     checkWW = named(new QCheckBox, "checkWW");
     checkWW->setChecked(true);
-    checkWW->setToolTip(QStringLiteral("Wordwrap ein-/ausschalten"));
+    checkWW->setToolTip(plainToolTip(QStringLiteral("Wordwrap ein-/ausschalten")));
     modificationLayout->addWidget(buttonNew);
     modificationLayout->addWidget(buttonDrop);
     modificationLayout->addWidget(buttonRename);
@@ -111,7 +113,7 @@ void MainWindow::buildLayout()
     auto *commentLayout = tight(new QVBoxLayout(commentPanel));
     commentLayout->addWidget(named(new QLabel(QStringLiteral("Kommentar")), "Label_Comment"));
     lpComment = named(new QPlainTextEdit, "lpComment");
-    lpComment->setToolTip(QStringLiteral("Kommentar"));
+    lpComment->setToolTip(plainToolTip(QStringLiteral("Kommentar")));
     lpComment->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     lpComment->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lpComment->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -123,7 +125,7 @@ void MainWindow::buildLayout()
     lpValue = named(new QPlainTextEdit, "lpValue");
     lpValue->setFont(translationFont());
     lpValue->setMinimumSize(450, 70);
-    lpValue->setToolTip(QStringLiteral("Die Übersetzung des ausgewählten Schlüsselwortes"));
+    lpValue->setToolTip(plainToolTip(QStringLiteral("Die Übersetzung des ausgewählten Schlüsselwortes")));
     lpValue->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     translationLayout->addWidget(lpValue, 1);
 
@@ -134,12 +136,12 @@ void MainWindow::buildLayout()
     options->setFixedWidth(190);
     auto *optionsLayout = tight(new QVBoxLayout(options));
     htmlCheckbox = named(new QCheckBox(QStringLiteral("in HTML umwandeln")), "htmlCheckbox");
-    htmlCheckbox->setToolTip(QStringLiteral("Text soll in der Übersetzung nach HTML umgewandelt werden"));
+    htmlCheckbox->setToolTip(plainToolTip(QStringLiteral("Text soll in der Übersetzung nach HTML umgewandelt werden")));
     breakCheckbox = named(new QCheckBox(QStringLiteral("Umbrüche erhalten")), "breakCheckbox");
-    breakCheckbox->setToolTip(QStringLiteral("Die Umbrüche sollen in der Übersetzung erhalten bleiben. Bei "
-                                             "Umwandlung in HTML werden alle Umbrüche in <BR>'s konvertiert."));
+    breakCheckbox->setToolTip(plainToolTip(QStringLiteral("Die Umbrüche sollen in der Übersetzung erhalten bleiben. Bei "
+                                             "Umwandlung in HTML werden alle Umbrüche in <BR>'s konvertiert.")));
     unixCheckBox = named(new QCheckBox(QStringLiteral("UNIX Linebreak")), "unixCheckBox");
-    unixCheckBox->setToolTip(QStringLiteral("Ausgabe-Datei soll nur LF's enthalten und keine CRLF's"));
+    unixCheckBox->setToolTip(plainToolTip(QStringLiteral("Ausgabe-Datei soll nur LF's enthalten und keine CRLF's")));
     optionsLayout->addWidget(htmlCheckbox);
     optionsLayout->addWidget(breakCheckbox);
     optionsLayout->addWidget(unixCheckBox);
@@ -147,9 +149,9 @@ void MainWindow::buildLayout()
     transLayout->addWidget(options);
     transLayout->addStretch(1);
     buttonReset = button("buttonReset", 115, 25);
-    buttonReset->setToolTip(QStringLiteral("Änderungen für dieses Schlüsselwort verwerfen"));
+    buttonReset->setToolTip(plainToolTip(QStringLiteral("Änderungen für dieses Schlüsselwort verwerfen")));
     buttonSubmit = button("buttonSubmit", 115, 25);
-    buttonSubmit->setToolTip(QStringLiteral("Änderungen für dieses Schlüsselwort übernehmen"));
+    buttonSubmit->setToolTip(plainToolTip(QStringLiteral("Änderungen für dieses Schlüsselwort übernehmen")));
     transLayout->addWidget(buttonReset, 0, Qt::AlignBottom);
     transLayout->addWidget(buttonSubmit, 0, Qt::AlignBottom);
     translationLayout->addWidget(transButtons);
@@ -197,7 +199,7 @@ void MainWindow::buildLayout()
     auto *exportPage = panel("TabSheet2");
     auto *exportLayout = new QHBoxLayout(exportPage);
     exportModules = named(new QListWidget, "exportModules");
-    exportModules->setToolTip(QStringLiteral("Vorhandene Export-Plugins"));
+    exportModules->setToolTip(plainToolTip(QStringLiteral("Vorhandene Export-Plugins")));
     exportModules->setSelectionMode(QAbstractItemView::SingleSelection);
     exportLayout->addWidget(exportModules, 1);
     auto *exportColumn = panel("Panel_Export");
@@ -212,26 +214,8 @@ void MainWindow::buildLayout()
     auto *packPage = panel("TabSheet4");
     auto *packLayout = tight(new QVBoxLayout(packPage));
     packLayout->setContentsMargins(0, 0, 0, 0);
-    lpInfoblock = named(new QTableWidget(5, 2), "lpInfoblock");
-    lpInfoblock->setToolTip(QStringLiteral("Optionen für das Languagepack festlegen"));
-    lpInfoblock->setHorizontalHeaderLabels({QStringLiteral("Option"), QStringLiteral("Wert")});
-    lpInfoblock->verticalHeader()->hide();
-    // All five rows fit the page without scrolling.
-    lpInfoblock->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    lpInfoblock->verticalHeader()->setMinimumSectionSize(1);
-    lpInfoblock->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 1);
-    lpInfoblock->horizontalHeader()->setFixedHeight(fontMetrics().height() + 3);
-    lpInfoblock->setColumnWidth(0, 150);
-    lpInfoblock->setColumnWidth(1, 472);
-    lpInfoblock->horizontalHeader()->setStretchLastSection(true);
-    lpInfoblock->setSelectionMode(QAbstractItemView::SingleSelection);
-    const char *const rowNames[] = {"Projekt", "Name", "Sprache", "Version", "letzte Änderung"};
-    for (int row = 0; row < 5; ++row) {
-        auto *nameItem = new QTableWidgetItem(QString::fromUtf8(rowNames[row]));
-        nameItem->setFlags(Qt::ItemIsEnabled);
-        lpInfoblock->setItem(row, 0, nameItem);
-        lpInfoblock->setItem(row, 1, new QTableWidgetItem(QString()));
-    }
+    lpInfoblock = named(new InfoGrid, "lpInfoblock");
+    lpInfoblock->setToolTip(plainToolTip(QStringLiteral("Optionen für das Languagepack festlegen")));
     packLayout->addWidget(lpInfoblock);
     PageControl1->addTab(packPage, QStringLiteral("Languagepack"));
 
@@ -241,22 +225,33 @@ void MainWindow::buildLayout()
     searchColumn->setFixedWidth(201);
     auto *searchColumnLayout = tight(new QVBoxLayout(searchColumn));
     suchbegriff = named(new QLineEdit, "suchbegriff");
-    suchbegriff->setToolTip(QStringLiteral("Bitte Suchtext eingeben"));
+    suchbegriff->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
     buttonSuchen = button("buttonSuchen", 113, 25);
     searchOnType = named(new QCheckBox, "searchOnType");
     searchOnType->setChecked(true);
-    searchOnType->setToolTip(QStringLiteral("Bereeits beim Eintippen des Textes suchen"));
+    searchOnType->setToolTip(plainToolTip(QStringLiteral("Bereeits beim Eintippen des Textes suchen")));
     searchColumnLayout->addWidget(suchbegriff);
     searchColumnLayout->addWidget(buttonSuchen);
     searchColumnLayout->addWidget(searchOnType);
     searchColumnLayout->addStretch(1);
     searchLayout->addWidget(searchColumn);
     ergenbisse = named(new NameListView, "ergenbisse");
-    ergenbisse->setToolTip(QStringLiteral("Suchergebnisse"));
+    ergenbisse->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
     mResults = new QStringListModel(this);
     ergenbisse->setModel(mResults);
     searchLayout->addWidget(ergenbisse, 1);
     PageControl1->addTab(searchPage, QStringLiteral("Suchen"));
+
+    // Tab in the text fields moves on; Ctrl+Tab types a tab (see eventFilter).
+    lpComment->setTabChangesFocus(true);
+    lpValue->setTabChangesFocus(true);
+    // Tab follows the window from top left to bottom right.
+    const QList<QWidget *> order = {lpKey->field(), lpKey->view(), buttonNew, buttonDrop, buttonRename, checkWW,
+        lpComment, lpValue, htmlCheckbox, breakCheckbox, unixCheckBox, buttonReset, buttonSubmit, PageControl1,
+        buttonDoppelCheck, buttonSyntaxCheck, exportModules, buttonExport, lpInfoblock, suchbegriff, buttonSuchen,
+        searchOnType, ergenbisse};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 QAction *MainWindow::makeAction(const char *name, const QString &caption, const QString &hint,
@@ -265,7 +260,7 @@ QAction *MainWindow::makeAction(const char *name, const QString &caption, const 
     auto *action = new QAction(caption, this);
     action->setObjectName(QLatin1String(name));
     if (!hint.isEmpty())
-        action->setToolTip(hint);
+        action->setToolTip(plainToolTip(hint));
     action->setShortcut(shortcut);
     action->setEnabled(enabled);
     // Shortcuts belong to the window, whether or not a menu shows the action.
@@ -320,9 +315,10 @@ void MainWindow::buildActions()
     doppelCheck = makeAction("doppelCheck", QStringLiteral("Doppel-Check"), QString(), none, true, &MainWindow::doppelCheckExecute);
     syntaxCheck = makeAction("syntaxCheck", QStringLiteral("Syntax-Check"), QString(), none, true, &MainWindow::syntaxCheckExecute);
     aboutAction = makeAction("aboutAction", QStringLiteral("Info"), QString(), none, true, &MainWindow::aboutActionExecute);
-    nextAction = makeAction("nextAction", QStringLiteral("Next"), QStringLiteral("Go to next key"), none, true, &MainWindow::nextActionExecute);
-    prevAction = makeAction("prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"), none, true,
-        &MainWindow::prevActionExecute);
+    nextAction = makeAction("nextAction", QStringLiteral("Next"), QStringLiteral("Go to next key"),
+        QKeySequence(Qt::CTRL | Qt::Key_Down), true, &MainWindow::nextActionExecute);
+    prevAction = makeAction("prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"),
+        QKeySequence(Qt::CTRL | Qt::Key_Up), true, &MainWindow::prevActionExecute);
 
     // The two boxes bound to actions take their new state first, then the
     // action's handler reads it.
@@ -350,7 +346,7 @@ void MainWindow::buildActions()
     bindButton(buttonExport, exportAction);
     bindButton(buttonSuchen, suchAction);
 
-    QMenu *packMenu = menuBar()->addMenu(QStringLiteral("Languagepack"));
+    QMenu *packMenu = menuBar()->addMenu(QStringLiteral("&Languagepack"));
     packMenu->setObjectName(QStringLiteral("menuLanguagepack"));
     packMenu->addAction(loadAction);
     packMenu->addAction(newFile);
@@ -359,9 +355,15 @@ void MainWindow::buildActions()
     packMenu->addAction(closeAction);
     packMenu->addSeparator();
     packMenu->addAction(exitAction);
-    QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("Hilfe"));
+    QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     helpMenu->setObjectName(QStringLiteral("menuHilfe"));
     helpMenu->addAction(aboutAction);
+    // F10 opens the first menu, as in other desktop programs.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this, packMenu] { menuBar()->setActiveAction(packMenu->menuAction()); });
+
+    // Ctrl+Return takes over and goes on, like Ctrl+Down.
+    nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Down), QKeySequence(Qt::CTRL | Qt::Key_Return)});
 }
 
 } // namespace Wordloom

@@ -18,6 +18,8 @@ NameListView::NameListView(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab leaves the list instead of walking its rows.
+    setTabKeyNavigation(false);
 }
 
 void NameListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)

@@ -1,5 +1,7 @@
 #include "editor/uifonts.h"
 
+#include <QTextDocument>
+
 namespace Wordloom {
 
 QFont interfaceFont()
@@ -19,6 +21,12 @@ QFont translationFont()
     font.setFixedPitch(true);
     font.setPixelSize(13);
     return font;
+}
+
+QString plainToolTip(const QString &text)
+{
+    // Tool tips take text that looks like markup as rich text.
+    return Qt::mightBeRichText(text) ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>") : text;
 }
 
 } // namespace Wordloom

@@ -9,5 +9,7 @@ namespace Wordloom {
 QFont interfaceFont();
 // Courier New 13 px where installed, else a close fixed-pitch font.
 QFont translationFont();
+// A tool tip that shows its text as it stands, "<BR>" included.
+QString plainToolTip(const QString &text);
 
 } // namespace Wordloom

@@ -27,15 +27,6 @@ protected:
         EditorTest::SetUp();
         load(writePack(QStringLiteral("de.xml"), kPack));
     }
-    void addKey(const QString &name)
-    {
-        action("newAction")->trigger();
-        NewKeyDialog *dialog = window->newKeyDialog();
-        dialog->newkey()->selectAll();
-        QTest::keyClick(dialog->newkey(), Qt::Key_Delete);
-        QTest::keyClicks(dialog->newkey(), name);
-        QTest::keyClick(dialog->newkey(), Qt::Key_Return); // Enter presses "Okay"
-    }
     void renameTo(const QString &name)
     {
         action("renameAction")->trigger();

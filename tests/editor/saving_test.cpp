@@ -288,23 +288,10 @@ TEST_F(SavingTest, CloseAndNewStartFromEmptyData)
     EXPECT_EQ(window->pack().packFileName, QStringLiteral("de.xml")) << "the last file name stays for the status texts";
 }
 
-TEST_F(SavingTest, ExitAsksForANewPackAndEndsEvenWhenSaveAsIsCancelled)
-{
-    window->show();
-    action("newFile")->trigger();
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Yes);
-    prompts.savePaths.push_back(QString());
-    action("exitAction")->trigger();
-    EXPECT_EQ(prompts.saveDialogs.size(), 1u);
-    EXPECT_FALSE(window->isVisible()) << "the program ends";
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty()) << "nothing is written";
-}
-
 TEST_F(SavingTest, ExitWithoutUnsavedWorkAsksNothing)
 {
     window->show();
     load(writePack(QStringLiteral("de.xml"), kPack));
-    setGridValue(0, QStringLiteral("grid edits are no unsaved work"));
     action("exitAction")->trigger();
     EXPECT_TRUE(prompts.questions.isEmpty());
     EXPECT_FALSE(window->isVisible());

@@ -2,6 +2,7 @@
 
 #include "editor/keylistbox.h"
 #include "editor/namelistview.h"
+#include "editor/newkeydialog.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -105,6 +106,16 @@ void EditorTest::click(QCheckBox *box)
 {
     window->show();
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+}
+
+void EditorTest::addKey(const QString &name)
+{
+    action("newAction")->trigger();
+    NewKeyDialog *dialog = window->newKeyDialog();
+    dialog->newkey()->selectAll();
+    QTest::keyClick(dialog->newkey(), Qt::Key_Delete);
+    QTest::keyClicks(dialog->newkey(), name);
+    QTest::keyClick(dialog->newkey(), Qt::Key_Return); // Enter presses "Okay"
 }
 
 void EditorTest::pickRow(int row)

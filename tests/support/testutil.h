@@ -63,6 +63,8 @@ protected:
     void typeKey(const QString &name);
     // Clicks a check box as a user does.
     void click(QCheckBox *box);
+    // Adds a key through the key name dialog as a user does.
+    void addKey(const QString &name);
     // Picks the entry at a row as a user does.
     void pickRow(int row);
     QString path(const QString &name) const { return dir.filePath(name); }
