@@ -73,7 +73,7 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     LanguagePack pack;
     pack.load(packPath);
     const QString target = QFileInfo(outPath).absoluteFilePath();
-    if (runExport(library, pack.data, [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
+    if (runExport(library, pack.data(), [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     return kExitOk;
 }
@@ -83,7 +83,7 @@ int writePack(const QString &packPath, const QString &outPath, const Clock &cloc
     LanguagePack pack;
     pack.load(packPath);
     // As Save As: the date stamped, the version as it is.
-    InfoValues info = pack.infoValues();
+    InfoValues info = pack.info();
     info.date = formatDateStamp(clock.currentDate(), clock.currentTime());
     pack.write(outPath, info);
     return kExitOk;

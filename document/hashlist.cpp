@@ -26,9 +26,14 @@ inline char32_t foldCodePoint(char32_t c)
 
 } // namespace
 
+int compareNames(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
 bool namesEqual(QStringView a, QStringView b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return compareNames(a, b) == 0;
 }
 
 size_t nameHash(QStringView name, size_t seed)
@@ -303,7 +308,7 @@ void Hashlist::orderInsert(qsizetype pos) const
     std::vector<qsizetype> &order = mSearch->order;
     const QString &name = mLines[size_t(pos)].name;
     const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
-        return mLines[size_t(p)].name.compare(n, Qt::CaseInsensitive) < 0;
+        return compareNames(mLines[size_t(p)].name, n) < 0;
     });
     order.insert(at, pos);
 }
@@ -312,7 +317,7 @@ void Hashlist::orderErase(const QString &name) const
 {
     std::vector<qsizetype> &order = mSearch->order;
     const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
-        return mLines[size_t(p)].name.compare(n, Qt::CaseInsensitive) < 0;
+        return compareNames(mLines[size_t(p)].name, n) < 0;
     });
     if (at != order.end())
         order.erase(at);

@@ -11,6 +11,7 @@ namespace Wordloom {
 
 // Key names compare ignoring case by Unicode simple case folding, throughout
 // the program.
+int compareNames(QStringView a, QStringView b);
 bool namesEqual(QStringView a, QStringView b);
 size_t nameHash(QStringView name, size_t seed = 0);
 

@@ -1,12 +1,14 @@
 #include "document/keylist.h"
 
+#include "document/hashlist.h"
+
 #include <algorithm>
 
 namespace Wordloom {
 
 bool KeyList::lessThan(const QString &a, const QString &b)
 {
-    const int c = a.compare(b, Qt::CaseInsensitive);
+    const int c = compareNames(a, b);
     return c != 0 ? c < 0 : a < b;
 }
 
@@ -50,8 +52,8 @@ void KeyList::removeAt(qsizetype row)
 qsizetype KeyList::find(const QString &name) const
 {
     const auto pos = std::lower_bound(mNames.begin(), mNames.end(), name,
-        [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    if (pos == mNames.end() || pos->compare(name, Qt::CaseInsensitive) != 0)
+        [](const QString &a, const QString &b) { return compareNames(a, b) < 0; });
+    if (pos == mNames.end() || !namesEqual(*pos, name))
         return -1;
     return pos - mNames.begin();
 }

@@ -1,5 +1,7 @@
 #include "document/keytextcodec.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <array>
 
@@ -123,23 +125,6 @@ QString encodeKeyText(const QString &text)
     return result;
 }
 
-QString decodeKeyText(const QString &text)
-{
-    if (isAscii(text))
-        return text;
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char *out = bytes.data();
-    for (QChar c : text) {
-        const int b = charToByte(c.unicode());
-        if (b < 0)
-            return text;
-        *out++ = char(b);
-    }
-    if (!isValidUtf8(bytes))
-        return text;
-    return QString::fromUtf8(bytes);
-}
-
 QString decodeKeyTextUtf8(QByteArrayView utf8)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
@@ -164,19 +149,28 @@ QString decodeKeyTextUtf8(QByteArrayView utf8)
         else if (c >= 0xC0)
             extra = 1, c &= 0x1F;
         if (end - q <= extra)
-            return QString::fromUtf8(utf8);
+            return textFromUtf8(utf8);
         for (int i = 1; i <= extra; ++i)
             c = (c << 6) | (q[i] & 0x3F);
         q += extra + 1;
         const int b = charToByte(c);
         if (b < 0)
-            return QString::fromUtf8(utf8);
+            return textFromUtf8(utf8);
         *out++ = char(b);
     }
     bytes.truncate(out - bytes.data());
     if (!isValidUtf8(bytes))
+        return textFromUtf8(utf8);
+    return textFromUtf8(bytes);
+}
+
+QString textFromUtf8(QByteArrayView utf8)
+{
+    if (!utf8.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(utf8);
-    return QString::fromUtf8(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8,
+        QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    return decoder(utf8);
 }
 
 QString normalizeLineBreaks(const QString &text)

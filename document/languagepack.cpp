@@ -7,20 +7,37 @@
 
 namespace Wordloom {
 
-LanguagePack::LanguagePack() = default;
+namespace {
 
-InfoValues LanguagePack::infoValues() const
+// The five lists and the entry's fields that they hold, in the order a
+// commit writes them.
+template <typename Data, typename Entry, typename F> void forEachList(Data &data, Entry &entry, F f)
 {
-    return InfoValues{packProject, packName, packLang, packVersion, packDate};
+    f(data.hashlistKeys, entry.translation);
+    f(data.hashlistComments, entry.comment);
+    f(data.hashlistHTML, entry.encodeHTML);
+    f(data.hashlistBreaks, entry.preserveLinebreaks);
+    f(data.hashlistLinebreaks, entry.unixNewline);
 }
 
-void LanguagePack::setInfoValues(const InfoValues &info)
+} // namespace
+
+bool KeyEntry::isEmpty() const
 {
-    packProject = info.project;
-    packName = info.name;
-    packLang = info.lang;
-    packVersion = info.version;
-    packDate = info.date;
+    const QString on = QStringLiteral("1");
+    return translation.isEmpty() && comment.isEmpty() && encodeHTML != on && preserveLinebreaks != on
+        && unixNewline != on;
+}
+
+LanguagePack::LanguagePack() = default;
+LanguagePack::~LanguagePack() = default;
+
+void LanguagePack::setSaved(bool saved)
+{
+    if (mSaved == saved)
+        return;
+    mSaved = saved;
+    emit savedChanged(saved);
 }
 
 LanguagePack::State LanguagePack::state() const
@@ -35,35 +52,38 @@ QStringList LanguagePack::load(const QString &path)
     PackContent pack = readPackFile(path);
     mXml = std::move(pack.xml);
     mKeys.assign(std::move(pack.keys));
-    data.swap(pack.data);
-    setInfoValues(pack.info);
-    packPath = path;
-    packFileName = fileNameOf(path);
+    mData.swap(pack.data);
+    mInfo = pack.info;
+    mPath = path;
+    mFileName = fileNameOf(path);
+    markSaved();
     return pack.caseVariants;
 }
 
 void LanguagePack::create(const InfoValues &info)
 {
     XmlDocument xml = XmlDocument::parseText(newPackTemplate(info));
-    setInfoValues(info);
+    mInfo = info;
     mKeys.clear();
-    data.clear();
-    packPath.clear();
+    mData.clear();
+    mPath.clear();
     mXml = std::move(xml);
+    markModified();
 }
 
 void LanguagePack::close()
 {
     mKeys.clear();
-    data.clear();
+    mData.clear();
     mXml = XmlDocument::createEmpty();
-    packPath.clear();
-    setInfoValues(InfoValues());
+    mPath.clear();
+    mInfo = InfoValues();
+    markSaved();
 }
 
 void LanguagePack::write(const QString &path, const InfoValues &info)
 {
-    writePack(mXml, info, mKeys.names(), data);
+    writePack(mXml, info, mKeys.names(), mData);
     const QByteArray bytes = mXml.serialize();
     QSaveFile file(path);
     const auto fail = [&] {
@@ -85,8 +105,56 @@ void LanguagePack::write(const QString &path, const InfoValues &info)
     }
     if (!file.commit())
         throw fail();
-    packPath = path;
-    packFileName = fileNameOf(path);
+    mPath = path;
+    mFileName = fileNameOf(path);
+    markSaved();
+}
+
+KeyEntry LanguagePack::entry(const QString &name) const
+{
+    KeyEntry entry;
+    forEachList(mData, entry, [&name](const Hashlist &list, QString &field) { field = list.value(name); });
+    return entry;
+}
+
+qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
+{
+    qsizetype row = -1;
+    if (!entry.isEmpty() && state() == State::Open && mKeys.find(name) < 0)
+        row = mKeys.insert(name);
+    forEachList(mData, entry, [&name](Hashlist &list, const QString &field) { list.setValue(name, field); });
+    markModified();
+    return row;
+}
+
+qsizetype LanguagePack::addKey(const QString &name)
+{
+    const qsizetype row = mKeys.insert(name);
+    markModified();
+    return row;
+}
+
+void LanguagePack::dropKey(const QString &name, qsizetype row)
+{
+    const KeyEntry none;
+    forEachList(mData, none, [&name](Hashlist &list, const QString &) { list.remove(name); });
+    if (row >= 0)
+        mKeys.removeAt(row);
+    markModified();
+}
+
+qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation)
+{
+    // Renaming onto another key would merge the two; the same key in another
+    // letter case is fine.
+    if (!namesEqual(oldName, newName) && mKeys.find(newName) >= 0)
+        return -1;
+    KeyEntry carried = entry(oldName);
+    carried.translation = translation;
+    dropKey(oldName, row);
+    const qsizetype newRow = mKeys.insert(newName);
+    forEachList(mData, carried, [&newName](Hashlist &list, const QString &field) { list.setValue(newName, field); });
+    return newRow;
 }
 
 } // namespace Wordloom

@@ -4,39 +4,48 @@
 #include "document/packformat.h"
 #include "document/xmldom.h"
 
+#include <QObject>
+
 namespace Wordloom {
 
+// One key's stored data as the editor shows it. Options hold "1" when on.
+struct KeyEntry {
+    QString translation;
+    QString comment;
+    QString encodeHTML;
+    QString preserveLinebreaks;
+    QString unixNewline;
+
+    // Whether there is anything to store.
+    bool isEmpty() const;
+};
+
 // The one open language pack: its keys, the five per-key lists, the info
-// values, the XML tree it was loaded or created from, its file and flags.
-// The object and its lists live as long as the window that holds it; loading,
-// creating and closing refill them.
-class LanguagePack {
+// values, the XML tree it was loaded or created from, its file and whether it
+// is saved. The object and its lists live as long as the window that holds
+// it; loading, creating and closing refill them.
+class LanguagePack : public QObject {
+    Q_OBJECT
 public:
     enum class State { NeverOpened, Empty, Open };
 
     LanguagePack();
+    ~LanguagePack() override;
 
     KeyList &keys() { return mKeys; }
     const KeyList &keys() const { return mKeys; }
-    KeyData data;
+    const KeyData &data() const { return mData; }
 
-    QString packProject;
-    QString packName;
-    QString packLang;
-    QString packVersion;
-    QString packDate;
-    QString packPath;
-    // The name part of the path last loaded or written.
-    QString packFileName;
+    const InfoValues &info() const { return mInfo; }
+    void setInfo(const InfoValues &info) { mInfo = info; }
+    // The file last loaded or written, and its name part for the status line.
+    const QString &path() const { return mPath; }
+    const QString &fileName() const { return mFileName; }
 
-    // Always each other's negation.
-    bool saved = true;
-    bool modified = false;
-    void markModified() { saved = false; modified = true; }
-    void markSaved() { saved = true; modified = false; }
-
-    InfoValues infoValues() const;
-    void setInfoValues(const InfoValues &info);
+    bool isSaved() const { return mSaved; }
+    bool isModified() const { return !mSaved; }
+    void markModified() { setSaved(false); }
+    void markSaved() { setSaved(true); }
 
     State state() const;
 
@@ -50,8 +59,33 @@ public:
     // and leaves the file on disk untouched when anything fails.
     void write(const QString &path, const InfoValues &info);
 
+    // Key operations; each marks the pack modified.
+    KeyEntry entry(const QString &name) const;
+    // Stores the entry under the name. In an open pack a name outside the
+    // list joins it when the entry holds anything, so that everything stored
+    // is saved; returns its new row, or -1 when the list did not change.
+    qsizetype commit(const QString &name, const KeyEntry &entry);
+    // Adds a name with no data at its sorted place; returns its row.
+    qsizetype addKey(const QString &name);
+    // Removes the name's five lines and the list row, when there is one.
+    void dropKey(const QString &name, qsizetype row);
+    // Moves the key at row to another name with the given translation and its
+    // comment and options. Returns the new row, or -1 when another key
+    // (ignoring case) already has that name.
+    qsizetype renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation);
+
+signals:
+    void savedChanged(bool saved);
+
 private:
+    void setSaved(bool saved);
+
     KeyList mKeys;
+    KeyData mData;
+    InfoValues mInfo;
+    QString mPath;
+    QString mFileName;
+    bool mSaved = true;
     XmlDocument mXml;
 };
 

@@ -89,7 +89,7 @@ PackContent readPack(XmlDocument xml)
     for (size_t i = 1; i < pack.keys.size(); ++i) {
         const QString &prev = pack.keys[i - 1];
         const QString &cur = pack.keys[i];
-        if (prev != cur && prev.compare(cur, Qt::CaseInsensitive) == 0) {
+        if (prev != cur && namesEqual(prev, cur)) {
             if (!pack.caseVariants.contains(prev))
                 pack.caseVariants.append(prev);
             pack.caseVariants.append(cur);

@@ -1,6 +1,7 @@
 #include "document/xmldom.h"
 
 #include "document/error.h"
+#include "document/keytextcodec.h"
 
 #include <QFile>
 #include <QDir>
@@ -21,14 +22,22 @@ namespace {
 // Set while a parse runs when the document asked for an external resource.
 thread_local bool tExternalRefused = false;
 
-xmlParserInputPtr refuseExternalEntity(const char *, const char *, xmlParserCtxtPtr)
+xmlParserInputPtr refuseExternalEntity(const char *, const char *, xmlParserCtxtPtr) noexcept
 {
     tExternalRefused = true;
     return nullptr;
 }
 
-void ignoreGenericError(void *, const char *, ...) {}
-void ignoreStructuredError(void *, xmlErrorPtr) {}
+void ignoreGenericError(void *, const char *, ...) noexcept {}
+
+// An entity left undeclared because its declaration may be in data that is
+// not loaded, or an external one inside an attribute, would otherwise vanish
+// from the text.
+void noteStructuredError(void *, xmlErrorPtr error) noexcept
+{
+    if (error && (error->code == XML_WAR_UNDECLARED_ENTITY || error->code == XML_ERR_ENTITY_IS_EXTERNAL))
+        tExternalRefused = true;
+}
 
 void prepareLibxml()
 {
@@ -40,7 +49,7 @@ void prepareLibxml()
     // Nothing outside the document is ever read, whatever the options say.
     xmlSetExternalEntityLoader(refuseExternalEntity);
     xmlSetGenericErrorFunc(nullptr, ignoreGenericError);
-    xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+    xmlSetStructuredErrorFunc(nullptr, noteStructuredError);
 }
 
 inline const xmlChar *xc(const char *s)
@@ -61,13 +70,42 @@ bool startsWithDeclaration(const QByteArray &bytes)
         || view.startsWith(QByteArrayView(utf16be, sizeof utf16be));
 }
 
-int writeToByteArray(void *context, const char *buffer, int length)
+// Handles libxml2 hands out that the caller frees.
+struct FreeParserContext {
+    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+struct CloseSaveContext {
+    void operator()(xmlSaveCtxtPtr save) const { xmlSaveClose(save); }
+};
+struct FreeXmlString {
+    void operator()(xmlChar *text) const { xmlFree(text); }
+};
+
+Error outOfMemory()
 {
-    static_cast<QByteArray *>(context)->append(buffer, length);
-    return length;
+    return Error(QStringLiteral("Nicht genügend Speicher für das Languagepack."));
 }
 
-int closeNothing(void *)
+// Where serializing writes. Nothing may throw through libxml2, so a failed
+// append is remembered and reported to libxml2 as a write error.
+struct Sink {
+    QByteArray bytes;
+    bool failed = false;
+};
+
+int writeToSink(void *context, const char *buffer, int length) noexcept
+{
+    auto *sink = static_cast<Sink *>(context);
+    try {
+        sink->bytes.append(buffer, length);
+        return length;
+    } catch (...) {
+        sink->failed = true;
+        return -1;
+    }
+}
+
+int closeNothing(void *) noexcept
 {
     return 0;
 }
@@ -101,7 +139,7 @@ QByteArray rawData(const xmlChar *text)
 
 QString XmlNode::attribute(const char *name) const
 {
-    return QString::fromUtf8(rawAttribute(name));
+    return textFromUtf8(rawAttribute(name));
 }
 
 QByteArray XmlNode::rawAttribute(const char *name) const
@@ -112,10 +150,10 @@ QByteArray XmlNode::rawAttribute(const char *name) const
     if (!a->children->next && a->children->type == XML_TEXT_NODE)
         return rawData(a->children->content);
     // A value in several pieces is joined into a copy.
-    xmlChar *joined = xmlNodeListGetString(mNode->doc, a->children, 1);
-    const QByteArray value(reinterpret_cast<const char *>(joined));
-    xmlFree(joined);
-    return value;
+    const std::unique_ptr<xmlChar, FreeXmlString> joined(xmlNodeListGetString(mNode->doc, a->children, 1));
+    if (!joined)
+        throw outOfMemory();
+    return QByteArray(reinterpret_cast<const char *>(joined.get()));
 }
 
 void XmlNode::setAttribute(const char *name, const QString &value)
@@ -148,6 +186,8 @@ XmlNode XmlNode::nextSibling() const
 XmlNode XmlNode::appendChildElement(const char *name)
 {
     xmlNodePtr child = xmlNewDocNode(mNode->doc, nullptr, xc(name), nullptr);
+    if (!child)
+        throw outOfMemory();
     xmlAddChild(mNode, child);
     return XmlNode(child);
 }
@@ -186,14 +226,17 @@ void XmlNode::takeChildren(XmlNode from)
     from.mNode->last = nullptr;
 }
 
-XmlDetached::~XmlDetached()
+void XmlDetached::Free::operator()(_xmlNode *node) const
 {
-    xmlFreeNode(mNode);
+    xmlFreeNode(node);
 }
 
 XmlDetached XmlDocument::createDetached(const char *name)
 {
-    return XmlDetached(xmlNewDocNode(mDoc.get(), nullptr, xc(name), nullptr));
+    xmlNodePtr node = xmlNewDocNode(mDoc.get(), nullptr, xc(name), nullptr);
+    if (!node)
+        throw outOfMemory();
+    return XmlDetached(node);
 }
 
 void XmlNode::remove()
@@ -215,17 +258,14 @@ QByteArray XmlNode::rawText() const
     return rawData(c->content);
 }
 
-QString XmlNode::text() const
-{
-    return QString::fromUtf8(rawText());
-}
-
 void XmlNode::setText(const QString &text)
 {
     if (text.isEmpty())
         return;
     const QByteArray utf8 = text.toUtf8();
     xmlNodePtr node = xmlNewDocTextLen(mNode->doc, xc(utf8.constData()), int(utf8.size()));
+    if (!node)
+        throw outOfMemory();
     xmlAddChild(mNode, node);
 }
 
@@ -261,6 +301,8 @@ XmlDocument XmlDocument::createEmpty()
 {
     XmlDocument doc;
     doc.mDoc.reset(xmlNewDoc(xc("1.0")));
+    if (!doc.mDoc)
+        throw outOfMemory();
     return doc;
 }
 
@@ -271,24 +313,22 @@ XmlDocument XmlDocument::parseBytes(const QByteArray &bytes, const QString &sour
     if (bytes.size() > INT_MAX)
         throw Error(QStringLiteral("Die Datei%1 ist zu groß.").arg(where));
 
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    if (!ctxt)
+    const std::unique_ptr<xmlParserCtxt, FreeParserContext> context(xmlNewParserCtxt());
+    if (!context)
         throw Error(QStringLiteral("Nicht genügend Speicher zum Lesen der Datei%1.").arg(where));
     tExternalRefused = false;
     // Internal entities are expanded within libxml2's limits against
     // expansion bombs; no DTD is loaded and the network is never used.
     const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.constData(), int(bytes.size()), nullptr, nullptr, options);
     XmlDocument result;
-    result.mDoc.reset(doc);
-    const bool wellFormed = doc && ctxt->wellFormed;
+    result.mDoc.reset(xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr, options));
+    const bool wellFormed = result.mDoc && context->wellFormed;
     QString reason;
     int line = 0;
-    if (const xmlError *err = xmlCtxtGetLastError(ctxt); err && err->code != XML_ERR_OK) {
+    if (const xmlError *err = xmlCtxtGetLastError(context.get()); err && err->code != XML_ERR_OK) {
         reason = QString::fromUtf8(err->message).trimmed();
         line = err->line;
     }
-    xmlFreeParserCtxt(ctxt);
 
     if (tExternalRefused)
         throw Error(QStringLiteral("Die Datei%1 verweist auf externe Daten (Entity oder DTD); "
@@ -318,21 +358,25 @@ XmlNode XmlDocument::root() const
 
 QByteArray XmlDocument::serialize() const
 {
-    QByteArray out;
     if (!mDoc)
-        return out;
+        return QByteArray();
     prepareLibxml();
     const char *encoding = mDoc->encoding ? reinterpret_cast<const char *>(mDoc->encoding) : "UTF-8";
     const int options = mHasDeclaration ? 0 : XML_SAVE_NO_DECL;
-    xmlSaveCtxtPtr save = xmlSaveToIO(writeToByteArray, closeNothing, &out, encoding, options);
+    Sink sink;
+    std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(
+        xmlSaveToIO(writeToSink, closeNothing, &sink, encoding, options));
     if (!save)
         throw Error(QStringLiteral("Die Zeichenkodierung \"%1\" kann nicht geschrieben werden.")
                         .arg(QString::fromUtf8(encoding)));
-    const long written = xmlSaveDoc(save, mDoc.get());
-    xmlSaveClose(save);
-    if (written < 0)
+    const long written = xmlSaveDoc(save.get(), mDoc.get());
+    // Closing flushes what libxml2 still holds.
+    const int closed = xmlSaveClose(save.release());
+    if (sink.failed)
+        throw outOfMemory();
+    if (written < 0 || closed < 0)
         throw Error(QStringLiteral("Das Languagepack konnte nicht in XML umgewandelt werden."));
-    return out;
+    return std::move(sink.bytes);
 }
 
 bool isXmlText(const QString &text)

@@ -33,12 +33,10 @@ public:
     // Unlinks the node from its tree and frees it; the handle becomes null.
     void remove();
 
-    // The value of the single text or CDATA child; empty without children.
-    // Throws Error for anything else.
-    QString text() const;
-    // The same two in UTF-8, mostly as raw data of the tree without a copy
-    // (valid while the node lives); they save a conversion when the caller
-    // decodes further.
+    // The attribute's value and the single text or CDATA child's value in
+    // UTF-8, mostly as raw data of the tree without a copy (valid while the
+    // node lives). rawText is empty without children and throws Error for
+    // anything else.
     QByteArray rawAttribute(const char *name) const;
     QByteArray rawText() const;
     // Gives a new element a single text node.
@@ -53,13 +51,13 @@ private:
 class XmlDetached {
 public:
     explicit XmlDetached(_xmlNode *node) : mNode(node) {}
-    ~XmlDetached();
-    XmlDetached(const XmlDetached &) = delete;
-    XmlDetached &operator=(const XmlDetached &) = delete;
-    XmlNode node() const { return XmlNode(mNode); }
+    XmlNode node() const { return XmlNode(mNode.get()); }
 
 private:
-    _xmlNode *mNode;
+    struct Free {
+        void operator()(_xmlNode *node) const;
+    };
+    std::unique_ptr<_xmlNode, Free> mNode;
 };
 
 // Owns a parsed tree. Parsing never loads external entities or DTDs and

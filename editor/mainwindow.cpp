@@ -98,7 +98,6 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
 
     setActions({saveAction, saveasAction, closeAction}, false);
     PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet5")));
-    mPack.markSaved();
 
     OpenDialog1.title = QStringLiteral("Languagepack laden");
     OpenDialog1.filter = QStringLiteral("Languagepacks (*.xml)|*.xml");
@@ -230,7 +229,33 @@ void MainWindow::setGridValue(int row, const QString &value)
 
 void MainWindow::copyGridToFields()
 {
-    mPack.setInfoValues(gridValues());
+    mPack.setInfo(gridValues());
+}
+
+void MainWindow::setInfoValue(int row, const QString &value)
+{
+    InfoValues info = mPack.info();
+    QString *const fields[] = {&info.project, &info.name, &info.lang, &info.version, &info.date};
+    *fields[row] = value;
+    mPack.setInfo(info);
+    setGridValue(row, value);
+}
+
+QString MainWindow::proposedFileName(const QString &extension) const
+{
+    const InfoValues &info = mPack.info();
+    return info.project + QLatin1Char('_') + info.name + QLatin1Char('_') + info.lang + QLatin1Char('.') + extension;
+}
+
+void MainWindow::showPackActions(bool open)
+{
+    setActions({submitAction, resetAction}, false);
+    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, saveasAction, closeAction}, open);
+}
+
+QString MainWindow::unsavedNote(const char *what) const
+{
+    return QString::fromUtf8(what) + QStringLiteral(" (nicht gespeichert: ") + mPack.fileName() + QLatin1Char(')');
 }
 
 void MainWindow::setActions(std::initializer_list<QAction *> actions, bool enabled)
@@ -269,33 +294,33 @@ void MainWindow::showKeyAt(int row)
 
 void MainWindow::lpKeyChange()
 {
-    const KeyData &data = mPack.data;
     mShownKey = lpKey->text();
-    setMemoText(lpValue, data.hashlistKeys.value(lpKey->text()));
-    setMemoText(lpComment, data.hashlistComments.value(lpKey->text()));
+    const KeyEntry shown = mPack.entry(mShownKey);
+    setMemoText(lpValue, shown.translation);
+    setMemoText(lpComment, shown.comment);
     setOption(htmlCheckbox, false);
     setOption(breakCheckbox, false);
     setOption(unixCheckBox, false);
-    if (data.hashlistHTML.value(lpKey->text()) == kOn)
+    if (shown.encodeHTML == kOn)
         setOption(htmlCheckbox, true);
-    if (data.hashlistBreaks.value(lpKey->text()) == kOn)
+    if (shown.preserveLinebreaks == kOn)
         setOption(breakCheckbox, true);
-    if (data.hashlistLinebreaks.value(lpKey->text()) == kOn)
+    if (shown.unixNewline == kOn)
         setOption(unixCheckBox, true);
     setActions({submitAction, resetAction}, false);
-    showStatus(QStringLiteral("Übersetzung geladen (") + mPack.packFileName + QLatin1Char(')'));
+    showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
 }
 
 void MainWindow::lpValueChange()
 {
     setActions({submitAction, resetAction, saveAction}, true);
-    showStatus(QStringLiteral("Übersetzung geändert (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+    showStatus(unsavedNote("Übersetzung geändert"));
 }
 
 void MainWindow::lpCommentChange()
 {
     setActions({submitAction, resetAction}, true);
-    showStatus(QStringLiteral("Kommentar geändert (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+    showStatus(unsavedNote("Kommentar geändert"));
 }
 
 void MainWindow::htmlCheckboxClick()
@@ -320,35 +345,23 @@ void MainWindow::submitActionExecute()
 
 void MainWindow::submitKey(const QString &name)
 {
-    KeyData &data = mPack.data;
-    const QString value = memoText(lpValue);
-    const QString comment = memoText(lpComment);
-    const bool options[] = {htmlCheckbox->isChecked(), breakCheckbox->isChecked(), unixCheckBox->isChecked()};
-    // What is taken over is saved only under a name of the list, so a name
-    // outside it joins the list, as "+" would add it.
-    const bool hasData = !value.isEmpty() || !comment.isEmpty() || options[0] || options[1] || options[2];
-    if (hasData && mPack.state() == LanguagePack::State::Open && mPack.keys().find(name) < 0) {
-        const qsizetype row = mPack.keys().insert(name);
-        if (name == lpKey->text())
-            lpKey->selectRow(int(row));
-    }
-    data.hashlistKeys.setValue(name, value);
-    data.hashlistComments.setValue(name, comment);
-    data.hashlistHTML.setValue(name, options[0] ? kOn : kOff);
-    data.hashlistBreaks.setValue(name, options[1] ? kOn : kOff);
-    data.hashlistLinebreaks.setValue(name, options[2] ? kOn : kOff);
+    const KeyEntry edited{memoText(lpValue), memoText(lpComment), htmlCheckbox->isChecked() ? kOn : kOff,
+        breakCheckbox->isChecked() ? kOn : kOff, unixCheckBox->isChecked() ? kOn : kOff};
+    const qsizetype row = mPack.commit(name, edited);
+    if (row >= 0 && name == lpKey->text())
+        lpKey->selectRow(int(row));
     if (name == lpKey->text())
         mShownKey = name;
     setActions({submitAction, resetAction}, false);
     setActions({saveAction, saveasAction}, true);
-    mPack.markModified();
-    showStatus(QStringLiteral("Änderungen übernommen (nicht gespeichert: ") + mPack.packFileName + QLatin1Char(')'));
+    showStatus(unsavedNote("Änderungen übernommen"));
 }
 
 void MainWindow::resetActionExecute()
 {
-    setMemoText(lpValue, mPack.data.hashlistKeys.value(lpKey->text()));
-    setMemoText(lpComment, mPack.data.hashlistComments.value(lpKey->text()));
+    const KeyEntry stored = mPack.entry(lpKey->text());
+    setMemoText(lpValue, stored.translation);
+    setMemoText(lpComment, stored.comment);
     setActions({resetAction, submitAction}, false);
 }
 
@@ -383,15 +396,12 @@ void MainWindow::loadActionExecute()
     lpKey->clear();
     clearMemo(lpValue);
     clearMemo(lpComment);
-    lpInfoblock->setValues(mPack.infoValues());
+    lpInfoblock->setValues(mPack.info());
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
-    setActions({submitAction, resetAction}, false);
-    setActions({exportAction, newAction, renameAction, dropAction, toggleWW}, true);
+    showPackActions(true);
     saveAction->setEnabled(false);
-    setActions({saveasAction, closeAction}, true);
     lpKeyChange();
-    showStatus(QStringLiteral("Languagepack geladen: ") + mPack.packFileName);
-    mPack.markSaved();
+    showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
     lpValue->setFocus();
 
     if (!caseVariants.isEmpty())
@@ -405,12 +415,12 @@ void MainWindow::saveActionExecute()
 {
     lpInfoblock->commitPendingEdit();
     submitActionExecute();
-    if (mPack.packPath.isEmpty()) {
+    if (mPack.path().isEmpty()) {
         saveasActionExecute();
         return;
     }
     bumpVersion();
-    writePack(mPack.packPath);
+    writePack(mPack.path());
 }
 
 void MainWindow::saveasActionExecute()
@@ -420,9 +430,7 @@ void MainWindow::saveasActionExecute()
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
     submitActionExecute();
     copyGridToFields();
-    SaveDialog1.fileName = !mPack.packPath.isEmpty()
-        ? mPack.packPath
-        : mPack.packProject + QLatin1Char('_') + mPack.packName + QLatin1Char('_') + mPack.packLang + QStringLiteral(".xml");
+    SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
@@ -451,15 +459,13 @@ void MainWindow::writePack(const QString &path)
         const BusyCursor busy;
         mPack.write(path, gridValues());
     }
-    showStatus(QStringLiteral("Gespeichert: ") + mPack.packFileName);
+    showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
     saveAction->setEnabled(false);
-    mPack.markSaved();
 }
 
 void MainWindow::bumpVersion()
 {
-    mPack.packVersion = Wordloom::bumpVersion(mPack.packVersion);
-    setGridValue(3, mPack.packVersion);
+    setInfoValue(3, Wordloom::bumpVersion(mPack.info().version));
 }
 
 void MainWindow::stampDate()
@@ -468,20 +474,19 @@ void MainWindow::stampDate()
     const QDate date = mClock.currentDate();
     const QTime time = mClock.currentTime();
     lastChange = QDateTime(date, time);
-    mPack.packDate = formatDateStamp(date, time);
-    setGridValue(4, mPack.packDate);
+    setInfoValue(4, formatDateStamp(date, time));
 }
 
 bool MainWindow::checkUnsavedChanges()
 {
     lpInfoblock->commitPendingEdit();
-    if (mPack.saved && !hasPendingEdits())
+    if (mPack.isSaved() && !hasPendingEdits())
         return true;
     switch (mPrompts.askUnsavedChanges(QStringLiteral("Languagepack nicht gespeichert! Jetzt speichern?"))) {
     case UnsavedAnswer::Yes:
         saveActionExecute();
         // A Save As dialog the user cancelled cancels the command too.
-        return mPack.saved;
+        return mPack.isSaved();
     case UnsavedAnswer::No:
         return true;
     case UnsavedAnswer::Cancel:
@@ -494,24 +499,19 @@ void MainWindow::newFileExecute()
 {
     if (!checkUnsavedChanges())
         return;
-    mPack.packProject = QStringLiteral("Unnamed");
-    setGridValue(0, mPack.packProject);
-    mPack.packName = QStringLiteral("Package");
-    setGridValue(1, mPack.packName);
-    mPack.packLang = QStringLiteral("Lang");
-    setGridValue(2, mPack.packLang);
-    mPack.packVersion = QStringLiteral("1.0.0");
-    setGridValue(3, mPack.packVersion);
+    setInfoValue(0, QStringLiteral("Unnamed"));
+    setInfoValue(1, QStringLiteral("Package"));
+    setInfoValue(2, QStringLiteral("Lang"));
+    setInfoValue(3, QStringLiteral("1.0.0"));
     stampDate();
     SaveDialog1.fileName.clear();
     lpKey->clear();
-    mPack.create(mPack.infoValues());
-    setActions({submitAction, resetAction}, false);
-    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, saveAction, saveasAction, closeAction}, true);
+    mPack.create(mPack.info());
+    showPackActions(true);
+    saveAction->setEnabled(true);
     lpKeyChange();
     showStatus(QStringLiteral("Neues Languagepack erstellt"));
     PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet4")));
-    mPack.markModified();
 }
 
 void MainWindow::closeActionExecute()
@@ -522,14 +522,12 @@ void MainWindow::closeActionExecute()
     clearMemo(lpValue);
     clearMemo(lpComment);
     mPack.close();
-    lpInfoblock->setValues(mPack.infoValues());
+    lpInfoblock->setValues(mPack.info());
     SaveDialog1.fileName.clear();
-    setActions({submitAction, resetAction, exportAction, newAction, renameAction, dropAction, toggleWW, saveAction,
-                   saveasAction, closeAction},
-        false);
+    showPackActions(false);
+    saveAction->setEnabled(false);
     lpKeyChange();
     showStatus(QStringLiteral("Kein Languagepack geladen"));
-    mPack.markSaved();
 }
 
 void MainWindow::exitActionExecute()
@@ -577,7 +575,7 @@ void MainWindow::newKeyRequestExecute()
         lpKeyChange();
         return;
     }
-    lpKey->selectRow(int(mPack.keys().insert(name)));
+    lpKey->selectRow(int(mPack.addKey(name)));
     clearMemo(lpValue);
     clearMemo(lpComment);
     setOption(htmlCheckbox, false);
@@ -585,25 +583,16 @@ void MainWindow::newKeyRequestExecute()
     setOption(unixCheckBox, false);
     mShownKey = name;
     lpValue->setFocus();
-    mPack.markModified();
 }
 
 void MainWindow::dropActionExecute()
 {
-    KeyData &data = mPack.data;
-    const QString name = lpKey->text();
-    for (Hashlist *list : {&data.hashlistKeys, &data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks,
-             &data.hashlistComments})
-        list->remove(name);
-    int row = lpKey->currentRow();
-    if (row >= 0) {
-        mPack.keys().removeAt(row);
-        --row;
-    }
-    row = std::max(row, 0);
-    lpKey->selectRow(row < mPack.keys().count() ? row : -1);
+    const int row = lpKey->currentRow();
+    mPack.dropKey(lpKey->text(), row);
+    // The entry before the dropped one is shown, or the first.
+    const int shown = std::max(row - 1, 0);
+    lpKey->selectRow(shown < mPack.keys().count() ? shown : -1);
     lpKeyChange();
-    mPack.markModified();
 }
 
 void MainWindow::renameActionExecute()
@@ -616,43 +605,23 @@ void MainWindow::renameActionExecute()
 
 void MainWindow::renameKeyRequestExecute()
 {
-    KeyData &data = mPack.data;
-    const QString oldName = lpKey->text();
-    const QString translation = memoText(lpValue);
     const QString newName = mRenameKeyDialog->keyName();
-    // Renaming onto another key would merge the two; the same key in another
-    // letter case is fine.
-    if (!namesEqual(oldName, newName) && mPack.keys().find(newName) >= 0) {
+    const qsizetype row = mPack.renameKey(lpKey->text(), lpKey->currentRow(), newName, memoText(lpValue));
+    if (row < 0) {
         showInfo(QStringLiteral("Schlüssel bereits vorhanden!"));
         return;
     }
-
-    // The comment and the options go with the key to its new name.
-    Hashlist *const carried[] = {&data.hashlistComments, &data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks};
-    QString carriedValues[4];
-    for (int i = 0; i < 4; ++i) {
-        carriedValues[i] = carried[i]->value(oldName);
-        carried[i]->remove(oldName);
-    }
-    data.hashlistKeys.remove(oldName);
-    if (const int row = lpKey->currentRow(); row >= 0)
-        mPack.keys().removeAt(row);
-    const qsizetype newRow = mPack.keys().insert(newName);
-    data.hashlistKeys.setValue(newName, translation);
-    for (int i = 0; i < 4; ++i)
-        carried[i]->setValue(newName, carriedValues[i]);
-    lpKey->selectRow(int(newRow));
+    lpKey->selectRow(int(row));
     mShownKey = newName;
-    mPack.markModified();
     setActions({saveAction, saveasAction}, true);
-    showStatus(QStringLiteral("Key/Value geändert (") + mPack.packFileName + QStringLiteral(" nicht gespeichert)"));
+    showStatus(QStringLiteral("Key/Value geändert (") + mPack.fileName() + QStringLiteral(" nicht gespeichert)"));
 }
 
 // Search.
 
 void MainWindow::suchActionExecute()
 {
-    const Hashlist &translations = mPack.data.hashlistKeys;
+    const Hashlist &translations = mPack.data().hashlistKeys;
     // The first search of a large pack builds the search index first.
     std::optional<BusyCursor> busy;
     if (!translations.isSearchReady() && translations.count() > 10000 && !suchbegriff->text().isEmpty())
@@ -717,14 +686,13 @@ void MainWindow::exportActionExecute()
         SaveDialog1.defaultExtension = offer.extension;
         SaveDialog1.filter = offer.dialogFilter();
         copyGridToFields();
-        SaveDialog1.fileName = mPack.packProject + QLatin1Char('_') + mPack.packName + QLatin1Char('_')
-            + mPack.packLang + QLatin1Char('.') + offer.extension;
+        SaveDialog1.fileName = proposedFileName(offer.extension);
         const QString path = mPrompts.saveFile(SaveDialog1);
         if (!path.isEmpty())
             SaveDialog1.fileName = path;
         return path;
     };
-    if (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data, chooseFile)
+    if (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile)
         == ExportOutcome::NotLoaded)
         showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
 }

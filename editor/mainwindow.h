@@ -131,6 +131,14 @@ private:
     InfoValues gridValues();
     void setGridValue(int row, const QString &value);
     void copyGridToFields();
+    // Sets an info field and its grid row.
+    void setInfoValue(int row, const QString &value);
+    // project_name_language.extension from the info fields.
+    QString proposedFileName(const QString &extension) const;
+    // The actions that follow whether a pack is open.
+    void showPackActions(bool open);
+    // "<what> (nicht gespeichert: <file>)" for the status line.
+    QString unsavedNote(const char *what) const;
     void setActions(std::initializer_list<QAction *> actions, bool enabled);
 
     Prompts &mPrompts;

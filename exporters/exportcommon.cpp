@@ -165,12 +165,12 @@ void guarded(Work work) noexcept
         state.outOfMemory = true;
     } catch (const std::exception &exception) {
         try {
-            setError(std::string("Export fehlgeschlagen: ") + exception.what());
+            setError(exception.what());
         } catch (...) {
             state.outOfMemory = true;
         }
     } catch (...) {
-        setError("Export fehlgeschlagen.");
+        setError("Unbekannter Fehler im Export-Plugin");
     }
 }
 

@@ -69,11 +69,14 @@
 #define EXPORT_SYMBOL __attribute__((visibility("default")))
 #endif
 
+/* No exception may leave an entry point, so C++ declares them noexcept. */
 #ifdef __cplusplus
 #define EXPORT_API extern "C" EXPORT_SYMBOL
+#define EXPORT_NOEXCEPT noexcept
 extern "C" {
 #else
 #define EXPORT_API EXPORT_SYMBOL
+#define EXPORT_NOEXCEPT
 #endif
 
 /*
@@ -119,6 +122,22 @@ typedef void(EXPORT_CALL *Export_setFileName_t)(const char *fileName);
 typedef void(EXPORT_CALL *Export_startExport_t)(void);
 typedef void(EXPORT_CALL *Export_getLastError_t)(ExportText *message);
 typedef void(EXPORT_CALL *Export_Free_t)(void);
+
+/* The same entry points declared, so a definition that differs from the
+ * contract does not compile. A C++ plug-in defines them noexcept. */
+EXPORT_API int EXPORT_CALL Export_getInterfaceVersion(void) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_getExportName(ExportText *name) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_getDefaultExtension(ExportText *extension) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_getFilterMask(ExportText *filter) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_Init(void) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setHashlistKeys(const ExportHashlist *translations) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setHashlistHTML(const ExportHashlist *encodeHTML) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setHashlistBreaks(const ExportHashlist *preserveLinebreaks) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setHashlistLinebreaks(const ExportHashlist *unixNewline) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setFileName(const char *fileName) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_startExport(void) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_getLastError(ExportText *message) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_Free(void) EXPORT_NOEXCEPT;
 
 /*
  * Export_getExportName: stores the name the plug-in is listed under and the

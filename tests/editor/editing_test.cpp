@@ -61,7 +61,7 @@ TEST_F(EditingTest, ShowingAKeyFillsTheEditorAndRunsTheChangeRules)
     pickRow(2); // empty: memo changes, Save comes on
     EXPECT_TRUE(enabled("saveAction"));
     EXPECT_EQ(valueMemo()->toPlainText(), QString());
-    EXPECT_FALSE(window->pack().modified) << "showing keys changes no flag";
+    EXPECT_FALSE(window->pack().isModified()) << "showing keys changes no flag";
 }
 
 TEST_F(EditingTest, EditsEnableTheirActionsAndReportInTheStatusLine)
@@ -94,18 +94,18 @@ TEST_F(EditingTest, EditsEnableTheirActionsAndReportInTheStatusLine)
     EXPECT_TRUE(box("htmlCheckbox")->isChecked());
     EXPECT_FALSE(enabled("submitAction"));
     EXPECT_EQ(window->statusText(), status);
-    EXPECT_FALSE(window->pack().modified);
+    EXPECT_FALSE(window->pack().isModified());
 
     // Editing the info grid is unsaved work like any other.
     action("saveAction")->setEnabled(false);
     setGridValue(0, QStringLiteral("other"));
-    EXPECT_TRUE(window->pack().modified);
+    EXPECT_TRUE(window->pack().isModified());
     EXPECT_TRUE(enabled("saveAction"));
 }
 
 TEST_F(EditingTest, SubmitStoresTheEditorUnderTheNameInTheField)
 {
-    const KeyData &data = window->pack().data;
+    const KeyData &data = window->pack().data();
     QTest::keyClick(valueMemo(), Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(valueMemo(), Qt::Key_Return);
     QTest::keyClicks(valueMemo(), QStringLiteral("neu"));
@@ -116,8 +116,8 @@ TEST_F(EditingTest, SubmitStoresTheEditorUnderTheNameInTheField)
     EXPECT_EQ(data.hashlistBreaks.value(QStringLiteral("alpha")), QStringLiteral("1"));
     EXPECT_EQ(data.hashlistLinebreaks.value(QStringLiteral("alpha")), QStringLiteral("0"));
     EXPECT_FALSE(data.hashlistComments.contains(QStringLiteral("alpha")));
-    EXPECT_TRUE(window->pack().modified);
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_TRUE(window->pack().isModified());
+    EXPECT_FALSE(window->pack().isSaved());
     EXPECT_TRUE(enabled("saveAction"));
     EXPECT_TRUE(enabled("saveasAction"));
     EXPECT_FALSE(enabled("submitAction"));

@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         load(writePack(QStringLiteral("de.xml"), kPack));
     }
-    const KeyData &data() const { return window->pack().data; }
+    const KeyData &data() const { return window->pack().data(); }
     QTableWidget *grid() const { return control<QTableWidget>("lpInfoblock"); }
     // Opens the cell's editor and types into it, leaving it open.
     void typeInCell(int row, const QString &text)

@@ -37,7 +37,7 @@ protected:
         QTest::keyClicks(dialog->newkey(), name);
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("Button1")), Qt::LeftButton);
     }
-    const KeyData &data() const { return window->pack().data; }
+    const KeyData &data() const { return window->pack().data(); }
 };
 
 } // namespace
@@ -61,7 +61,7 @@ TEST_F(KeyManagementTest, AddingAKey)
     EXPECT_FALSE(control<QCheckBox>("unixCheckBox")->isChecked());
     EXPECT_TRUE(action("submitAction")->isEnabled()) << "unchecking a checked box counts as a click";
     EXPECT_FALSE(data().hashlistKeys.contains(QStringLiteral("delta"))) << "no data until Übernehmen";
-    EXPECT_TRUE(window->pack().modified);
+    EXPECT_TRUE(window->pack().isModified());
 
     // The dialog offers the last name again, selected.
     action("newAction")->trigger();
@@ -91,7 +91,7 @@ TEST_F(KeyManagementTest, DroppingKeys)
     EXPECT_EQ(keyList()->text(), QStringLiteral("alpha")) << "the entry before the dropped one";
     EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Erste"));
     EXPECT_FALSE(data().hashlistKeys.contains(QStringLiteral("beta")));
-    EXPECT_TRUE(window->pack().modified);
+    EXPECT_TRUE(window->pack().isModified());
     EXPECT_EQ(window->statusText(), QStringLiteral("Übersetzung geladen (de.xml)"));
 
     action("dropAction")->trigger(); // the first entry
@@ -127,7 +127,7 @@ TEST_F(KeyManagementTest, RenamingCarriesAllTheKeysData)
         EXPECT_FALSE(list->contains(QStringLiteral("alpha")));
     EXPECT_EQ(window->statusText(), QStringLiteral("Key/Value geändert (de.xml nicht gespeichert)"));
     EXPECT_TRUE(action("saveAction")->isEnabled());
-    EXPECT_TRUE(window->pack().modified);
+    EXPECT_TRUE(window->pack().isModified());
 
     // Shown again under the new name, everything is there.
     pickRow(0);
@@ -148,7 +148,7 @@ TEST_F(KeyManagementTest, RenamingOntoAnotherKeyIsRefused)
     EXPECT_EQ(listedKeys(), (QStringList{QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("gamma")), QStringLiteral("Dritte"));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("beta")), QStringLiteral("Zweite"));
-    EXPECT_FALSE(window->pack().modified);
+    EXPECT_FALSE(window->pack().isModified());
 
     // The same key in another letter case is fine.
     renameTo(QStringLiteral("Beta"));

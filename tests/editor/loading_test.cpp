@@ -34,8 +34,8 @@ protected:
                  "dropAction", "renameAction", "submitAction", "resetAction", "toggleWW"})
             states.push_back(action(name)->isEnabled());
         return Snapshot{listedKeys(), keyList()->text(), valueMemo()->toPlainText(), window->statusText(),
-            window->pack().packPath, window->pack().packFileName,
-            InfoValues{gridValue(0), gridValue(1), gridValue(2), gridValue(3), gridValue(4)}, window->pack().saved,
+            window->pack().path(), window->pack().fileName(),
+            InfoValues{gridValue(0), gridValue(1), gridValue(2), gridValue(3), gridValue(4)}, window->pack().isSaved(),
             states};
     }
 };
@@ -59,11 +59,11 @@ TEST_F(LoadingTest, LoadShowsTheFirstKeyAndSwitchesToThePackOpenState)
     EXPECT_EQ(window->statusText(), QStringLiteral("Languagepack geladen: first.xml"));
     EXPECT_EQ(gridValue(0), QStringLiteral("demo"));
     EXPECT_EQ(gridValue(3), QStringLiteral("1.0.3"));
-    EXPECT_EQ(window->pack().packPath, file);
+    EXPECT_EQ(window->pack().path(), file);
     for (const char *name : {"saveasAction", "closeAction", "exportAction", "newAction", "dropAction", "renameAction", "toggleWW", "saveAction"})
         EXPECT_TRUE(action(name)->isEnabled()) << name;
     EXPECT_FALSE(action("submitAction")->isEnabled());
-    EXPECT_TRUE(window->pack().saved);
+    EXPECT_TRUE(window->pack().isSaved());
     EXPECT_EQ(control<QTabWidget>("PageControl1")->currentIndex(), 0) << "the tab page stays";
 
     // The dialog offers the last path again; cancelling changes nothing.
@@ -92,7 +92,7 @@ TEST_F(LoadingTest, AFailedLoadLeavesTheOpenPackExactlyAsItWas)
     action("submitAction")->trigger();
     QTest::keyClicks(valueMemo(), QStringLiteral(" typed"));
     const Snapshot before = snapshot();
-    const QByteArray data = window->pack().data.hashlistKeys.value(QStringLiteral("b")).toUtf8();
+    const QByteArray data = window->pack().data().hashlistKeys.value(QStringLiteral("b")).toUtf8();
 
     const QByteArray bad[] = {
         "<languagepack><content><key id='x'><value>ok</value></key>",
@@ -108,7 +108,7 @@ TEST_F(LoadingTest, AFailedLoadLeavesTheOpenPackExactlyAsItWas)
         EXPECT_EQ(prompts.errors.size(), 1);
         prompts.errors.clear();
         EXPECT_EQ(snapshot(), before);
-        EXPECT_EQ(window->pack().data.hashlistKeys.value(QStringLiteral("b")).toUtf8(), data);
+        EXPECT_EQ(window->pack().data().hashlistKeys.value(QStringLiteral("b")).toUtf8(), data);
         EXPECT_EQ(window->pack().state(), LanguagePack::State::Open);
     }
     prompts.unsavedAnswers.push_back(UnsavedAnswer::No);

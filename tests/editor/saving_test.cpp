@@ -54,7 +54,7 @@ TEST_F(SavingTest, SaveRaisesTheVersionStampsTheDateAndMarksSaved)
     EXPECT_EQ(window->statusText(), QStringLiteral("Gespeichert: de.xml"));
     EXPECT_FALSE(action("saveAction")->isEnabled());
     EXPECT_TRUE(action("saveasAction")->isEnabled());
-    EXPECT_TRUE(window->pack().saved);
+    EXPECT_TRUE(window->pack().isSaved());
     EXPECT_TRUE(readBytes(file).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
 
     // Save is off after a save; the unsaved-changes guard still calls it.
@@ -98,7 +98,7 @@ TEST_F(SavingTest, SaveAsWritesTheGridAndMakesTheChosenFileThePacksFile)
     EXPECT_EQ(prompts.questions.last(), QStringLiteral("Diese Datei existiert bereits. Soll die Datei überschrieben werden?"));
     EXPECT_EQ(readBytes(first), firstBytes);
     EXPECT_EQ(window->statusText(), status);
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
     prompts.savePaths.push_back(first);
     prompts.confirmAnswers.push_back(true);
     action("saveasAction")->trigger();
@@ -116,13 +116,13 @@ TEST_F(SavingTest, ANewPackAsksForANameOnceAndIsCreatedFromTheTemplate)
     EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
     EXPECT_EQ(window->statusText(), QStringLiteral("Neues Languagepack erstellt"));
     EXPECT_TRUE(action("saveAction")->isEnabled());
-    EXPECT_TRUE(window->pack().modified);
+    EXPECT_TRUE(window->pack().isModified());
 
     // Cancelling the dialog writes nothing.
     prompts.savePaths.push_back(QString());
     action("saveAction")->trigger();
     EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("Unnamed_Package_Lang.xml"));
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
 
     const QString file = path(QStringLiteral("Unnamed_Package_Lang.xml"));
     prompts.savePaths.push_back(file);
@@ -188,9 +188,9 @@ TEST_F(SavingTest, AFailedWriteKeepsTheOldFileAndTheUnsavedWork)
     prompts.errors.clear();
     EXPECT_EQ(readBytes(file), kPack);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("de.xml")}) << "no temporary file left";
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
     EXPECT_TRUE(action("saveAction")->isEnabled());
-    EXPECT_EQ(window->pack().data.hashlistKeys.value(QStringLiteral("a")), QStringLiteral("A changed"));
+    EXPECT_EQ(window->pack().data().hashlistKeys.value(QStringLiteral("a")), QStringLiteral("A changed"));
 
     // The folder is gone: the close question's Yes runs the failing save, and
     // the close stops.
@@ -206,14 +206,16 @@ TEST_F(SavingTest, AFailedWriteKeepsTheOldFileAndTheUnsavedWork)
     EXPECT_EQ(prompts.errors.size(), 1);
     prompts.errors.clear();
     EXPECT_EQ(listedKeys().size(), 2);
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
 }
 
 TEST_F(SavingTest, AnUnwritableCharacterRefusesTheSaveNamingTheKey)
 {
     const QString file = writePack(QStringLiteral("de.xml"), kPack);
     load(file);
-    window->pack().data.hashlistComments.setValue(QStringLiteral("b"), QStringLiteral("bell\a"));
+    KeyEntry bell = window->pack().entry(QStringLiteral("b"));
+    bell.comment = QStringLiteral("bell\a");
+    window->pack().commit(QStringLiteral("b"), bell);
     action("saveasAction")->setEnabled(true);
     prompts.savePaths.push_back(file);
     prompts.confirmAnswers.push_back(true);
@@ -222,7 +224,7 @@ TEST_F(SavingTest, AnUnwritableCharacterRefusesTheSaveNamingTheKey)
     EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Der Schlüssel \"b\" enthält ein Zeichen"))) << prompts.errors[0].toStdString();
     prompts.errors.clear();
     EXPECT_EQ(readBytes(file), kPack);
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
 }
 
 TEST_F(SavingTest, TheGuardAsksBeforeWorkIsLost)
@@ -241,8 +243,8 @@ TEST_F(SavingTest, TheGuardAsksBeforeWorkIsLost)
         prompts.unsavedAnswers.push_back(UnsavedAnswer::Cancel);
         action(command)->trigger();
         EXPECT_EQ(prompts.questions.last(), question);
-        EXPECT_EQ(window->pack().data.hashlistKeys.value(QStringLiteral("a")), QStringLiteral("A*"));
-        EXPECT_FALSE(window->pack().saved);
+        EXPECT_EQ(window->pack().data().hashlistKeys.value(QStringLiteral("a")), QStringLiteral("A*"));
+        EXPECT_FALSE(window->pack().isSaved());
     }
     QCloseEvent closeBox;
     prompts.unsavedAnswers.push_back(UnsavedAnswer::Cancel);
@@ -284,8 +286,8 @@ TEST_F(SavingTest, CloseAndNewStartFromEmptyData)
     window->newKeyDialog()->setKeyName(QStringLiteral("k"));
     window->newKeyRequestExecute();
     EXPECT_EQ(commentMemo()->toPlainText(), QString());
-    EXPECT_FALSE(window->pack().data.hashlistHTML.contains(QStringLiteral("k")));
-    EXPECT_EQ(window->pack().packFileName, QStringLiteral("de.xml")) << "the last file name stays for the status texts";
+    EXPECT_FALSE(window->pack().data().hashlistHTML.contains(QStringLiteral("k")));
+    EXPECT_EQ(window->pack().fileName(), QStringLiteral("de.xml")) << "the last file name stays for the status texts";
 }
 
 TEST_F(SavingTest, ExitWithoutUnsavedWorkAsksNothing)

@@ -134,5 +134,5 @@ TEST_F(SearchTest, ChecksReportThroughTheInformationBox)
     action("doppelCheck")->trigger();
     action("syntaxCheck")->trigger();
     EXPECT_EQ(prompts.infos, (QStringList{QStringLiteral("Doppel-Check nicht bestanden: a"), QStringLiteral("Syntax-Check nicht bestanden: it's")}));
-    EXPECT_FALSE(window->pack().modified);
+    EXPECT_FALSE(window->pack().isModified());
 }

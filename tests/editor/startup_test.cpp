@@ -69,9 +69,9 @@ TEST_F(StartupTest, ActionTableAtStartUp)
     EXPECT_EQ(count, 21);
     EXPECT_TRUE(action("toggleWW")->isChecked());
     EXPECT_TRUE(action("changeSearchType")->isChecked());
-    EXPECT_TRUE(window->pack().saved);
-    EXPECT_FALSE(window->pack().modified);
-    EXPECT_EQ(window->pack().packFileName, QString());
+    EXPECT_TRUE(window->pack().isSaved());
+    EXPECT_FALSE(window->pack().isModified());
+    EXPECT_EQ(window->pack().fileName(), QString());
     EXPECT_EQ(window->statusText(), QString());
 
     // Buttons follow their actions.

@@ -80,7 +80,7 @@ TEST_F(ExportWindowTest, SaveDialogTakesThePluginsSettingsAndKeepsThem)
         EXPECT_EQ(dialog.title, QString::fromUtf8(row.title));
         EXPECT_EQ(dialog.fileName, QString::fromUtf8(row.fileName));
         EXPECT_EQ(dialog.filter, QStringLiteral("Text (*.txt)|*.txt|Alle Dateien (*.*)|*.*"));
-        EXPECT_EQ(window->pack().packLang, QString::fromUtf8(row.info[2]));
+        EXPECT_EQ(window->pack().info().lang, QString::fromUtf8(row.info[2]));
         EXPECT_FALSE(journal.lines().contains(QStringLiteral("Init")));
     }
     // Save As sets its own title, filter and name, not the default extension.
@@ -101,7 +101,7 @@ TEST_F(ExportWindowTest, DoubleClickExportsAndAFailureIsShown)
     EXPECT_TRUE(calls.contains(QStringLiteral("setFileName [") + target + QLatin1Char(']')));
     EXPECT_EQ(calls.last(), QStringLiteral("Free"));
     // An export changes neither the pack nor its saved state.
-    EXPECT_FALSE(window->pack().saved);
+    EXPECT_FALSE(window->pack().isSaved());
 
     prompts.savePaths.push_back(target);
     doubleClick(QStringLiteral("Failing"));
