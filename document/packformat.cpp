@@ -76,9 +76,13 @@ PackContent readPack(XmlDocument xml)
                 options[i]->setValue(id, internOption(current.attribute(kOptionAttributes[i])));
         if (!current.hasChildNodes())
             continue;
-        data.hashlistKeys.setValue(id, readKeyText(current, "value"));
+        try {
+            data.hashlistKeys.setValue(id, readKeyText(current, "value"));
+            data.hashlistComments.setValue(id, readKeyText(current, "comment"));
+        } catch (const Error &error) {
+            throw Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(current.line()).arg(id, error.message()));
+        }
         pack.keys.push_back(id);
-        data.hashlistComments.setValue(id, readKeyText(current, "comment"));
         // Every write rebuilds the content, so the key's nodes are not needed
         // any more; freeing them now keeps the peak memory of a load low.
         current.remove();
@@ -101,7 +105,12 @@ PackContent readPack(XmlDocument xml)
 
 PackContent readPackFile(const QString &path)
 {
-    return readPack(XmlDocument::parseFile(path));
+    XmlDocument xml = XmlDocument::parseFile(path);
+    try {
+        return readPack(std::move(xml));
+    } catch (const Error &error) {
+        throw Error(QStringLiteral("Die Datei \"%1\", %2").arg(fileNameOf(path), error.message()));
+    }
 }
 
 namespace {

@@ -248,13 +248,18 @@ void XmlNode::remove()
     mNode = nullptr;
 }
 
+long XmlNode::line() const
+{
+    return mNode ? xmlGetLineNo(mNode) : 0;
+}
+
 QByteArray XmlNode::rawText() const
 {
     if (!mNode || !mNode->children)
         return QByteArray();
     const xmlNodePtr c = mNode->children;
     if (c->next || (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE))
-        throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten"));
+        throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten."));
     return rawData(c->content);
 }
 

@@ -16,6 +16,8 @@ public:
     explicit XmlNode(_xmlNode *node) : mNode(node) {}
 
     bool isNull() const { return mNode == nullptr; }
+    // The line of the file the element starts on.
+    long line() const;
 
     bool hasAttribute(const char *name) const;
     QString attribute(const char *name) const;

@@ -100,10 +100,10 @@ TEST(PackReader, ValueOrCommentWithMoreThanOneNodeFails)
              "<value>a<![CDATA[b]]></value>", "<comment><b/></comment>"}) {
         SCOPED_TRACE(content);
         try {
-            read(QStringLiteral("<content><key id='k'>%1</key></content>").arg(QLatin1String(content)));
+            read(QStringLiteral("<content>\n<key id='k'>%1</key></content>").arg(QLatin1String(content)));
             ADD_FAILURE() << "no error";
         } catch (const Error &error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Element enthält keinen einzelnen Textknoten"));
+            EXPECT_EQ(error.message(), QStringLiteral("Zeile 2, Schlüssel \"k\": Element enthält keinen einzelnen Textknoten."));
         }
     }
 }

@@ -235,6 +235,10 @@ TEST_F(StartupTest, HandlerErrorsEndInTheErrorBoxWithAFullStop)
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Die Datei \"broken.xml\" ist kein gültiges XML")));
     EXPECT_TRUE(prompts.errors[0].endsWith(QLatin1Char('.')));
+    // A damaged key names the file, the line and the key; one full stop.
+    load(writePack(QStringLiteral("twice.xml"), "<languagepack><content>\n<key id='k'><value>a<b/></value></key></content></languagepack>"));
+    EXPECT_EQ(prompts.errors.value(1),
+        QStringLiteral("Die Datei \"twice.xml\", Zeile 2, Schlüssel \"k\": Element enthält keinen einzelnen Textknoten."));
     prompts.errors.clear();
     // The program goes on.
     action("newFile")->trigger();
