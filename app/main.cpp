@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wordloom"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3"));
+    QApplication::setApplicationVersion(QStringLiteral(WORDLOOM_VERSION));
     // The standard dialogs speak German like the rest of the program.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -34,7 +34,7 @@ AboutBox::AboutBox(QWidget *parent)
     bold.setBold(true);
     bold.setPixelSize(15);
     product->setFont(bold);
-    auto *version = new QLabel(QStringLiteral("Version 1.3"), panel);
+    auto *version = new QLabel(QStringLiteral("Version " WORDLOOM_VERSION), panel);
     version->setObjectName(QStringLiteral("Version"));
     auto *copyright = new QLabel(QStringLiteral("Editor für Languagepacks"), panel);
     copyright->setObjectName(QStringLiteral("Copyright"));
