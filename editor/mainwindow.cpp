@@ -147,6 +147,8 @@ bool MainWindow::guarded(const std::function<void()> &handler)
         message = QStringLiteral("Nicht genügend Arbeitsspeicher");
     } catch (const std::exception &error) {
         message = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        message = QStringLiteral("Unbekannter Fehler");
     }
     if (!message.endsWith(QLatin1Char('.')))
         message += QLatin1Char('.');
