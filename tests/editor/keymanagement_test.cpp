@@ -104,44 +104,21 @@ TEST_F(KeyManagementTest, DroppingKeys)
     EXPECT_EQ(keyList()->currentRow(), -1);
     EXPECT_EQ(keyList()->text(), QString());
 
+    // Renaming in an empty list adds the name with the memo's text.
+    QTest::keyClicks(valueMemo(), QStringLiteral("Text"));
+    renameTo(QStringLiteral("first"));
+    EXPECT_EQ(listedKeys(), QStringList{QStringLiteral("first")});
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("first")), QStringLiteral("Text"));
+
     // A dropped name added again starts without data.
     addKey(QStringLiteral("alpha"));
     EXPECT_EQ(commentMemo()->toPlainText(), QString());
     EXPECT_FALSE(control<QCheckBox>("htmlCheckbox")->isChecked());
 }
 
-TEST_F(KeyManagementTest, RenamingCarriesAllTheKeysData)
+TEST_F(KeyManagementTest, Renaming)
 {
-    QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
-    renameTo(QStringLiteral("omega"));
-    EXPECT_EQ(listedKeys(), (QStringList{QStringLiteral("beta"), QStringLiteral("gamma"), QStringLiteral("omega")}));
-    EXPECT_EQ(keyList()->text(), QStringLiteral("omega"));
-    EXPECT_EQ(keyList()->currentRow(), 2);
-    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Erste")) << "unsubmitted text moves";
-    EXPECT_EQ(data().hashlistComments.value(QStringLiteral("omega")), QStringLiteral("Notiz A"));
-    EXPECT_EQ(data().hashlistHTML.value(QStringLiteral("omega")), QStringLiteral("1"));
-    EXPECT_EQ(data().hashlistBreaks.value(QStringLiteral("omega")), QStringLiteral("1"));
-    EXPECT_EQ(data().hashlistLinebreaks.value(QStringLiteral("omega")), QStringLiteral("0"));
-    for (const Hashlist *list : {&data().hashlistKeys, &data().hashlistComments, &data().hashlistHTML,
-             &data().hashlistBreaks, &data().hashlistLinebreaks})
-        EXPECT_FALSE(list->contains(QStringLiteral("alpha")));
-    EXPECT_EQ(window->statusText(), QStringLiteral("Key/Value geändert (de.xml nicht gespeichert)"));
-    EXPECT_TRUE(action("saveAction")->isEnabled());
-    EXPECT_TRUE(window->pack().isModified());
-
-    // Shown again under the new name, everything is there.
-    pickRow(0);
-    pickRow(2);
-    EXPECT_EQ(commentMemo()->toPlainText(), QStringLiteral("Notiz A"));
-    EXPECT_TRUE(control<QCheckBox>("htmlCheckbox")->isChecked());
-
-    // A key added later under the old name starts empty.
-    addKey(QStringLiteral("alpha"));
-    EXPECT_FALSE(data().hashlistComments.contains(QStringLiteral("alpha")));
-}
-
-TEST_F(KeyManagementTest, RenamingOntoAnotherKeyIsRefused)
-{
+    // Onto another key in any case is refused.
     pickRow(1); // beta
     renameTo(QStringLiteral("GAMMA"));
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
@@ -156,16 +133,33 @@ TEST_F(KeyManagementTest, RenamingOntoAnotherKeyIsRefused)
     EXPECT_EQ(data().hashlistKeys.nameAt(data().hashlistKeys.count() - 1), QStringLiteral("Beta"));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("beta")), QStringLiteral("Zweite"));
     EXPECT_EQ(prompts.infos.size(), 1);
-}
 
-TEST_F(KeyManagementTest, RenamingInAnEmptyListAddsTheName)
-{
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
-    action("newFile")->trigger();
-    EXPECT_TRUE(prompts.questions.isEmpty()) << "the loaded pack was unchanged";
-    prompts.unsavedAnswers.clear();
-    QTest::keyClicks(valueMemo(), QStringLiteral("Text"));
-    renameTo(QStringLiteral("first"));
-    EXPECT_EQ(listedKeys(), QStringList{QStringLiteral("first")});
-    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("first")), QStringLiteral("Text"));
+    // A rename carries all of the key's data.
+    pickRow(0); // alpha
+    QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
+    renameTo(QStringLiteral("omega"));
+    EXPECT_EQ(listedKeys(), (QStringList{QStringLiteral("Beta"), QStringLiteral("gamma"), QStringLiteral("omega")}));
+    EXPECT_EQ(keyList()->text(), QStringLiteral("omega"));
+    EXPECT_EQ(keyList()->currentRow(), 2);
+    // Every list moves, unsubmitted text included.
+    const std::pair<const Hashlist *, const char *> moved[] = {{&data().hashlistKeys, "neu: Erste"},
+        {&data().hashlistComments, "Notiz A"}, {&data().hashlistHTML, "1"}, {&data().hashlistBreaks, "1"},
+        {&data().hashlistLinebreaks, "0"}};
+    for (const auto &[list, value] : moved) {
+        EXPECT_EQ(list->value(QStringLiteral("omega")), QString::fromUtf8(value));
+        EXPECT_FALSE(list->contains(QStringLiteral("alpha")));
+    }
+    EXPECT_EQ(window->statusText(), QStringLiteral("Key/Value geändert (de.xml nicht gespeichert)"));
+    EXPECT_TRUE(action("saveAction")->isEnabled());
+    EXPECT_TRUE(window->pack().isModified());
+
+    // Shown again under the new name, everything is there.
+    pickRow(0);
+    pickRow(2);
+    EXPECT_EQ(commentMemo()->toPlainText(), QStringLiteral("Notiz A"));
+    EXPECT_TRUE(control<QCheckBox>("htmlCheckbox")->isChecked());
+
+    // A key added later under the old name starts empty.
+    addKey(QStringLiteral("alpha"));
+    EXPECT_FALSE(data().hashlistComments.contains(QStringLiteral("alpha")));
 }
