@@ -113,6 +113,18 @@ PackContent readPackFile(const QString &path)
     }
 }
 
+PackContent readPackData(const QByteArray &bytes, const QString &source)
+{
+    XmlDocument xml = XmlDocument::parseData(bytes, source);
+    try {
+        return readPack(std::move(xml));
+    } catch (const Error &error) {
+        if (source.isEmpty())
+            throw;
+        throw Error(QStringLiteral("Die Datei \"%1\", %2").arg(source, error.message()));
+    }
+}
+
 namespace {
 
 Error unwritable(const QString &where)

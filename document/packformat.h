@@ -47,6 +47,8 @@ struct PackContent {
 // comment is not a single text.
 PackContent readPack(XmlDocument xml);
 PackContent readPackFile(const QString &path);
+// Reads a pack from the bytes of a file; source names it in messages.
+PackContent readPackData(const QByteArray &bytes, const QString &source = QString());
 
 // Rebuilds the tree from the model: the five info attributes, then the
 // content from the non-empty keys. Refuses (throws Error, tree untouched)

@@ -294,12 +294,12 @@ XmlDocument XmlDocument::parseFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
                         .arg(QDir::toNativeSeparators(path), file.errorString()));
-    return parseBytes(bytes, QFileInfo(path).fileName());
+    return parseData(bytes, QFileInfo(path).fileName());
 }
 
 XmlDocument XmlDocument::parseText(const QString &text)
 {
-    return parseBytes(text.toUtf8(), QString());
+    return parseData(text.toUtf8(), QString());
 }
 
 XmlDocument XmlDocument::createEmpty()
@@ -311,7 +311,7 @@ XmlDocument XmlDocument::createEmpty()
     return doc;
 }
 
-XmlDocument XmlDocument::parseBytes(const QByteArray &bytes, const QString &source)
+XmlDocument XmlDocument::parseData(const QByteArray &bytes, const QString &source)
 {
     prepareLibxml();
     const QString where = source.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(source);

@@ -74,6 +74,7 @@ public:
     // Both throw Error with a German message naming the problem and line.
     static XmlDocument parseFile(const QString &path);
     static XmlDocument parseText(const QString &text);
+    static XmlDocument parseData(const QByteArray &bytes, const QString &source);
     // A document without a root element.
     static XmlDocument createEmpty();
 
@@ -87,8 +88,6 @@ public:
     QByteArray serialize() const;
 
 private:
-    static XmlDocument parseBytes(const QByteArray &bytes, const QString &source);
-
     struct Free {
         void operator()(_xmlDoc *doc) const;
     };
