@@ -1,6 +1,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace Wordloom {
@@ -33,6 +34,9 @@ int compareNames(QStringView a, QStringView b)
 
 bool namesEqual(QStringView a, QStringView b)
 {
+    // The same spelling is by far the most common case.
+    if (a.size() == b.size() && a == b)
+        return true;
     return compareNames(a, b) == 0;
 }
 
@@ -46,6 +50,11 @@ size_t nameHash(QStringView name, size_t seed)
         h ^= foldCodePoint(c);
         h *= 0x100000001b3ULL;
     }
+    // The multiply carries a character only upwards; mixing the high bits
+    // down spreads names over a table indexed by the low ones.
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ULL;
+    h ^= h >> 32;
     return h;
 }
 
@@ -86,69 +95,114 @@ QString lowerText(const QString &text)
     return result;
 }
 
-const qsizetype *Hashlist::find(const QString &name) const
+namespace {
+
+inline quint32 tagOf(size_t hash)
 {
-    const auto it = mIndex.constFind(Key{name});
-    return it == mIndex.cend() ? nullptr : &it.value().pos;
+    return quint32(hash >> 32);
 }
 
-QString Hashlist::value(const QString &name) const
+} // namespace
+
+qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
 {
-    const qsizetype *pos = find(name);
-    return pos ? mLines[size_t(*pos)].value : QString();
+    if (mSlots.empty())
+        return -1;
+    const size_t mask = mSlots.size() - 1;
+    const quint32 tag = tagOf(hash);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot &slot = mSlots[i];
+        if (slot.pos == kEmpty)
+            return -1;
+        if (slot.pos >= 0 && slot.tag == tag) {
+            const Line &line = mLines[size_t(slot.pos)];
+            if (line.hash == hash && namesEqual(line.name, name))
+                return qsizetype(i);
+        }
+    }
+}
+
+void Hashlist::rebuildSlots(size_t capacity) const
+{
+    mSlots.assign(capacity, Slot{0, kEmpty});
+    mSlotsUsed = 0;
+    const size_t mask = capacity - 1;
+    for (size_t pos = 0; pos < mLines.size(); ++pos) {
+        const Line &line = mLines[pos];
+        if (!line.alive)
+            continue;
+        size_t i = line.hash & mask;
+        while (mSlots[i].pos != kEmpty)
+            i = (i + 1) & mask;
+        mSlots[i] = Slot{tagOf(line.hash), qint32(pos)};
+        ++mSlotsUsed;
+    }
+}
+
+QString Hashlist::value(const QString &name, size_t hash) const
+{
+    const qsizetype slot = findSlot(name, hash);
+    return slot < 0 ? QString() : mLines[size_t(mSlots[size_t(slot)].pos)].value;
 }
 
 bool Hashlist::contains(const QString &name) const
 {
-    return find(name) != nullptr;
+    return findSlot(name, nameHash(name)) >= 0;
 }
 
-void Hashlist::setValue(const QString &name, const QString &value)
+void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
 {
     if (value.isEmpty()) {
-        remove(name);
+        remove(name, hash);
         return;
     }
-    // One lookup finds the line or makes room for it. The index's key keeps
-    // the first spelling; it compares ignoring case, so that is enough.
-    Slot &slot = mIndex[Key{name}];
-    if (slot.pos >= 0) {
-        Line &line = mLines[size_t(slot.pos)];
+    if (const qsizetype slot = findSlot(name, hash); slot >= 0) {
+        const qsizetype pos = mSlots[size_t(slot)].pos;
+        Line &line = mLines[size_t(pos)];
         const bool respelled = mSearch && line.name != name;
         if (respelled)
             orderErase(line.name);
         line.name = name;
         line.value = value;
         if (respelled)
-            orderInsert(slot.pos);
+            orderInsert(pos);
         if (mSearch)
-            unindexValue(slot.pos);
+            unindexValue(pos);
         if (mSearch)
-            indexValue(slot.pos);
+            indexValue(pos);
         return;
     }
-    slot.pos = qsizetype(mLines.size());
-    mLines.push_back(Line{name, value, true});
+    if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
+        rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
+    const qsizetype pos = qsizetype(mLines.size());
+    mLines.push_back(Line{name, value, hash, true});
     ++mLive;
+    const size_t mask = mSlots.size() - 1;
+    size_t i = hash & mask;
+    while (mSlots[i].pos >= 0)
+        i = (i + 1) & mask;
+    if (mSlots[i].pos == kEmpty)
+        ++mSlotsUsed;
+    mSlots[i] = Slot{tagOf(hash), qint32(pos)};
     if (mSearch) {
         mSearch->startOf.push_back(-1);
-        indexValue(slot.pos);
-        orderInsert(slot.pos);
+        indexValue(pos);
+        orderInsert(pos);
     }
 }
 
-void Hashlist::remove(const QString &name)
+void Hashlist::remove(const QString &name, size_t hash)
 {
-    const auto it = mIndex.find(Key{name});
-    if (it == mIndex.end())
+    const qsizetype slot = findSlot(name, hash);
+    if (slot < 0)
         return;
-    const qsizetype pos = it.value().pos;
+    const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
         orderErase(mLines[size_t(pos)].name);
         unindexValue(pos);
     }
-    mLines[size_t(pos)] = Line{QString(), QString(), false};
-    mIndex.erase(it);
+    mLines[size_t(pos)] = Line{QString(), QString(), 0, false};
+    mSlots[size_t(slot)].pos = kRemoved;
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
     // does not move every line after it.
@@ -162,23 +216,15 @@ void Hashlist::compact() const
         return;
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
-    qsizetype out = 0;
-    for (qsizetype i = 0; i < qsizetype(mLines.size()); ++i) {
-        if (!mLines[size_t(i)].alive)
-            continue;
-        if (out != i) {
-            mLines[size_t(out)] = std::move(mLines[size_t(i)]);
-            mIndex[Key{mLines[size_t(out)].name}].pos = out;
-        }
-        ++out;
-    }
-    mLines.resize(size_t(out));
+    std::erase_if(mLines, [](const Line &line) { return !line.alive; });
+    rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
 }
 
 void Hashlist::clear()
 {
     mLines.clear();
-    mIndex.clear();
+    mSlots.clear();
+    mSlotsUsed = 0;
     mLive = 0;
     dropSearchIndex();
 }
@@ -186,7 +232,8 @@ void Hashlist::clear()
 void Hashlist::swap(Hashlist &other) noexcept
 {
     std::swap(mLines, other.mLines);
-    mIndex.swap(other.mIndex);
+    std::swap(mSlots, other.mSlots);
+    std::swap(mSlotsUsed, other.mSlotsUsed);
     std::swap(mLive, other.mLive);
     std::swap(mSearch, other.mSearch);
 }

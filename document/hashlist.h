@@ -29,13 +29,17 @@ public:
     Hashlist(Hashlist &&) noexcept = default;
     Hashlist &operator=(Hashlist &&) noexcept = default;
 
-    // The empty text for a missing name.
-    QString value(const QString &name) const;
+    // The empty text for a missing name. Each call may be given the name's
+    // nameHash, so a caller touching several lists folds the name once.
+    QString value(const QString &name) const { return value(name, nameHash(name)); }
+    QString value(const QString &name, size_t hash) const;
     bool contains(const QString &name) const;
     // A non-empty value replaces the line (taking the name as now given) or
     // appends one; the empty value removes the line.
-    void setValue(const QString &name, const QString &value);
-    void remove(const QString &name);
+    void setValue(const QString &name, const QString &value) { setValue(name, value, nameHash(name)); }
+    void setValue(const QString &name, const QString &value, size_t hash);
+    void remove(const QString &name) { remove(name, nameHash(name)); }
+    void remove(const QString &name, size_t hash);
     void clear();
     void swap(Hashlist &other) noexcept;
 
@@ -61,20 +65,17 @@ private:
     struct Line {
         QString name;
         QString value;
+        size_t hash = 0;
         bool alive = true;
     };
-    // A name with its folded hash: probing compares the hashes first, so a
-    // collision in a large table rarely has to read the other name's text.
-    struct Key {
-        explicit Key(const QString &n) : name(n), hash(nameHash(n)) {}
-        QString name;
-        size_t hash;
-        bool operator==(const Key &o) const { return hash == o.hash && namesEqual(name, o.name); }
-    };
-    friend size_t qHash(const Key &k, size_t seed) { return k.hash ^ seed; }
+    // Open addressing over the lines: a slot holds a line position and the
+    // high half of its name's hash, so probing rarely reads a line.
     struct Slot {
-        qsizetype pos = -1;
+        quint32 tag;
+        qint32 pos;
     };
+    static constexpr qint32 kEmpty = -1;
+    static constexpr qint32 kRemoved = -2;
 
     // Every value lowered, in UTF-8, one after the other in one buffer with
     // a NUL after each, so one pass of memmem searches them all. A changed
@@ -90,7 +91,9 @@ private:
         qsizetype garbage = 0;
     };
 
-    const qsizetype *find(const QString &name) const;
+    // The slot holding the name, or -1.
+    qsizetype findSlot(const QString &name, size_t hash) const;
+    void rebuildSlots(size_t capacity) const;
     void ensureSearchIndex() const;
     void indexValue(qsizetype pos) const;
     void unindexValue(qsizetype pos) const;
@@ -99,7 +102,9 @@ private:
     void dropSearchIndex() const;
 
     mutable std::vector<Line> mLines;
-    mutable QHash<Key, Slot> mIndex;
+    mutable std::vector<Slot> mSlots;
+    // Live and removed slots; the table grows before it is 3/4 full.
+    mutable qsizetype mSlotsUsed = 0;
     qsizetype mLive = 0;
     mutable std::unique_ptr<SearchIndex> mSearch;
 };

@@ -71,46 +71,6 @@ bool isAscii(const QString &text)
     return true;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const QByteArray &bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const auto *end = p + bytes.size();
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        char32_t cp;
-        if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            cp = b & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 QString encodeKeyText(const QString &text)
@@ -125,43 +85,111 @@ QString encodeKeyText(const QString &text)
     return result;
 }
 
-QString decodeKeyTextUtf8(QByteArrayView utf8)
+namespace {
+
+// Decodes in one pass: each character of the stored text gives one byte,
+// the bytes are read as strict UTF-8, and with lineBreaks every line break
+// becomes CR LF. Returns false (result unusable) where the text does not
+// decode.
+bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
-    const auto *firstHigh = p;
-    while (firstHigh < end && *firstHigh < 0x80)
-        ++firstHigh;
-    if (firstHigh == end)
-        return QString::fromLatin1(utf8.data(), utf8.size());
-    // Each character of the document's text stands for one byte.
-    QByteArray bytes(utf8.size(), Qt::Uninitialized);
-    char *out = bytes.data();
-    std::copy(p, firstHigh, out);
-    out += firstHigh - p;
-    for (const unsigned char *q = firstHigh; q < end;) {
-        char32_t c = *q;
-        int extra = 0;
-        if (c >= 0xF0)
-            extra = 3, c &= 0x07;
-        else if (c >= 0xE0)
-            extra = 2, c &= 0x0F;
-        else if (c >= 0xC0)
-            extra = 1, c &= 0x1F;
-        if (end - q <= extra)
-            return textFromUtf8(utf8);
-        for (int i = 1; i <= extra; ++i)
-            c = (c << 6) | (q[i] & 0x3F);
-        q += extra + 1;
-        const int b = charToByte(c);
-        if (b < 0)
-            return textFromUtf8(utf8);
-        *out++ = char(b);
+    // A lone CR or LF becomes two characters.
+    const qsizetype capacity = utf8.size() + (lineBreaks ? utf8.count('\r') + utf8.count('\n') : 0);
+    result = QString(capacity, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    char16_t *const outBegin = out;
+    // The text's own UTF-8 sequence being collected from the bytes.
+    char32_t cp = 0;
+    int pending = 0;
+    char32_t minimum = 0;
+    bool afterCr = false;
+    while (p < end) {
+        unsigned char b;
+        if (*p < 0x80) {
+            b = *p++;
+        } else {
+            char32_t c = *p;
+            int extra;
+            if (c >= 0xF0)
+                extra = 3, c &= 0x07;
+            else if (c >= 0xE0)
+                extra = 2, c &= 0x0F;
+            else if (c >= 0xC0)
+                extra = 1, c &= 0x1F;
+            else
+                return false;
+            if (end - p <= extra)
+                return false;
+            for (int i = 1; i <= extra; ++i)
+                c = (c << 6) | (p[i] & 0x3F);
+            p += extra + 1;
+            const int byte = charToByte(c);
+            if (byte < 0)
+                return false;
+            b = static_cast<unsigned char>(byte);
+        }
+        if (pending > 0) {
+            if ((b & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (b & 0x3F);
+            if (--pending > 0)
+                continue;
+            if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+                return false;
+            if (cp >= 0x10000) {
+                *out++ = QChar::highSurrogate(cp);
+                *out++ = QChar::lowSurrogate(cp);
+            } else {
+                *out++ = char16_t(cp);
+            }
+            continue;
+        }
+        const bool wasCr = afterCr;
+        afterCr = false;
+        if (b < 0x80) {
+            if (lineBreaks && (b == '\r' || b == '\n')) {
+                // The LF of a CR LF was written with the CR.
+                if (b == '\n' && wasCr)
+                    continue;
+                *out++ = u'\r';
+                *out++ = u'\n';
+                afterCr = b == '\r';
+                continue;
+            }
+            *out++ = b;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            cp = b & 0x1F, pending = 1, minimum = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            cp = b & 0x0F, pending = 2, minimum = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            cp = b & 0x07, pending = 3, minimum = 0x10000;
+        } else {
+            return false;
+        }
     }
-    bytes.truncate(out - bytes.data());
-    if (!isValidUtf8(bytes))
-        return textFromUtf8(utf8);
-    return textFromUtf8(bytes);
+    if (pending > 0)
+        return false;
+    result.truncate(out - outBegin);
+    return true;
+}
+
+} // namespace
+
+QString decodeKeyText(QByteArrayView utf8, bool lineBreaks)
+{
+    QString result;
+    if (decodeStrict(utf8, lineBreaks, result))
+        return result;
+    // Not in the key text encoding: the text as it stands.
+    result = textFromUtf8(utf8);
+    return lineBreaks ? normalizeLineBreaks(result) : result;
+}
+
+QString decodeKeyTextUtf8(QByteArrayView utf8)
+{
+    return decodeKeyText(utf8, false);
 }
 
 QString textFromUtf8(QByteArrayView utf8)

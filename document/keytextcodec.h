@@ -12,6 +12,8 @@ QString encodeKeyText(const QString &text);
 // holds it. A text that does not decode (a character outside the table, or
 // bytes that are not UTF-8) is returned as it stands.
 QString decodeKeyTextUtf8(QByteArrayView utf8);
+// The same, with every line break made CR LF on the way.
+QString decodeKeyText(QByteArrayView utf8, bool lineBreaks);
 
 // UTF-8 to text, keeping a leading U+FEFF that QString::fromUtf8 would drop.
 QString textFromUtf8(QByteArrayView utf8);

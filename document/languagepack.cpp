@@ -83,28 +83,26 @@ void LanguagePack::close()
 
 void LanguagePack::write(const QString &path, const InfoValues &info)
 {
-    writePack(mXml, info, mKeys.names(), mData);
-    const QByteArray bytes = mXml.serialize();
     QSaveFile file(path);
-    const auto fail = [&] {
+    const auto fail = [&](const QString &reason) {
         return Error(QStringLiteral("Die Datei \"%1\" konnte nicht gespeichert werden: %2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString()));
+                         .arg(QDir::toNativeSeparators(path), reason));
     };
-    // Unbuffered, so a short write (a full disk) shows at once and is never
-    // committed as a truncated file.
+    // Unbuffered: the pack is written in large pieces, and a short write (a
+    // full disk) shows at once and is never committed as a truncated file.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw fail();
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0) {
-            const Error error = fail();
-            file.cancelWriting();
-            throw error;
-        }
-        done += written;
+        throw fail(file.errorString());
+    try {
+        writePack(file, mXml, info, mKeys.names(), mData);
+    } catch (const Error &error) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+        file.cancelWriting();
+        if (reason.isEmpty())
+            throw;
+        throw fail(reason);
     }
     if (!file.commit())
-        throw fail();
+        throw fail(file.errorString());
     mPath = path;
     mFileName = fileNameOf(path);
     markSaved();
@@ -113,7 +111,8 @@ void LanguagePack::write(const QString &path, const InfoValues &info)
 KeyEntry LanguagePack::entry(const QString &name) const
 {
     KeyEntry entry;
-    forEachList(mData, entry, [&name](const Hashlist &list, QString &field) { field = list.value(name); });
+    const size_t hash = nameHash(name);
+    forEachList(mData, entry, [&](const Hashlist &list, QString &field) { field = list.value(name, hash); });
     return entry;
 }
 
@@ -122,7 +121,8 @@ qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
     qsizetype row = -1;
     if (!entry.isEmpty() && state() == State::Open && mKeys.find(name) < 0)
         row = mKeys.insert(name);
-    forEachList(mData, entry, [&name](Hashlist &list, const QString &field) { list.setValue(name, field); });
+    const size_t hash = nameHash(name);
+    forEachList(mData, entry, [&](Hashlist &list, const QString &field) { list.setValue(name, field, hash); });
     markModified();
     return row;
 }
@@ -137,7 +137,8 @@ qsizetype LanguagePack::addKey(const QString &name)
 void LanguagePack::dropKey(const QString &name, qsizetype row)
 {
     const KeyEntry none;
-    forEachList(mData, none, [&name](Hashlist &list, const QString &) { list.remove(name); });
+    const size_t hash = nameHash(name);
+    forEachList(mData, none, [&](Hashlist &list, const QString &) { list.remove(name, hash); });
     if (row >= 0)
         mKeys.removeAt(row);
     markModified();
@@ -153,7 +154,8 @@ qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const Q
     carried.translation = translation;
     dropKey(oldName, row);
     const qsizetype newRow = mKeys.insert(newName);
-    forEachList(mData, carried, [&newName](Hashlist &list, const QString &field) { list.setValue(newName, field); });
+    const size_t hash = nameHash(newName);
+    forEachList(mData, carried, [&](Hashlist &list, const QString &field) { list.setValue(newName, field, hash); });
     return newRow;
 }
 

@@ -4,6 +4,7 @@
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
+#include <cstring>
 #include <optional>
 
 namespace Wordloom {
@@ -42,86 +43,107 @@ QString internOption(QString value)
     return value;
 }
 
-QString readKeyText(const XmlNode &key, const char *element)
+QString readKeyText(const StreamedElement &key, const char *element)
 {
-    return normalizeLineBreaks(decodeKeyTextUtf8(key.firstChildElement(element).rawText()));
+    return decodeKeyText(key.childText(element), true);
+}
+
+// A key that cannot be read; the file's name is put before the message.
+struct KeyError {
+    Error error;
+};
+
+// Builds the model from the elements of "content" as they stream in: the
+// first "key" element and every element after it.
+class PackReader {
+public:
+    void element(const StreamedElement &node)
+    {
+        if (!mSeenKey && std::strcmp(node.name(), "key") != 0)
+            return;
+        mSeenKey = true;
+        if (!node.hasAttribute("id"))
+            return;
+        const QString id = decodeKeyTextUtf8(node.rawAttribute("id"));
+        if (id.isEmpty())
+            return;
+        const size_t hash = nameHash(id);
+        KeyData &data = mPack.data;
+        Hashlist *const options[] = {&data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks};
+        for (int i = 0; i < 3; ++i)
+            if (node.hasAttribute(kOptionAttributes[i]))
+                options[i]->setValue(id, internOption(textFromUtf8(node.rawAttribute(kOptionAttributes[i]))), hash);
+        if (!node.hasChildNodes())
+            return;
+        try {
+            data.hashlistKeys.setValue(id, readKeyText(node, "value"), hash);
+            data.hashlistComments.setValue(id, readKeyText(node, "comment"), hash);
+        } catch (const Error &error) {
+            throw KeyError{Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
+        }
+        mPack.keys.push_back(id);
+    }
+
+    PackContent finish(XmlDocument xml)
+    {
+        const XmlNode root = xml.root();
+        mPack.info.project = root.attribute("project");
+        mPack.info.name = root.attribute("name");
+        mPack.info.lang = root.attribute("lang");
+        mPack.info.version = root.attribute("version");
+        mPack.info.date = root.attribute("date");
+        std::vector<QString> &keys = mPack.keys;
+        KeyList::sort(keys);
+        // Equal names ignoring case stand together after sorting.
+        for (size_t i = 1; i < keys.size(); ++i) {
+            const QString &prev = keys[i - 1];
+            const QString &cur = keys[i];
+            if (prev != cur && namesEqual(prev, cur)) {
+                if (!mPack.caseVariants.contains(prev))
+                    mPack.caseVariants.append(prev);
+                mPack.caseVariants.append(cur);
+            }
+        }
+        mPack.xml = std::move(xml);
+        return std::move(mPack);
+    }
+
+    XmlDocument::ContentHandler handler()
+    {
+        return [this](const StreamedElement &node) { element(node); };
+    }
+
+private:
+    PackContent mPack;
+    bool mSeenKey = false;
+};
+
+Error inFile(const QString &name, const Error &error)
+{
+    return name.isEmpty() ? error : Error(QStringLiteral("Die Datei \"%1\", %2").arg(name, error.message()));
 }
 
 } // namespace
 
-PackContent readPack(XmlDocument xml)
-{
-    PackContent pack;
-    const XmlNode root = xml.root();
-    pack.info.project = root.attribute("project");
-    pack.info.name = root.attribute("name");
-    pack.info.lang = root.attribute("lang");
-    pack.info.version = root.attribute("version");
-    pack.info.date = root.attribute("date");
-
-    KeyData &data = pack.data;
-    Hashlist *const options[] = {&data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks};
-    XmlNode content = root.firstChildElement("content");
-    XmlNode node = content.firstChildElement("key");
-    while (!node.isNull()) {
-        XmlNode current = node;
-        node = node.nextSibling();
-        if (!current.hasAttribute("id"))
-            continue;
-        const QString id = decodeKeyTextUtf8(current.rawAttribute("id"));
-        if (id.isEmpty())
-            continue;
-        for (int i = 0; i < 3; ++i)
-            if (current.hasAttribute(kOptionAttributes[i]))
-                options[i]->setValue(id, internOption(current.attribute(kOptionAttributes[i])));
-        if (!current.hasChildNodes())
-            continue;
-        try {
-            data.hashlistKeys.setValue(id, readKeyText(current, "value"));
-            data.hashlistComments.setValue(id, readKeyText(current, "comment"));
-        } catch (const Error &error) {
-            throw Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(current.line()).arg(id, error.message()));
-        }
-        pack.keys.push_back(id);
-        // Every write rebuilds the content, so the key's nodes are not needed
-        // any more; freeing them now keeps the peak memory of a load low.
-        current.remove();
-    }
-
-    KeyList::sort(pack.keys);
-    // Equal names ignoring case stand together after sorting.
-    for (size_t i = 1; i < pack.keys.size(); ++i) {
-        const QString &prev = pack.keys[i - 1];
-        const QString &cur = pack.keys[i];
-        if (prev != cur && namesEqual(prev, cur)) {
-            if (!pack.caseVariants.contains(prev))
-                pack.caseVariants.append(prev);
-            pack.caseVariants.append(cur);
-        }
-    }
-    pack.xml = std::move(xml);
-    return pack;
-}
-
+// The tree keeps everything but the inside of "content", which every write
+// rebuilds from the model.
 PackContent readPackFile(const QString &path)
 {
-    XmlDocument xml = XmlDocument::parseFile(path);
+    PackReader reader;
     try {
-        return readPack(std::move(xml));
-    } catch (const Error &error) {
-        throw Error(QStringLiteral("Die Datei \"%1\", %2").arg(fileNameOf(path), error.message()));
+        return reader.finish(XmlDocument::parseFile(path, reader.handler()));
+    } catch (const KeyError &failure) {
+        throw inFile(fileNameOf(path), failure.error);
     }
 }
 
 PackContent readPackData(const QByteArray &bytes, const QString &source)
 {
-    XmlDocument xml = XmlDocument::parseData(bytes, source);
+    PackReader reader;
     try {
-        return readPack(std::move(xml));
-    } catch (const Error &error) {
-        if (source.isEmpty())
-            throw;
-        throw Error(QStringLiteral("Die Datei \"%1\", %2").arg(source, error.message()));
+        return reader.finish(XmlDocument::parseData(bytes, source, reader.handler()));
+    } catch (const KeyError &failure) {
+        throw inFile(source, failure.error);
     }
 }
 
@@ -144,7 +166,7 @@ QString printable(const QString &name)
 
 } // namespace
 
-void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
+void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
     const KeyData &data)
 {
     const std::pair<const char *, const QString *> attributes[] = {
@@ -154,35 +176,50 @@ void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QStri
         if (!isXmlText(*value))
             throw unwritable(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
 
-    // The new content is built apart from the tree, so a refused save leaves
-    // the tree as it was.
-    const XmlDetached fresh = xml.createDetached("content");
-    for (const QString &name : keys) {
-        if (name.isEmpty())
-            continue;
-        const QString value = data.hashlistKeys.value(name);
-        const QString comment = data.hashlistComments.value(name);
-        const QString options[] = {data.hashlistHTML.value(name), data.hashlistBreaks.value(name),
-            data.hashlistLinebreaks.value(name)};
-        if (!isXmlText(name) || !isXmlText(value) || !isXmlText(comment) || !isXmlText(options[0])
-            || !isXmlText(options[1]) || !isXmlText(options[2]))
-            throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(printable(name)));
-        XmlNode key = fresh.node().appendChildElement("key");
-        key.setAttribute("id", encodeKeyText(name));
-        for (int i = 0; i < 3; ++i)
-            key.setAttribute(kOptionAttributes[i], options[i]);
-        key.appendChildElement("value").setText(encodeKeyText(value));
-        key.appendChildElement("comment").setText(encodeKeyText(comment));
-    }
-
     XmlNode root = xml.root();
-    for (const auto &[name, value] : attributes)
+    // A refused save leaves the tree as it was.
+    std::vector<std::pair<const char *, std::optional<QString>>> before;
+    for (const auto &[name, value] : attributes) {
+        before.emplace_back(name, root.hasAttribute(name) ? std::optional(root.attribute(name)) : std::nullopt);
         root.setAttribute(name, *value);
-    XmlNode content = root.firstChildElement("content");
-    if (content.isNull())
-        content = root.appendChildElement("content");
-    content.removeChildren();
-    content.takeChildren(fresh.node());
+    }
+    const bool hadContent = !root.firstChildElement("content").isNull();
+    if (!hadContent)
+        root.appendChildElement("content");
+    try {
+        xml.write(output, [&](XmlDocument::ElementSink &sink) {
+            for (const QString &name : keys) {
+                if (name.isEmpty())
+                    continue;
+                const size_t hash = nameHash(name);
+                const QString value = data.hashlistKeys.value(name, hash);
+                const QString comment = data.hashlistComments.value(name, hash);
+                const QString options[] = {data.hashlistHTML.value(name, hash), data.hashlistBreaks.value(name, hash),
+                    data.hashlistLinebreaks.value(name, hash)};
+                if (!isXmlText(name) || !isXmlText(value) || !isXmlText(comment) || !isXmlText(options[0])
+                    || !isXmlText(options[1]) || !isXmlText(options[2]))
+                    throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(printable(name)));
+                XmlDetached element = xml.createDetached("key");
+                XmlNode key = element.node();
+                key.setAttribute("id", encodeKeyText(name));
+                for (int i = 0; i < 3; ++i)
+                    key.setAttribute(kOptionAttributes[i], options[i]);
+                key.appendChildElement("value").setText(encodeKeyText(value));
+                key.appendChildElement("comment").setText(encodeKeyText(comment));
+                sink.add(std::move(element));
+            }
+        });
+    } catch (...) {
+        for (const auto &[name, value] : before) {
+            if (value)
+                root.setAttribute(name, *value);
+            else
+                root.removeAttribute(name);
+        }
+        if (!hadContent)
+            root.firstChildElement("content").remove();
+        throw;
+    }
 }
 
 QString newPackTemplate(const InfoValues &info)

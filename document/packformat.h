@@ -4,6 +4,7 @@
 #include "document/xmldom.h"
 
 #include <QDate>
+#include <QIODevice>
 #include <QStringList>
 #include <QTime>
 #include <vector>
@@ -43,17 +44,17 @@ struct PackContent {
     QStringList caseVariants;
 };
 
-// Reads a pack from a parsed tree. Throws Error on a key whose value or
-// comment is not a single text.
-PackContent readPack(XmlDocument xml);
+// Reads a pack as it streams in. Throws Error on a file that is not
+// well-formed XML and on a key whose value or comment is not a single text.
 PackContent readPackFile(const QString &path);
 // Reads a pack from the bytes of a file; source names it in messages.
 PackContent readPackData(const QByteArray &bytes, const QString &source = QString());
 
-// Rebuilds the tree from the model: the five info attributes, then the
-// content from the non-empty keys. Refuses (throws Error, tree untouched)
-// when a text holds a character that XML 1.0 cannot carry.
-void writePack(XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
+// Writes the pack to the device as it is built: the tree with the five
+// info attributes, its content made of the non-empty keys. Refuses (throws
+// Error, tree as before) when a text holds a character that XML 1.0 cannot
+// carry; the output may then hold a part of the pack.
+void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
     const KeyData &data);
 
 // The document text of a new pack.

@@ -2,7 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QIODevice;
 
 struct _xmlDoc;
 struct _xmlNode;
@@ -16,6 +21,8 @@ public:
     explicit XmlNode(_xmlNode *node) : mNode(node) {}
 
     bool isNull() const { return mNode == nullptr; }
+    // The element's name without a prefix.
+    const char *name() const;
     // The line of the file the element starts on.
     long line() const;
 
@@ -32,6 +39,11 @@ public:
     // Moves all children of another element of the same document to the
     // end of this one's.
     void takeChildren(XmlNode from);
+    void removeAttribute(const char *name);
+    XmlNode appendComment(const char *text);
+    // Makes a detached element this one's last child.
+    void adopt(class XmlDetached element);
+    _xmlNode *handle() const { return mNode; }
     // Unlinks the node from its tree and frees it; the handle becomes null.
     void remove();
 
@@ -54,12 +66,58 @@ class XmlDetached {
 public:
     explicit XmlDetached(_xmlNode *node) : mNode(node) {}
     XmlNode node() const { return XmlNode(mNode.get()); }
+    _xmlNode *release() { return mNode.release(); }
 
 private:
+
     struct Free {
         void operator()(_xmlNode *node) const;
     };
     std::unique_ptr<_xmlNode, Free> mNode;
+};
+
+// A child element of a streamed "content" element, flattened: its name,
+// line and attributes without a namespace, whether it has any child node,
+// and the text of the first child element of each name.
+class StreamedElement {
+public:
+    const char *name() const { return mName.c_str(); }
+    // The line the start tag ends on.
+    long line() const { return mLine; }
+    bool hasChildNodes() const { return mHasChildNodes; }
+    bool hasAttribute(const char *name) const;
+    // In UTF-8, valid until the next element.
+    QByteArrayView rawAttribute(const char *name) const;
+    // The value of the single text or CDATA child of the first child element
+    // with that name; empty when it has no children or does not exist.
+    // Throws Error when it has anything else.
+    QByteArrayView childText(const char *name) const;
+
+private:
+    friend class StreamBuilder;
+    struct Attribute {
+        std::string name;
+        std::string value;
+    };
+    // A child element: its text and the nodes it holds, counted as the
+    // tree would hold them (adjacent texts and adjacent CDATA sections join).
+    struct Child {
+        std::string name;
+        std::string text;
+        int nodes = 0;
+        int lastKind = 0;
+    };
+    void reset();
+    const Child *child(const char *name) const;
+
+    std::string mName;
+    long mLine = 0;
+    bool mHasChildNodes = false;
+    // Kept across elements so their buffers are reused.
+    std::vector<Attribute> mAttributes;
+    std::vector<Child> mChildren;
+    qsizetype mAttributeCount = 0;
+    qsizetype mChildCount = 0;
 };
 
 // Owns a parsed tree. Parsing never loads external entities or DTDs and
@@ -71,10 +129,17 @@ public:
     XmlDocument(XmlDocument &&) noexcept;
     XmlDocument &operator=(XmlDocument &&) noexcept;
 
-    // Both throw Error with a German message naming the problem and line.
-    static XmlDocument parseFile(const QString &path);
+    // Gets each complete child element of the root's first "content"
+    // element while the document streams in. The element never joins the
+    // tree: it is freed after the call, as is everything else inside
+    // "content", so a large document is never held whole.
+    using ContentHandler = std::function<void(const StreamedElement &element)>;
+
+    // All throw Error with a German message naming the problem and line.
+    // Without a handler the whole tree is kept.
+    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {});
     static XmlDocument parseText(const QString &text);
-    static XmlDocument parseData(const QByteArray &bytes, const QString &source);
+    static XmlDocument parseData(const QByteArray &bytes, const QString &source, const ContentHandler &content = {});
     // A document without a root element.
     static XmlDocument createEmpty();
 
@@ -87,7 +152,26 @@ public:
     // one), with character references for what that encoding cannot hold.
     QByteArray serialize() const;
 
+    // Takes the elements a ContentWriter produces: each is serialized in the
+    // document's encoding as it comes and then freed.
+    class ElementSink {
+    public:
+        virtual ~ElementSink() = default;
+        virtual void add(XmlDetached element) = 0;
+    };
+    using ContentWriter = std::function<void(ElementSink &sink)>;
+
+    // Writes the tree as serialize() does, with the children of the root's
+    // first "content" element (which must exist and be empty) coming from
+    // the writer one by one, so the whole text is never held in memory.
+    // Throws Error when the output fails; what the writer throws passes.
+    void write(QIODevice &output, const ContentWriter &content);
+
 private:
+    // Throws when libxml2 cannot write the document's encoding soundly.
+    void checkEncoding() const;
+    static XmlDocument parseDevice(QIODevice &input, const QString &source, const ContentHandler &content);
+
     struct Free {
         void operator()(_xmlDoc *doc) const;
     };
