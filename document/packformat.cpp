@@ -156,11 +156,22 @@ Error unwritable(const QString &where)
                      .arg(where));
 }
 
+// Controls and lone surrogates as \uXXXX; a surrogate pair stays the
+// character it makes.
 QString printable(const QString &name)
 {
     QString out;
-    for (QChar c : name)
-        out += (c.unicode() < 0x20 || c.isSurrogate()) ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0')) : QString(c);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += name.at(++i);
+        } else if (c.unicode() < 0x20 || c.isSurrogate()) {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
     return out;
 }
 

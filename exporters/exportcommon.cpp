@@ -64,9 +64,26 @@ private:
     std::string path_;
 };
 
+// The reason in the user's language; the system's text for the rare rest.
+std::string reason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT: return "Datenträger voll";
+    case EFBIG: return "Datei zu groß";
+    case EACCES:
+    case EPERM: return "keine Berechtigung";
+    case EROFS: return "Datenträger schreibgeschützt";
+    case ENOENT: return "Ordner nicht gefunden";
+    case ENOTDIR: return "ein Teil des Pfads ist kein Ordner";
+    case EISDIR: return "das Ziel ist ein Ordner";
+    default: return std::strerror(error);
+    }
+}
+
 [[noreturn]] void fail(const char *what, const std::string &target, int error)
 {
-    throw Failure(std::string(what) + ": " + target + " (" + std::strerror(error) + ")");
+    throw Failure(std::string(what) + ": " + target + " (" + reason(error) + ")");
 }
 
 // The process's umask, read without changing it where the system allows.

@@ -1,0 +1,167 @@
+#include "document/error.h"
+#include "document/languagepack.h"
+
+#include "../support/testutil.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStringEncoder>
+#include <random>
+
+using namespace Wordloom;
+
+namespace {
+
+// Whole code points, so astral characters never split.
+const std::u32string kPools[] = {
+    U"abcXYZ äöüÄÖÜß éçñ", U"Привет Ёё мир", U"Ελληνικά Σσς Ωω", U"日本語中文한국어", U"😀🎉𝄞𠜎\U0010FFFF",
+    U"\u0081\u008D\u008F\u0090\u009D€‚ƒ„…ŠŒŽ", U"\t\r\n\r\n", U"= \"' <>&;", U"\uFEFF\uFFFD\uE000\uD7FF",
+};
+const char32_t kUnwritable[] = {0x01, 0x0B, 0x1F, 0xFFFE, 0xFFFF, 0xD800, 0xDC00};
+const QString kOptions[] = {QStringLiteral("1"), QStringLiteral("0"), QString(), QStringLiteral("yes"),
+    QStringLiteral(" 1"), QStringLiteral("10"), QStringLiteral("\u00e4 \"<&>\t")};
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : mRng(seed) {}
+
+    unsigned below(unsigned n) { return unsigned(mRng() % n); }
+
+    QString text(unsigned maxLength)
+    {
+        std::u32string chars;
+        const std::u32string &pool = kPools[below(std::size(kPools))];
+        for (unsigned i = below(maxLength + 1); i > 0; --i)
+            chars += below(4) ? pool[below(unsigned(pool.size()))] : kPools[below(std::size(kPools))][0];
+        return QString::fromStdU32String(chars);
+    }
+
+    QString name(const QStringList &earlier)
+    {
+        if (!earlier.isEmpty() && below(5) == 0) {
+            // The same name again, or in another letter case.
+            const QString &old = earlier[below(unsigned(earlier.size()))];
+            return below(2) ? old : (old.toUpper() == old ? old.toLower() : old.toUpper());
+        }
+        QString name;
+        while (name.isEmpty())
+            name = text(12);
+        return name;
+    }
+
+    KeyEntry entry()
+    {
+        KeyEntry entry{text(30), text(10), option(), option(), option()};
+        if (below(100) == 0)
+            entry.translation = QString(100 * 1024, QChar(u'ü')) + QStringLiteral("\r\nEnde");
+        return entry;
+    }
+
+    QString option() { return kOptions[below(std::size(kOptions))]; }
+
+    // A character XML 1.0 cannot hold, somewhere in one of the entry's texts.
+    void spoil(KeyEntry &entry)
+    {
+        QString *texts[] = {&entry.translation, &entry.comment, &entry.encodeHTML};
+        QString &target = *texts[below(3)];
+        target.insert(below(unsigned(target.size()) + 1),
+            QString::fromStdU32String(std::u32string(1, kUnwritable[below(std::size(kUnwritable))])));
+    }
+
+private:
+    std::mt19937 mRng;
+};
+
+QString declaredTemplate(const char *encoding)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n"
+                          "<languagepack name=\"n\" lang=\"de\" version=\"1.0.0\" date=\"d\" project=\"p\">"
+                          "<info>Beschreibung</info><content/></languagepack>")
+        .arg(QLatin1String(encoding));
+}
+
+// The model holds line breaks as CR LF; a lone CR or LF reads back so.
+QString crlf(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+}
+
+class RoundTrip : public ::testing::TestWithParam<const char *> {};
+
+} // namespace
+
+// Random models committed into a pack of each declared encoding, written,
+// and loaded back: every listed name shows the same entry, or the write is
+// refused naming the key that holds what XML cannot carry.
+TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
+{
+    const char *encoding = GetParam();
+    // Memory-backed where there is such a folder: every write syncs.
+    const QString shm = QStringLiteral("/dev/shm");
+    QTemporaryDir dir((QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + QStringLiteral("/wordloom-XXXXXX"));
+    const QString start = dir.filePath(QStringLiteral("start.xml"));
+    const QString out = dir.filePath(QStringLiteral("out.xml"));
+    QStringEncoder encoder(encoding);
+    writeBytes(start, encoder(declaredTemplate(encoding)));
+    Generator random(20261206);
+    int written = 0, refused = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int round = 0; round < 1000; ++round) {
+        SCOPED_TRACE(round);
+        LanguagePack pack;
+        pack.load(start);
+        const InfoValues info{random.text(8), random.text(8), random.text(3), random.text(5), random.text(5)};
+        QStringList names;
+        const bool spoiled = random.below(20) == 0;
+        for (unsigned i = random.below(7); i > 0; --i) {
+            names << random.name(names);
+            if (random.below(10) == 0)
+                pack.addKey(names.last()); // listed twice
+            pack.commit(names.last(), random.entry());
+        }
+        QString spoiledName;
+        if (spoiled) {
+            // Shown as it stands in the message: no controls, no astral characters.
+            spoiledName = QStringLiteral("kaputt ");
+            for (const QChar c : random.text(4))
+                if (c.unicode() >= 0x20 && !c.isSurrogate())
+                    spoiledName += c;
+            KeyEntry entry = random.entry();
+            random.spoil(entry);
+            pack.commit(spoiledName, entry);
+            pack.addKey(spoiledName);
+        }
+        try {
+            pack.write(out, info);
+            ++written;
+        } catch (const Error &error) {
+            ++refused;
+            EXPECT_TRUE(spoiled) << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QLatin1Char('"') + spoiledName + QLatin1Char('"'))) << error.message().toStdString();
+            EXPECT_TRUE(pack.isModified());
+            continue;
+        }
+        EXPECT_FALSE(spoiled) << "written although a text holds a character XML cannot carry";
+        LanguagePack back;
+        back.load(out);
+        EXPECT_EQ(back.info(), info);
+        ASSERT_EQ(back.keys().names(), pack.keys().names());
+        for (const QString &name : pack.keys().names()) {
+            const KeyEntry before = pack.entry(name), after = back.entry(name);
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_EQ(after.translation, crlf(before.translation));
+            EXPECT_EQ(after.comment, crlf(before.comment));
+            EXPECT_EQ(after.encodeHTML, before.encodeHTML);
+            EXPECT_EQ(after.preserveLinebreaks, before.preserveLinebreaks);
+            EXPECT_EQ(after.unixNewline, before.unixNewline);
+        }
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(refused, 20);
+    std::printf("%s: %d written, %d refused, %lld ms\n", encoding, written, refused, timer.elapsed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, RoundTrip, ::testing::Values("UTF-8", "UTF-16", "ISO-8859-1"),
+    [](const auto &info) { return QString::fromLatin1(info.param).remove(QLatin1Char('-')).toStdString(); });
