@@ -1,5 +1,7 @@
 #include "editor/infogrid.h"
 
+#include "editor/uifonts.h"
+
 #include <QHeaderView>
 #include <QSignalBlocker>
 
@@ -19,6 +21,7 @@ InfoGrid::InfoGrid(QWidget *parent)
     setColumnWidth(1, 472);
     horizontalHeader()->setStretchLastSection(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setToolTip(plainToolTip(QStringLiteral("Optionen für das Languagepack festlegen")));
     const char *const rowNames[] = {"Projekt", "Name", "Sprache", "Version", "letzte Änderung"};
     for (int row = 0; row < 5; ++row) {
         auto *nameItem = new QTableWidgetItem(QString::fromUtf8(rowNames[row]));

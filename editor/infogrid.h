@@ -6,8 +6,8 @@
 
 namespace Wordloom {
 
-// The info grid: five rows of name and value for the pack's info values.
-// Values set from code never emit userEdited().
+// The info grid: five rows of name and value for the pack's info values,
+// only the values editable. Values set from code never emit userEdited().
 class InfoGrid : public QTableWidget {
     Q_OBJECT
 public:

@@ -2,14 +2,16 @@
 
 #include "document/keylist.h"
 #include "editor/namelistview.h"
+#include "editor/uifonts.h"
 
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 namespace Wordloom {
 
-KeyListBox::KeyListBox(QWidget *parent)
+KeyListBox::KeyListBox(KeyList *model, QWidget *parent)
     : QWidget(parent)
+    , mModel(model)
     , mField(new QLineEdit(this))
     , mView(new NameListView(this))
 {
@@ -19,14 +21,10 @@ KeyListBox::KeyListBox(QWidget *parent)
     layout->addWidget(mField);
     layout->addWidget(mView, 1);
     setFocusProxy(mField);
-    connect(mField, &QLineEdit::textEdited, this, &KeyListBox::onTyped);
-}
-
-void KeyListBox::setModel(KeyList *model)
-{
-    mModel = model;
+    setToolTip(plainToolTip(QStringLiteral("Zu übersetzende Schlüsselwörter")));
     mView->setModel(model);
     connect(mView, &NameListView::userPicked, this, &KeyListBox::onUserPicked);
+    connect(mField, &QLineEdit::textEdited, this, &KeyListBox::onTyped);
 }
 
 QString KeyListBox::text() const
@@ -51,7 +49,7 @@ void KeyListBox::selectRow(int row)
 bool KeyListBox::highlightRow(int row)
 {
     QItemSelectionModel *selection = mView->selectionModel();
-    if (row < 0 || !mModel || row >= mModel->rowCount()) {
+    if (row < 0 || row >= mModel->rowCount()) {
         selection->clear();
         return false;
     }
@@ -80,7 +78,7 @@ void KeyListBox::onTyped(const QString &text)
 {
     // The selection follows the typed name, so the commands that act on the
     // selected entry and those that act on the field agree.
-    highlightRow(mModel ? int(mModel->find(text)) : -1);
+    highlightRow(int(mModel->find(text)));
     emit userChanged();
 }
 

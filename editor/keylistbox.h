@@ -15,9 +15,8 @@ class NameListView;
 class KeyListBox : public QWidget {
     Q_OBJECT
 public:
-    explicit KeyListBox(QWidget *parent = nullptr);
+    explicit KeyListBox(KeyList *model, QWidget *parent = nullptr);
 
-    void setModel(KeyList *model);
     QLineEdit *field() const { return mField; }
     NameListView *view() const { return mView; }
 
@@ -39,7 +38,7 @@ private:
     void onUserPicked(int row);
     void onTyped(const QString &text);
 
-    KeyList *mModel = nullptr;
+    KeyList *mModel;
     QLineEdit *mField;
     NameListView *mView;
 };

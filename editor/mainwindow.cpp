@@ -5,9 +5,12 @@
 #include "document/error.h"
 #include "editor/aboutbox.h"
 #include "editor/infogrid.h"
+#include "editor/keyeditorpanel.h"
 #include "editor/keylistbox.h"
+#include "editor/layoutparts.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
+#include "editor/uifonts.h"
 #include "plugins/exportrun.h"
 
 #include <QAction>
@@ -15,22 +18,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
+#include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
 #include <QStringListModel>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 #include <optional>
 
 namespace Wordloom {
 
 namespace {
-
-const QString kOn = QStringLiteral("1");
-const QString kOff = QStringLiteral("0");
 
 // Shows the wait cursor while a long load or save runs.
 class BusyCursor {
@@ -61,21 +65,17 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     , mPrompts(prompts)
     , mClock(clock)
 {
-    buildLayout();
     buildActions();
+    buildFrame();
 
     connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::keyChosenByUser));
-    connect(lpValue, &QPlainTextEdit::textChanged, this, [this] {
-        if (!mMemoSilent)
-            handler(&MainWindow::lpValueChange)();
+    connect(mKeyEditor, &KeyEditorPanel::translationChanged, this, handler(&MainWindow::lpValueChange));
+    connect(mKeyEditor, &KeyEditorPanel::commentChanged, this, handler(&MainWindow::lpCommentChange));
+    connect(mKeyEditor, &KeyEditorPanel::optionClicked, this, [this](KeyEditorPanel::Option option) {
+        void (MainWindow::*const clicks[])() = {
+            &MainWindow::htmlCheckboxClick, &MainWindow::breakCheckboxClick, &MainWindow::unixCheckBoxClick};
+        handler(clicks[option])();
     });
-    connect(lpComment, &QPlainTextEdit::textChanged, this, [this] {
-        if (!mMemoSilent)
-            handler(&MainWindow::lpCommentChange)();
-    });
-    connect(htmlCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::htmlCheckboxClick));
-    connect(breakCheckbox, &QCheckBox::clicked, this, handler(&MainWindow::breakCheckboxClick));
-    connect(unixCheckBox, &QCheckBox::clicked, this, handler(&MainWindow::unixCheckBoxClick));
     connect(lpInfoblock, &InfoGrid::userEdited, this, handler(&MainWindow::lpInfoblockStringsChange));
     connect(suchbegriff, &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
@@ -84,12 +84,10 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     });
     connect(exportModules, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::exportModulesDblClick));
 
-    mNewKeyDialog = new NewKeyDialog(this);
-    mNewKeyDialog->setObjectName(QStringLiteral("newKeyDialog"));
+    mNewKeyDialog = named(new NewKeyDialog(this), "newKeyDialog");
     mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { handler(&MainWindow::newKeyRequestExecute)(); };
     mNewKeyDialog->hide();
-    mRenameKeyDialog = new NewKeyDialog(this);
-    mRenameKeyDialog->setObjectName(QStringLiteral("renameKeyDialog"));
+    mRenameKeyDialog = named(new NewKeyDialog(this), "renameKeyDialog");
     mRenameKeyDialog->onConfirm = [this](NewKeyDialog &) { renameKeyRequest->trigger(); };
     mRenameKeyDialog->hide();
     mAboutBox = new AboutBox(this);
@@ -97,7 +95,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     scanForPlugins(pluginFolder);
 
     setActions({saveAction, saveasAction, closeAction}, false);
-    PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet5")));
+    showPage("TabSheet5");
 
     OpenDialog1.title = QStringLiteral("Languagepack laden");
     OpenDialog1.filter = QStringLiteral("Languagepacks (*.xml)|*.xml");
@@ -112,6 +110,233 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::buildActions()
+{
+    const QKeySequence none;
+    loadAction = makeAction("loadAction", QStringLiteral("Languagepack laden"), QStringLiteral("Läd ein existierendes Languagepack"),
+        QKeySequence(Qt::CTRL | Qt::Key_L), true, &MainWindow::loadActionExecute);
+    newFile = makeAction("newFile", QStringLiteral("Neues Languagepack"), QStringLiteral("Erstellt ein neues, leeres Languagepack"),
+        QKeySequence(Qt::CTRL | Qt::Key_N), true, &MainWindow::newFileExecute);
+    saveAction = makeAction("saveAction", QStringLiteral("Speichern"), QStringLiteral("Speichert das aktuelle Languagepack"),
+        QKeySequence(Qt::CTRL | Qt::Key_S), false, &MainWindow::saveActionExecute);
+    saveasAction = makeAction("saveasAction", QStringLiteral("Speichern als"), QStringLiteral("Speichert das Languagepack unter einem neuen Namen"),
+        none, false, &MainWindow::saveasActionExecute);
+    closeAction = makeAction("closeAction", QStringLiteral("Schleßen"), QStringLiteral("Schließt das aktuelle Languagepack"),
+        QKeySequence(Qt::CTRL | Qt::Key_W), false, &MainWindow::closeActionExecute);
+    exitAction = makeAction("exitAction", QStringLiteral("Beenden"), QStringLiteral("Programm beenden"),
+        QKeySequence(Qt::CTRL | Qt::Key_Q), true, &MainWindow::exitActionExecute);
+    exportAction = makeAction("exportAction", QStringLiteral("Export starten"), QStringLiteral("Exportiert das Languagepack"),
+        none, false, &MainWindow::exportActionExecute);
+    newAction = makeAction("newAction", QStringLiteral("+"), QString(), QKeySequence(Qt::CTRL | Qt::Key_A), false,
+        &MainWindow::newActionExecute);
+    dropAction = makeAction("dropAction", QStringLiteral("-"), QString(), none, false, &MainWindow::dropActionExecute);
+    renameAction = makeAction("renameAction", QStringLiteral("o"), QString(), none, false, &MainWindow::renameActionExecute);
+    renameKeyRequest = makeAction("renameKeyRequest", QStringLiteral("renameKeyRequest"), QString(), none, true,
+        &MainWindow::renameKeyRequestExecute);
+    submitAction = makeAction("submitAction", QStringLiteral("Übernehmen"), QStringLiteral("Änderungen übernehmen"), none, false,
+        &MainWindow::submitActionExecute);
+    resetAction = makeAction("resetAction", QStringLiteral("Verwerfen"), QStringLiteral("Änderungen verwerfen"), none, false,
+        &MainWindow::resetActionExecute);
+    suchAction = makeAction("suchAction", QStringLiteral("Suchen"), QStringLiteral("Sucht nach Texten im Languagepack"), none, false,
+        &MainWindow::suchActionExecute);
+    changeSearchType = makeAction("changeSearchType", QStringLiteral("beim Tippen suchen"),
+        QStringLiteral("Bereeits beim Eintippen des Textes suchen"), none, true, &MainWindow::changeSearchTypeExecute);
+    toggleWW = makeAction("toggleWW", QString(), QStringLiteral("Wordwrap ein-/ausschalten"), none, false, &MainWindow::toggleWWExecute);
+    doppelCheck = makeAction("doppelCheck", QStringLiteral("Doppel-Check"), QString(), none, true, &MainWindow::doppelCheckExecute);
+    syntaxCheck = makeAction("syntaxCheck", QStringLiteral("Syntax-Check"), QString(), none, true, &MainWindow::syntaxCheckExecute);
+    aboutAction = makeAction("aboutAction", QStringLiteral("Info"), QString(), none, true, &MainWindow::aboutActionExecute);
+    nextAction = makeAction("nextAction", QStringLiteral("Next"), QStringLiteral("Go to next key"),
+        QKeySequence(Qt::CTRL | Qt::Key_Down), true, &MainWindow::nextActionExecute);
+    prevAction = makeAction("prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"),
+        QKeySequence(Qt::CTRL | Qt::Key_Up), true, &MainWindow::prevActionExecute);
+
+    // Ctrl+Return takes over and goes on, like Ctrl+Down.
+    nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Down), QKeySequence(Qt::CTRL | Qt::Key_Return)});
+    for (QAction *action : {toggleWW, changeSearchType}) {
+        action->setCheckable(true);
+        action->setChecked(true);
+    }
+}
+
+QAction *MainWindow::makeAction(const char *name, const QString &caption, const QString &hint,
+    const QKeySequence &shortcut, bool enabled, void (MainWindow::*method)())
+{
+    auto *action = named(new QAction(caption, this), name);
+    if (!hint.isEmpty())
+        action->setToolTip(plainToolTip(hint));
+    action->setShortcut(shortcut);
+    action->setEnabled(enabled);
+    // Shortcuts belong to the window, whether or not a menu shows the action.
+    addAction(action);
+    connect(action, &QAction::triggered, this, handler(method));
+    return action;
+}
+
+QPushButton *MainWindow::bindButton(QPushButton *button, QAction *action)
+{
+    const auto sync = [button, action] {
+        button->setText(action->text());
+        button->setEnabled(action->isEnabled());
+    };
+    sync();
+    connect(action, &QAction::changed, button, sync);
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    return button;
+}
+
+QCheckBox *MainWindow::actionBox(const char *name, QAction *action)
+{
+    auto *box = named(new QCheckBox(action->text()), name);
+    box->setToolTip(action->toolTip());
+    box->setChecked(action->isChecked());
+    box->setEnabled(action->isEnabled());
+    connect(action, &QAction::changed, box, [box, action] { box->setEnabled(action->isEnabled()); });
+    // The box takes its new state first, then the action's handler reads it.
+    connect(box, &QCheckBox::clicked, action, [action](bool checked) {
+        action->setChecked(checked);
+        // Runs the handler; trigger() would toggle the state once more.
+        emit action->triggered(checked);
+    });
+    return box;
+}
+
+void MainWindow::buildFrame()
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("Wordloom"));
+    setWindowIcon(QIcon(AboutBox::programIcon(64)));
+    setFont(interfaceFont());
+    resize(669, 651);
+    move(0, 0);
+    setMinimumSize(658, 460);
+    auto *central = panel("central", this);
+    setCentralWidget(central);
+    auto *mainLayout = tight(new QVBoxLayout(central));
+    mainLayout->setContentsMargins(2, 2, 2, 0);
+
+    // Left column: the key list, the add, drop and rename buttons and the
+    // word wrap box.
+    auto *left = panel("Panel_Links");
+    left->setMinimumWidth(185);
+    auto *leftLayout = tight(new QVBoxLayout(left));
+    leftLayout->addWidget(named(new QLabel(QStringLiteral("Schlüssel")), "Label_Keys"));
+    lpKey = named(new KeyListBox(&mPack.keys()), "lpKey");
+    leftLayout->addWidget(lpKey, 1);
+    auto *modification = panel("Panel_ModificationBTNs");
+    modification->setFixedHeight(19);
+    auto *modificationLayout = tight(new QHBoxLayout(modification));
+    QPushButton *const keyButtons[] = {bindButton(fixedButton("buttonNew", 49, 17), newAction),
+        bindButton(fixedButton("buttonDrop", 49, 17), dropAction), bindButton(fixedButton("buttonRename", 49, 17), renameAction)};
+    for (QPushButton *button : keyButtons)
+        modificationLayout->addWidget(button);
+    modificationLayout->addStretch(1);
+    checkWW = actionBox("checkWW", toggleWW);
+    modificationLayout->addWidget(checkWW);
+    leftLayout->addWidget(modification);
+
+    mKeyEditor = new KeyEditorPanel;
+    bindButton(mKeyEditor->resetButton(), resetAction);
+    bindButton(mKeyEditor->submitButton(), submitAction);
+
+    auto *columns = named(new QSplitter(Qt::Horizontal), "Splitter_Spalten");
+    columns->setHandleWidth(2);
+    columns->setChildrenCollapsible(false);
+    columns->addWidget(left);
+    columns->addWidget(mKeyEditor);
+    columns->setStretchFactor(1, 1);
+    columns->setSizes({190, 477});
+    mainLayout->addWidget(columns, 1);
+
+    // Bottom region: the status line over the tab pages.
+    auto *bottom = panel("Panel_Unten");
+    bottom->setFixedHeight(142);
+    auto *bottomLayout = tight(new QVBoxLayout(bottom));
+    statusBarLabel = named(new QLabel, "statusBar");
+    statusBarLabel->setFixedHeight(25);
+    statusBarLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBarLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusBarLabel->setTextFormat(Qt::PlainText);
+    bottomLayout->addWidget(statusBarLabel);
+    PageControl1 = named(new QTabWidget, "PageControl1");
+    PageControl1->setTabPosition(QTabWidget::South);
+    PageControl1->setMinimumHeight(102);
+    PageControl1->setMaximumHeight(140);
+    bottomLayout->addWidget(PageControl1, 1);
+    mainLayout->addWidget(bottom);
+
+    auto *checksPage = panel("TabSheet1");
+    auto *checksLayout = new QVBoxLayout(checksPage);
+    QPushButton *const checkButtons[] = {bindButton(fixedButton("buttonDoppelCheck", 113, 25), doppelCheck),
+        bindButton(fixedButton("buttonSyntaxCheck", 113, 25), syntaxCheck)};
+    for (QPushButton *button : checkButtons)
+        checksLayout->addWidget(button);
+    checksLayout->addStretch(1);
+    PageControl1->addTab(checksPage, QStringLiteral("Checks"));
+
+    auto *exportPage = panel("TabSheet2");
+    auto *exportLayout = new QHBoxLayout(exportPage);
+    exportModules = named(new QListWidget, "exportModules");
+    exportModules->setToolTip(plainToolTip(QStringLiteral("Vorhandene Export-Plugins")));
+    exportModules->setSelectionMode(QAbstractItemView::SingleSelection);
+    exportLayout->addWidget(exportModules, 1);
+    auto *exportColumn = panel("Panel_Export");
+    exportColumn->setFixedWidth(235);
+    auto *exportColumnLayout = tight(new QVBoxLayout(exportColumn));
+    QPushButton *buttonExport = bindButton(fixedButton("buttonExport", 113, 25), exportAction);
+    exportColumnLayout->addStretch(1);
+    exportColumnLayout->addWidget(buttonExport, 0, Qt::AlignRight);
+    exportLayout->addWidget(exportColumn);
+    PageControl1->addTab(exportPage, QStringLiteral("Export"));
+
+    auto *packPage = panel("TabSheet4");
+    lpInfoblock = named(new InfoGrid, "lpInfoblock");
+    tight(new QVBoxLayout(packPage))->addWidget(lpInfoblock);
+    PageControl1->addTab(packPage, QStringLiteral("Languagepack"));
+
+    auto *searchPage = panel("TabSheet5");
+    auto *searchLayout = new QHBoxLayout(searchPage);
+    auto *searchColumn = panel("Panel_Suchen");
+    searchColumn->setFixedWidth(201);
+    auto *searchColumnLayout = tight(new QVBoxLayout(searchColumn));
+    suchbegriff = named(new QLineEdit, "suchbegriff");
+    suchbegriff->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
+    QPushButton *buttonSuchen = bindButton(fixedButton("buttonSuchen", 113, 25), suchAction);
+    searchOnType = actionBox("searchOnType", changeSearchType);
+    searchColumnLayout->addWidget(suchbegriff);
+    searchColumnLayout->addWidget(buttonSuchen);
+    searchColumnLayout->addWidget(searchOnType);
+    searchColumnLayout->addStretch(1);
+    searchLayout->addWidget(searchColumn);
+    ergenbisse = named(new NameListView, "ergenbisse");
+    ergenbisse->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
+    mResults = new QStringListModel(this);
+    ergenbisse->setModel(mResults);
+    searchLayout->addWidget(ergenbisse, 1);
+    PageControl1->addTab(searchPage, QStringLiteral("Suchen"));
+
+    QMenu *packMenu = named(menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");
+    packMenu->addActions({loadAction, newFile, saveAction, saveasAction, closeAction});
+    packMenu->addSeparator();
+    packMenu->addAction(exitAction);
+    named(menuBar()->addMenu(QStringLiteral("&Hilfe")), "menuHilfe")->addAction(aboutAction);
+    // F10 opens the first menu, as in other desktop programs.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this, packMenu] { menuBar()->setActiveAction(packMenu->menuAction()); });
+
+    // Tab follows the window from top left to bottom right.
+    QList<QWidget *> order = {lpKey->field(), lpKey->view(), keyButtons[0], keyButtons[1], keyButtons[2], checkWW};
+    order << mKeyEditor->tabChain()
+          << QList<QWidget *>{PageControl1, checkButtons[0], checkButtons[1], exportModules, buttonExport, lpInfoblock,
+                 suchbegriff, buttonSuchen, searchOnType, ergenbisse};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::showPage(const char *name)
+{
+    PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QLatin1String(name)));
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
@@ -124,12 +349,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 event->ignore();
                 return true;
             }
-        }
-    } else if (event->type() == QEvent::KeyPress && (watched == lpValue || watched == lpComment)) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
-            static_cast<QPlainTextEdit *>(watched)->insertPlainText(QStringLiteral("\t"));
-            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -176,57 +395,9 @@ void MainWindow::showInfo(const QString &message)
     mPrompts.showInfo(message);
 }
 
-QString MainWindow::memoText(const QPlainTextEdit *memo) const
-{
-    QString text = memo->toPlainText();
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
-}
-
-void MainWindow::setMemoText(QPlainTextEdit *memo, const QString &text)
-{
-    if (memoText(memo) == text)
-        return;
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    mMemoSilent = true;
-    memo->setPlainText(shown);
-    mMemoSilent = false;
-    if (memo == lpValue)
-        lpValueChange();
-    else
-        lpCommentChange();
-}
-
-void MainWindow::clearMemo(QPlainTextEdit *memo)
-{
-    mMemoSilent = true;
-    memo->clear();
-    mMemoSilent = false;
-}
-
-void MainWindow::setOption(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() == checked)
-        return;
-    box->setChecked(checked);
-    if (box == htmlCheckbox)
-        htmlCheckboxClick();
-    else if (box == breakCheckbox)
-        breakCheckboxClick();
-    else
-        unixCheckBoxClick();
-}
-
 InfoValues MainWindow::gridValues()
 {
     return lpInfoblock->values();
-}
-
-void MainWindow::setGridValue(int row, const QString &value)
-{
-    lpInfoblock->setValue(row, value);
 }
 
 void MainWindow::copyGridToFields()
@@ -240,7 +411,7 @@ void MainWindow::setInfoValue(int row, const QString &value)
     QString *const fields[] = {&info.project, &info.name, &info.lang, &info.version, &info.date};
     *fields[row] = value;
     mPack.setInfo(info);
-    setGridValue(row, value);
+    lpInfoblock->setValue(row, value);
 }
 
 QString MainWindow::proposedFileName(const QString &extension) const
@@ -298,17 +469,7 @@ void MainWindow::lpKeyChange()
 {
     mShownKey = lpKey->text();
     const KeyEntry shown = mPack.entry(mShownKey);
-    setMemoText(lpValue, shown.translation);
-    setMemoText(lpComment, shown.comment);
-    setOption(htmlCheckbox, false);
-    setOption(breakCheckbox, false);
-    setOption(unixCheckBox, false);
-    if (shown.encodeHTML == kOn)
-        setOption(htmlCheckbox, true);
-    if (shown.preserveLinebreaks == kOn)
-        setOption(breakCheckbox, true);
-    if (shown.unixNewline == kOn)
-        setOption(unixCheckBox, true);
+    mKeyEditor->showEntry(mPack.entry(mShownKey));
     setActions({submitAction, resetAction}, false);
     showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
 }
@@ -347,9 +508,7 @@ void MainWindow::submitActionExecute()
 
 void MainWindow::submitKey(const QString &name)
 {
-    const KeyEntry edited{memoText(lpValue), memoText(lpComment), htmlCheckbox->isChecked() ? kOn : kOff,
-        breakCheckbox->isChecked() ? kOn : kOff, unixCheckBox->isChecked() ? kOn : kOff};
-    const qsizetype row = mPack.commit(name, edited);
+    const qsizetype row = mPack.commit(name, mKeyEditor->entry());
     if (row >= 0 && name == lpKey->text())
         lpKey->selectRow(int(row));
     if (name == lpKey->text())
@@ -362,8 +521,7 @@ void MainWindow::submitKey(const QString &name)
 void MainWindow::resetActionExecute()
 {
     const KeyEntry stored = mPack.entry(lpKey->text());
-    setMemoText(lpValue, stored.translation);
-    setMemoText(lpComment, stored.comment);
+    mKeyEditor->setTexts(stored.translation, stored.comment);
     setActions({resetAction, submitAction}, false);
 }
 
@@ -396,15 +554,14 @@ void MainWindow::loadActionExecute()
     }
 
     lpKey->clear();
-    clearMemo(lpValue);
-    clearMemo(lpComment);
+    mKeyEditor->clearTexts();
     lpInfoblock->setValues(mPack.info());
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
     showPackActions(true);
     saveAction->setEnabled(false);
     lpKeyChange();
     showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
-    lpValue->setFocus();
+    mKeyEditor->focusTranslation();
 
     if (!caseVariants.isEmpty())
         showInfo(QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen "
@@ -513,7 +670,7 @@ void MainWindow::newFileExecute()
     saveAction->setEnabled(true);
     lpKeyChange();
     showStatus(QStringLiteral("Neues Languagepack erstellt"));
-    PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet4")));
+    showPage("TabSheet4");
 }
 
 void MainWindow::closeActionExecute()
@@ -521,8 +678,7 @@ void MainWindow::closeActionExecute()
     if (!checkUnsavedChanges())
         return;
     lpKey->clear();
-    clearMemo(lpValue);
-    clearMemo(lpComment);
+    mKeyEditor->clearTexts();
     mPack.close();
     lpInfoblock->setValues(mPack.info());
     SaveDialog1.fileName.clear();
@@ -578,13 +734,10 @@ void MainWindow::newKeyRequestExecute()
         return;
     }
     lpKey->selectRow(int(mPack.addKey(name)));
-    clearMemo(lpValue);
-    clearMemo(lpComment);
-    setOption(htmlCheckbox, false);
-    setOption(breakCheckbox, false);
-    setOption(unixCheckBox, false);
+    mKeyEditor->clearTexts();
+    mKeyEditor->clearOptions();
     mShownKey = name;
-    lpValue->setFocus();
+    mKeyEditor->focusTranslation();
 }
 
 void MainWindow::dropActionExecute()
@@ -608,7 +761,7 @@ void MainWindow::renameActionExecute()
 void MainWindow::renameKeyRequestExecute()
 {
     const QString newName = mRenameKeyDialog->keyName();
-    const qsizetype row = mPack.renameKey(lpKey->text(), lpKey->currentRow(), newName, memoText(lpValue));
+    const qsizetype row = mPack.renameKey(lpKey->text(), lpKey->currentRow(), newName, mKeyEditor->translation());
     if (row < 0) {
         showInfo(QStringLiteral("Schlüssel bereits vorhanden!"));
         return;
@@ -708,9 +861,7 @@ void MainWindow::exportModulesDblClick()
 
 void MainWindow::toggleWWExecute()
 {
-    const bool wrap = checkWW->isChecked();
-    lpValue->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    lpValue->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
+    mKeyEditor->setTranslationWrapped(checkWW->isChecked());
 }
 
 void MainWindow::aboutActionExecute()

@@ -13,7 +13,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 class QStringListModel;
 class QTabWidget;
@@ -23,6 +22,7 @@ namespace Wordloom {
 class AboutBox;
 class InfoGrid;
 class Clock;
+class KeyEditorPanel;
 class KeyListBox;
 class NameListView;
 class NewKeyDialog;
@@ -108,28 +108,23 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildLayout();
     void buildActions();
+    void buildFrame();
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
         const QKeySequence &shortcut, bool enabled, void (MainWindow::*method)());
-    void bindButton(QPushButton *button, QAction *action);
+    // The button shows the action's caption and enabled state.
+    QPushButton *bindButton(QPushButton *button, QAction *action);
+    // A check box that drives a checkable action.
+    QCheckBox *actionBox(const char *name, QAction *action);
 
     // Runs a handler; an error ends it and is shown in the error box.
     bool guarded(const std::function<void()> &handler);
     // A slot that runs the handler through guarded().
     std::function<void()> handler(void (MainWindow::*method)());
     void showStatus(const QString &message);
-
-    QString memoText(const QPlainTextEdit *memo) const;
-    // Runs the memo's change handler when the text differs, as a user's edit.
-    void setMemoText(QPlainTextEdit *memo, const QString &text);
-    // Empties a memo without running its change handler.
-    void clearMemo(QPlainTextEdit *memo);
-    // Runs the box's click handler when the state changes, as a user's click.
-    void setOption(QCheckBox *box, bool checked);
+    void showPage(const char *name);
 
     InfoValues gridValues();
-    void setGridValue(int row, const QString &value);
     void copyGridToFields();
     // Sets an info field and its grid row.
     void setInfoValue(int row, const QString &value);
@@ -148,7 +143,6 @@ private:
     QDateTime lastChange;
     // The key whose data the editor shows.
     QString mShownKey;
-    bool mMemoSilent = false;
     bool mClosingConfirmed = false;
 
     FileDialogSettings OpenDialog1;
@@ -160,11 +154,7 @@ private:
 
     // Controls.
     KeyListBox *lpKey = nullptr;
-    QPlainTextEdit *lpComment = nullptr;
-    QPlainTextEdit *lpValue = nullptr;
-    QCheckBox *htmlCheckbox = nullptr;
-    QCheckBox *breakCheckbox = nullptr;
-    QCheckBox *unixCheckBox = nullptr;
+    KeyEditorPanel *mKeyEditor = nullptr;
     QCheckBox *checkWW = nullptr;
     QLabel *statusBarLabel = nullptr;
     QTabWidget *PageControl1 = nullptr;
@@ -174,15 +164,6 @@ private:
     QCheckBox *searchOnType = nullptr;
     NameListView *ergenbisse = nullptr;
     QStringListModel *mResults = nullptr;
-    QPushButton *buttonNew = nullptr;
-    QPushButton *buttonDrop = nullptr;
-    QPushButton *buttonRename = nullptr;
-    QPushButton *buttonReset = nullptr;
-    QPushButton *buttonSubmit = nullptr;
-    QPushButton *buttonDoppelCheck = nullptr;
-    QPushButton *buttonSyntaxCheck = nullptr;
-    QPushButton *buttonExport = nullptr;
-    QPushButton *buttonSuchen = nullptr;
 
     // Actions.
     QAction *loadAction = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QScopedValueRollback>
 #include <QTableView>
 
 namespace Wordloom {
@@ -27,10 +28,8 @@ protected:
 private:
     template <typename F> void asUserInput(F f)
     {
-        const bool was = mInUserInput;
-        mInUserInput = true;
+        const QScopedValueRollback<bool> rollback(mInUserInput, true);
         f();
-        mInUserInput = was;
     }
     bool mInUserInput = false;
 };

@@ -1,10 +1,4 @@
-#include "editor/keylistbox.h"
-
 #include "../support/testutil.h"
-
-#include <QCheckBox>
-#include <QPlainTextEdit>
-#include <QTest>
 
 using namespace Wordloom;
 
@@ -14,85 +8,84 @@ const QByteArray kPack =
     "<languagepack name='app' lang='de' version='1.0.3' date='d' project='demo'><info>i</info><content>"
     "<key id='beta' encodeHTML='1' preserveLinebreaks='x' unixNewline='1'><value>Zweite&#13;&#10;Zeile</value>"
     "<comment>Notiz</comment></key>"
-    "<key id='alpha'><value>Erste</value></key>"
-    "<key id='gamma'><value>Erste</value></key>"
+    "<key id='alpha'><value>Erste&#13;&#10;zwei</value></key>"
+    "<key id='gamma'><value>Erste&#13;&#10;zwei</value></key>"
     "<key id='empty'><value/></key>"
+    "<key id='cr'><value>1&#13;2</value></key>"
+    "<key id='lf'><value>1\n2</value></key>"
+    "<key id='two'><value>&#13;&#10;&#13;&#10;</value></key>"
     "</content></languagepack>";
+
+// Rows in sorted order.
+enum Row { Alpha, Beta, Cr, Empty, Gamma, Lf, Two };
 
 class EditingTest : public EditorTest {
 protected:
     void SetUp() override
     {
         EditorTest::SetUp();
-        load(writePack(QStringLiteral("de.xml"), kPack));
+        loadPack(kPack);
     }
-    QCheckBox *box(const char *name) const { return control<QCheckBox>(name); }
-    bool enabled(const char *name) const { return action(name)->isEnabled(); }
+    const KeyData &data() const { return window->pack().data(); }
+    // The three stored options of a key, as in "010".
+    QString options(const QString &key) const
+    {
+        return data().hashlistHTML.value(key) + data().hashlistBreaks.value(key) + data().hashlistLinebreaks.value(key);
+    }
+    void submit() { action("submitAction")->trigger(); }
 };
 
 } // namespace
 
-TEST_F(EditingTest, ShowingAKeyFillsTheEditorAndRunsTheChangeRules)
+TEST_F(EditingTest, ShowingAKeyFillsTheEditorAndNotifiesOnlyRealChanges)
 {
-    // The first key in sorted order is shown after loading.
-    EXPECT_EQ(keyList()->text(), QStringLiteral("alpha"));
-    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Erste"));
-    EXPECT_TRUE(enabled("saveAction")) << "the shown translation differs from the empty memo";
-    EXPECT_FALSE(enabled("submitAction"));
-    EXPECT_FALSE(enabled("resetAction"));
-    EXPECT_EQ(window->statusText(), QStringLiteral("Languagepack geladen: de.xml"));
+    // Only an option of exactly "1" is on.
+    pickRow(Beta);
+    EXPECT_EQ(shown() + QLatin1Char('|') + window->statusText(), QStringLiteral("Zweite\nZeile|Notiz|101|Übersetzung geladen (de.xml)"));
 
-    pickRow(1); // beta
-    EXPECT_EQ(keyList()->text(), QStringLiteral("beta"));
-    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Zweite\nZeile"));
-    EXPECT_EQ(commentMemo()->toPlainText(), QStringLiteral("Notiz"));
-    EXPECT_TRUE(box("htmlCheckbox")->isChecked());
-    EXPECT_FALSE(box("breakCheckbox")->isChecked()) << "only exactly \"1\" is on";
-    EXPECT_TRUE(box("unixCheckBox")->isChecked());
-    EXPECT_FALSE(enabled("submitAction"));
-    EXPECT_EQ(window->statusText(), QStringLiteral("Übersetzung geladen (de.xml)"));
-
-    // Showing a key whose translation equals the memo leaves Save as it was.
-    pickRow(0); // alpha
+    // A key whose translation equals the memo's, line breaks and all, leaves
+    // Save as it was; a different one turns it on.
+    pickRow(Alpha);
     action("saveAction")->setEnabled(false);
-    pickRow(3); // gamma, same text
+    pickRow(Gamma);
     EXPECT_FALSE(enabled("saveAction"));
-    pickRow(2); // empty: memo changes, Save comes on
+    pickRow(Empty);
     EXPECT_TRUE(enabled("saveAction"));
-    EXPECT_EQ(valueMemo()->toPlainText(), QString());
     EXPECT_FALSE(window->pack().isModified()) << "showing keys changes no flag";
+
+    // Line breaks are CR LF in the model whatever the memo uses.
+    const struct {
+        Row row;
+        const char *shown, *stored; // stored after typing "!" at the end
+    } cases[] = {{Beta, "Zweite\nZeile", "Zweite\r\nZeile!"}, {Cr, "1\n2", "1\r\n2!"}, {Lf, "1\n2", "1\r\n2!"},
+        {Two, "\n\n", "\r\n\r\n!"}};
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.shown);
+        pickRow(row.row);
+        EXPECT_EQ(valueMemo()->toPlainText(), QString::fromLatin1(row.shown));
+        QTest::keyClick(valueMemo(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(valueMemo(), QStringLiteral("!"));
+        submit();
+        EXPECT_EQ(data().hashlistKeys.value(keyList()->text()), QString::fromLatin1(row.stored));
+    }
+    QTest::keyClicks(commentMemo(), QStringLiteral("x"));
+    QTest::keyClick(commentMemo(), Qt::Key_Return);
+    submit();
+    EXPECT_EQ(data().hashlistComments.value(QStringLiteral("two")), QStringLiteral("x\r\n"));
 }
 
-TEST_F(EditingTest, EditsEnableTheirActionsAndReportInTheStatusLine)
+TEST_F(EditingTest, EditsReportInTheStatusLineAndVerwerfenRestoresTheTexts)
 {
-    action("saveAction")->setEnabled(false);
     QTest::keyClicks(commentMemo(), QStringLiteral("c"));
-    EXPECT_TRUE(enabled("submitAction"));
-    EXPECT_TRUE(enabled("resetAction"));
-    EXPECT_FALSE(enabled("saveAction")) << "a comment edit leaves Save alone";
     EXPECT_EQ(window->statusText(), QStringLiteral("Kommentar geändert (nicht gespeichert: de.xml)"));
-
     QTest::keyClicks(valueMemo(), QStringLiteral("!"));
-    EXPECT_TRUE(enabled("saveAction"));
     EXPECT_EQ(window->statusText(), QStringLiteral("Übersetzung geändert (nicht gespeichert: de.xml)"));
 
-    // "Verwerfen" after both: the comment's message stays, the memos are restored.
+    // After both, the comment's message stays; an option stays toggled.
+    click(control<QCheckBox>("htmlCheckbox"));
     action("resetAction")->trigger();
-    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Erste"));
-    EXPECT_EQ(commentMemo()->toPlainText(), QString());
-    EXPECT_EQ(window->statusText(), QStringLiteral("Kommentar geändert (nicht gespeichert: de.xml)"));
-    EXPECT_FALSE(enabled("submitAction"));
-    EXPECT_FALSE(enabled("resetAction"));
-
-    // An option click alone: "Verwerfen" keeps the box toggled and the status.
-    const QString status = window->statusText();
-    click(box("htmlCheckbox"));
-    EXPECT_TRUE(enabled("submitAction"));
-    EXPECT_EQ(window->statusText(), status);
-    action("resetAction")->trigger();
-    EXPECT_TRUE(box("htmlCheckbox")->isChecked());
-    EXPECT_FALSE(enabled("submitAction"));
-    EXPECT_EQ(window->statusText(), status);
+    EXPECT_EQ(shown() + QLatin1Char('|') + window->statusText(),
+        QStringLiteral("Erste\nzwei||100|Kommentar geändert (nicht gespeichert: de.xml)"));
     EXPECT_FALSE(window->pack().isModified());
 
     // Editing the info grid is unsaved work like any other.
@@ -102,55 +95,49 @@ TEST_F(EditingTest, EditsEnableTheirActionsAndReportInTheStatusLine)
     EXPECT_TRUE(enabled("saveAction"));
 }
 
-TEST_F(EditingTest, SubmitStoresTheEditorUnderTheNameInTheField)
+TEST_F(EditingTest, TakingOverStoresTheEditorUnderTheNameInTheField)
 {
-    const KeyData &data = window->pack().data();
-    QTest::keyClick(valueMemo(), Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClick(valueMemo(), Qt::Key_Return);
-    QTest::keyClicks(valueMemo(), QStringLiteral("neu"));
-    click(box("breakCheckbox"));
-    action("submitAction")->trigger();
-    EXPECT_EQ(data.hashlistKeys.value(QStringLiteral("alpha")), QStringLiteral("Erste\r\nneu"));
-    EXPECT_EQ((QStringList{data.hashlistHTML.value(QStringLiteral("alpha")), data.hashlistBreaks.value(QStringLiteral("alpha")),
-                  data.hashlistLinebreaks.value(QStringLiteral("alpha"))}),
-        (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("0")}));
-    EXPECT_FALSE(data.hashlistComments.contains(QStringLiteral("alpha")));
-    EXPECT_TRUE(window->pack().isModified());
-    EXPECT_FALSE(window->pack().isSaved());
-    EXPECT_TRUE(enabled("saveAction"));
-    EXPECT_TRUE(enabled("saveasAction"));
-    EXPECT_FALSE(enabled("submitAction"));
+    // Each box is stored by itself, on and off again.
+    const std::pair<const char *, const char *> boxes[] = {
+        {"htmlCheckbox", "100"}, {"breakCheckbox", "010"}, {"unixCheckBox", "001"}};
+    for (const auto &[name, stored] : boxes) {
+        SCOPED_TRACE(name);
+        click(control<QCheckBox>(name));
+        submit();
+        EXPECT_EQ(options(QStringLiteral("alpha")), QLatin1String(stored));
+        click(control<QCheckBox>(name));
+        submit();
+        EXPECT_EQ(options(QStringLiteral("alpha")), QStringLiteral("000"));
+    }
+    EXPECT_FALSE(data().hashlistComments.contains(QStringLiteral("alpha")));
     EXPECT_EQ(window->statusText(), QStringLiteral("Änderungen übernommen (nicht gespeichert: de.xml)"));
 
-    // An odd stored option shows off and is stored as "0" on the next submit.
-    pickRow(1);
+    // An odd stored option shows off and is stored as "0".
+    pickRow(Beta);
     QTest::keyClicks(commentMemo(), QStringLiteral("+"));
-    action("submitAction")->trigger();
-    EXPECT_EQ(data.hashlistBreaks.value(QStringLiteral("beta")), QStringLiteral("0"));
+    submit();
+    EXPECT_EQ(options(QStringLiteral("beta")), QStringLiteral("101"));
+    EXPECT_EQ(data().hashlistComments.value(QStringLiteral("beta")), QStringLiteral("+Notiz"));
 
     // Emptying the translation removes its line; the key stays listed.
-    valueMemo()->selectAll();
-    QTest::keyClick(valueMemo(), Qt::Key_Delete);
-    action("submitAction")->trigger();
-    EXPECT_FALSE(data.hashlistKeys.contains(QStringLiteral("beta")));
-    EXPECT_TRUE(listedKeys().contains(QStringLiteral("beta")));
+    valueMemo()->clear();
+    submit();
+    EXPECT_FALSE(data().hashlistKeys.contains(QStringLiteral("beta")));
+    EXPECT_EQ(listedKeys().value(Beta), QStringLiteral("beta"));
 
-    // A typed name in another case shows the entry; submit stores that spelling.
+    // A typed name in another case shows the entry; taking over stores that spelling.
     typeKey(QStringLiteral("GAMMA"));
-    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Erste"));
-    EXPECT_EQ(keyList()->currentRow(), 3);
+    EXPECT_EQ(keyList()->currentRow(), int(Gamma));
     QTest::keyClicks(valueMemo(), QStringLiteral("?"));
-    action("submitAction")->trigger();
-    EXPECT_EQ(data.hashlistKeys.nameAt(data.hashlistKeys.count() - 1), QStringLiteral("GAMMA"));
+    submit();
+    EXPECT_EQ(data().hashlistKeys.namesContaining(QStringLiteral("?")), QStringList{QStringLiteral("GAMMA")});
     EXPECT_TRUE(listedKeys().contains(QStringLiteral("gamma")));
 
-    // A typed name that is not listed joins the list, so what is stored under
-    // it is saved.
+    // A typed name that is not listed joins the list, so it is saved.
     typeKey(QStringLiteral("unlisted"));
     EXPECT_EQ(keyList()->currentRow(), -1);
     QTest::keyClicks(valueMemo(), QStringLiteral("loose"));
-    action("submitAction")->trigger();
-    EXPECT_EQ(data.hashlistKeys.value(QStringLiteral("unlisted")), QStringLiteral("loose"));
-    EXPECT_EQ(keyList()->currentRow(), int(window->pack().keys().find(QStringLiteral("unlisted"))));
-    EXPECT_GE(keyList()->currentRow(), 0);
+    submit();
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("unlisted")), QStringLiteral("loose"));
+    EXPECT_EQ(listedKeys().value(keyList()->currentRow()), QStringLiteral("unlisted"));
 }

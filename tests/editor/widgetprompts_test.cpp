@@ -58,39 +58,37 @@ std::function<void(QMessageBox *)> click(const QString &text)
 TEST(WidgetPrompts, BoxesHaveTheGermanCaptionsButtonsDefaultsAndEscape)
 {
     WidgetPrompts prompts;
-    answerBox(pressEscape);
-    EXPECT_EQ(prompts.askUnsavedChanges(QStringLiteral("Frage?")), UnsavedAnswer::Cancel);
-    EXPECT_EQ(seen.caption, QStringLiteral("Warnung"));
-    EXPECT_EQ(seen.icon, QMessageBox::Warning);
-    seen.buttons.sort();
-    EXPECT_EQ(seen.buttons, QStringLiteral("&Ja,&Nein,Abbrechen").split(QLatin1Char(',')));
-    EXPECT_EQ(seen.defaultButton, QStringLiteral("&Ja"));
-    EXPECT_EQ(seen.escapeButton, QStringLiteral("Abbrechen"));
-    answerBox(click(QStringLiteral("&Nein")));
-    EXPECT_EQ(prompts.askUnsavedChanges(QStringLiteral("Frage?")), UnsavedAnswer::No);
-    answerBox(click(QStringLiteral("&Ja")));
-    EXPECT_EQ(prompts.askUnsavedChanges(QStringLiteral("Frage?")), UnsavedAnswer::Yes);
-
-    answerBox(pressEscape);
-    EXPECT_FALSE(prompts.confirm(QStringLiteral("Überschreiben?")));
-    EXPECT_EQ(seen.caption, QStringLiteral("Bestätigen"));
-    EXPECT_EQ(seen.icon, QMessageBox::Question);
-    EXPECT_EQ(seen.defaultButton, QStringLiteral("&Ja"));
-    EXPECT_EQ(seen.escapeButton, QStringLiteral("&Nein"));
-    answerBox(click(QStringLiteral("&Ja")));
-    EXPECT_TRUE(prompts.confirm(QStringLiteral("Überschreiben?")));
-
-    answerBox(pressEscape);
-    prompts.showInfo(QStringLiteral("Doppel-Check bestanden"));
-    EXPECT_EQ(seen.caption, QStringLiteral("Informationen"));
-    EXPECT_EQ(seen.text, QStringLiteral("Doppel-Check bestanden"));
-    EXPECT_EQ(seen.buttons, QStringList{QStringLiteral("OK")});
-
-    answerBox(pressEscape);
-    prompts.showError(QStringLiteral("Fehler."));
-    EXPECT_EQ(seen.caption, QStringLiteral("Wordloom"));
-    EXPECT_EQ(seen.icon, QMessageBox::Critical);
-    EXPECT_EQ(seen.buttons, QStringList{QStringLiteral("OK")});
+    const auto unsaved = [&] { return int(prompts.askUnsavedChanges(QStringLiteral("Frage?"))); };
+    const auto confirm = [&] { return int(prompts.confirm(QStringLiteral("Überschreiben?"))); };
+    const auto info = [&] { return prompts.showInfo(QStringLiteral("Doppel-Check bestanden")), -1; };
+    const auto error = [&] { return prompts.showError(QStringLiteral("Fehler.")), -1; };
+    // What the box shows: caption, icon, buttons, default and Escape button.
+    const char *const warning = "Warnung 2 &Ja,&Nein,Abbrechen &Ja Abbrechen";
+    const struct {
+        std::function<int()> ask;
+        std::function<void(QMessageBox *)> answer;
+        const char *shown;
+        int result;
+    } boxes[] = {
+        {unsaved, pressEscape, warning, int(UnsavedAnswer::Cancel)},
+        {unsaved, click(QStringLiteral("&Nein")), warning, int(UnsavedAnswer::No)},
+        {unsaved, click(QStringLiteral("&Ja")), warning, int(UnsavedAnswer::Yes)},
+        {confirm, pressEscape, "Bestätigen 4 &Ja,&Nein &Ja &Nein", 0},
+        {confirm, click(QStringLiteral("&Ja")), "Bestätigen 4 &Ja,&Nein &Ja &Nein", 1},
+        {info, pressEscape, "Informationen 1 OK OK OK", -1},
+        {error, pressEscape, "Wordloom 3 OK OK OK", -1},
+    };
+    for (const auto &box : boxes) {
+        SCOPED_TRACE(box.shown);
+        answerBox(box.answer);
+        EXPECT_EQ(box.ask(), box.result);
+        seen.buttons.sort();
+        EXPECT_EQ(QStringList({seen.caption, QString::number(seen.icon), seen.buttons.join(QLatin1Char(',')),
+                      seen.defaultButton, seen.escapeButton})
+                      .join(QLatin1Char(' ')),
+            QString::fromUtf8(box.shown));
+    }
+    EXPECT_EQ(seen.text, QStringLiteral("Fehler."));
 }
 
 TEST(WidgetPrompts, FiltersBecomeQtNameFilters)

@@ -1,15 +1,11 @@
 #include "testutil.h"
 
-#include "editor/keylistbox.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTableWidget>
-#include <QTest>
 
 namespace Wordloom {
 
@@ -92,6 +88,13 @@ void EditorTest::load(const QString &file)
     action("loadAction")->trigger();
 }
 
+QString EditorTest::loadPack(const QByteArray &xml)
+{
+    const QString file = writePack(QStringLiteral("de.xml"), xml);
+    load(file);
+    return file;
+}
+
 void EditorTest::typeKey(const QString &name)
 {
     QLineEdit *field = keyList()->field();
@@ -132,6 +135,14 @@ QStringList EditorTest::listedKeys() const
     for (const QString &name : window->pack().keys().names())
         names.append(name);
     return names;
+}
+
+QString EditorTest::shown() const
+{
+    QString options;
+    for (const char *name : {"htmlCheckbox", "breakCheckbox", "unixCheckBox"})
+        options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+    return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|') + options;
 }
 
 } // namespace Wordloom

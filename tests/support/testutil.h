@@ -1,17 +1,17 @@
 #pragma once
 
 #include "document/clock.h"
+#include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
 #include "fakeprompts.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
-
-class QCheckBox;
-class QLineEdit;
-class QPlainTextEdit;
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -21,8 +21,6 @@ inline void PrintTo(const QString &text, std::ostream *out)
 QT_END_NAMESPACE
 
 namespace Wordloom {
-
-class KeyListBox;
 
 class FixedClock : public Clock {
 public:
@@ -43,6 +41,7 @@ protected:
     void TearDown() override;
 
     QAction *action(const char *name) const;
+    bool enabled(const char *name) const { return action(name)->isEnabled(); }
     template <typename T> T *control(const char *name) const
     {
         T *widget = window->findChild<T *>(QLatin1String(name));
@@ -59,6 +58,8 @@ protected:
     QString writePack(const QString &name, const QByteArray &xml) const;
     // Loads a file through the open dialog.
     void load(const QString &path);
+    // Writes de.xml and loads it; returns its path.
+    QString loadPack(const QByteArray &xml);
     // Types into the key field as a user does.
     void typeKey(const QString &name);
     // Clicks a check box as a user does.
@@ -69,6 +70,9 @@ protected:
     void pickRow(int row);
     QString path(const QString &name) const { return dir.filePath(name); }
     QStringList listedKeys() const;
+    // What the key editor shows: "translation|comment|options", the options
+    // as in "101".
+    QString shown() const;
 
     FakePrompts prompts;
     FixedClock clock;
