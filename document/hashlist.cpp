@@ -156,9 +156,29 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
         remove(name, hash);
         return;
     }
-    if (const qsizetype slot = findSlot(name, hash); slot >= 0) {
-        const qsizetype pos = mSlots[size_t(slot)].pos;
-        Line &line = mLines[size_t(pos)];
+    if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
+        rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
+    // One probe finds the line or the slot for a new one: the first removed
+    // slot on the way, else the empty one that ends the probe.
+    const size_t mask = mSlots.size() - 1;
+    const quint32 tag = tagOf(hash);
+    size_t free = mSlots.size();
+    size_t i = hash & mask;
+    for (;; i = (i + 1) & mask) {
+        const Slot &slot = mSlots[i];
+        if (slot.pos == kEmpty)
+            break;
+        if (slot.pos == kRemoved) {
+            if (free == mSlots.size())
+                free = i;
+            continue;
+        }
+        if (slot.tag != tag)
+            continue;
+        Line &line = mLines[size_t(slot.pos)];
+        if (line.hash != hash || !namesEqual(line.name, name))
+            continue;
+        const qsizetype pos = slot.pos;
         const bool respelled = mSearch && line.name != name;
         if (respelled)
             orderErase(line.name);
@@ -172,18 +192,14 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
             indexValue(pos);
         return;
     }
-    if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
-        rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
+    if (free == mSlots.size()) {
+        free = i;
+        ++mSlotsUsed;
+    }
     const qsizetype pos = qsizetype(mLines.size());
     mLines.push_back(Line{name, value, hash, true});
     ++mLive;
-    const size_t mask = mSlots.size() - 1;
-    size_t i = hash & mask;
-    while (mSlots[i].pos >= 0)
-        i = (i + 1) & mask;
-    if (mSlots[i].pos == kEmpty)
-        ++mSlotsUsed;
-    mSlots[i] = Slot{tagOf(hash), qint32(pos)};
+    mSlots[free] = Slot{tag, qint32(pos)};
     if (mSearch) {
         mSearch->startOf.push_back(-1);
         indexValue(pos);
