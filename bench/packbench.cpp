@@ -4,6 +4,7 @@
 //   WORDLOOM_BENCH_MAX=1000000 build/bin/wordloom-bench   adds 1M keys
 //   build/bin/wordloom-bench --generate 100000 pack.xml    writes a pack
 #include "bench/packgenerator.h"
+#include "bench/scriptedprompts.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/keytextcodec.h"
@@ -88,17 +89,6 @@ void BM_LoadDocument(benchmark::State &state)
     for (auto _ : state)
         pack.load(path);
 }
-
-class ScriptedPrompts : public Prompts {
-public:
-    QString path;
-    void showInfo(const QString &) override {}
-    void showError(const QString &message) override { qFatal("%s", qPrintable(message)); }
-    UnsavedAnswer askUnsavedChanges(const QString &) override { return UnsavedAnswer::No; }
-    bool confirm(const QString &) override { return true; }
-    QString openFile(const FileDialogSettings &) override { return path; }
-    QString saveFile(const FileDialogSettings &) override { return path; }
-};
 
 // A main window whose open dialog answers with the generated pack.
 struct BenchWindow {

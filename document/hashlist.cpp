@@ -1,6 +1,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <thread>
 #include <bit>
 #include <cstring>
 
@@ -26,6 +27,24 @@ inline char32_t foldCodePoint(char32_t c)
 }
 
 } // namespace
+
+// Every value lowered, in UTF-8, one after the other in one buffer with a
+// NUL after each, so one pass of memmem searches them all. A changed or
+// removed value's bytes are zeroed and its new form appended.
+struct SearchIndex {
+    QByteArray text;
+    // Where each value starts, in buffer order, and its line.
+    std::vector<std::pair<qsizetype, qsizetype>> starts;
+    // Line position -> start in the buffer, or -1.
+    std::vector<qsizetype> startOf;
+    // Line positions in name order.
+    std::vector<qsizetype> order;
+    qsizetype garbage = 0;
+    // The last search's text and hits (line positions in name order): a
+    // text containing it only has to look at those lines.
+    QByteArray lastNeedle;
+    std::vector<qsizetype> lastHits;
+};
 
 int compareNames(QStringView a, QStringView b)
 {
@@ -104,6 +123,11 @@ inline quint32 tagOf(size_t hash)
 
 } // namespace
 
+Hashlist::Hashlist() = default;
+Hashlist::~Hashlist() = default;
+Hashlist::Hashlist(Hashlist &&) noexcept = default;
+Hashlist &Hashlist::operator=(Hashlist &&) noexcept = default;
+
 qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
 {
     if (mSlots.empty())
@@ -156,6 +180,7 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
         remove(name, hash);
         return;
     }
+    ++mGeneration;
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
     // One probe finds the line or the slot for a new one: the first removed
@@ -212,6 +237,7 @@ void Hashlist::remove(const QString &name, size_t hash)
     const qsizetype slot = findSlot(name, hash);
     if (slot < 0)
         return;
+    ++mGeneration;
     const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
         orderErase(mLines[size_t(pos)].name);
@@ -230,6 +256,7 @@ void Hashlist::compact() const
 {
     if (qsizetype(mLines.size()) == mLive)
         return;
+    ++mGeneration;
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
     std::erase_if(mLines, [](const Line &line) { return !line.alive; });
@@ -238,6 +265,7 @@ void Hashlist::compact() const
 
 void Hashlist::clear()
 {
+    ++mGeneration;
     mLines.clear();
     mSlots.clear();
     mSlotsUsed = 0;
@@ -247,6 +275,8 @@ void Hashlist::clear()
 
 void Hashlist::swap(Hashlist &other) noexcept
 {
+    ++mGeneration;
+    ++other.mGeneration;
     std::swap(mLines, other.mLines);
     std::swap(mSlots, other.mSlots);
     std::swap(mSlotsUsed, other.mSlotsUsed);
@@ -273,41 +303,173 @@ QString Hashlist::lineAt(qsizetype i) const
     return line.name + QLatin1Char('=') + line.value;
 }
 
-QStringList Hashlist::namesContaining(const QString &text) const
+namespace {
+
+// Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
+// value in the buffer.
+void appendLowered(QStringView text, QByteArray &out)
 {
-    QStringList names;
-    // UTF-8 is self-synchronizing, so a byte search finds exactly the
-    // character substrings; no value holds a NUL, so no hit spans two.
-    const QByteArray needle = lowerText(text).toUtf8();
-    if (needle.isEmpty())
-        return names;
-    ensureSearchIndex();
-    const SearchIndex &index = *mSearch;
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            out.append(char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
+            ++i;
+            continue;
+        }
+        const char32_t c = QChar::toLower(nextCodePoint(text, i));
+        if (c < 0x800) {
+            out.append(char(0xC0 | (c >> 6)));
+        } else if (c < 0x10000) {
+            out.append(char(0xE0 | (c >> 12)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (c >> 18)));
+            out.append(char(0x80 | ((c >> 12) & 0x3F)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        }
+        out.append(char(0x80 | (c & 0x3F)));
+    }
+}
+
+QByteArray loweredUtf8(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    appendLowered(text, out);
+    return out;
+}
+
+// Marks the lines whose value holds the needle, for the part [from, to) of
+// the buffer, which begins at a value's start.
+void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit)
+{
     const char *begin = index.text.constData();
-    const char *end = begin + index.text.size();
-    std::vector<bool> hit(mLines.size());
-    qsizetype hits = 0;
-    for (const char *at = begin; at < end;) {
+    const char *end = begin + to;
+    auto start = std::upper_bound(index.starts.begin(), index.starts.end(), from,
+                     [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
+        - 1;
+    for (const char *at = begin + from; at < end;) {
         const void *found = memmem(at, size_t(end - at), needle.constData(), size_t(needle.size()));
         if (!found)
             break;
         const qsizetype offset = static_cast<const char *>(found) - begin;
-        // The value holding the hit is the last one starting at or before it.
-        const auto span = std::upper_bound(index.starts.begin(), index.starts.end(), offset,
-                              [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
-            - 1;
-        hit[size_t(span->second)] = true;
-        ++hits;
+        // Hits come in buffer order: the value holding this one is found by
+        // walking on from the last.
+        while (start + 1 != index.starts.end() && (start + 1)->first <= offset)
+            ++start;
+        hit[size_t(start->second)] = 1;
         // On to the value after this one: one hit per line is enough.
         at = static_cast<const char *>(memchr(found, 0, size_t(end - static_cast<const char *>(found))));
         if (!at)
             break;
         ++at;
     }
-    names.reserve(hits);
-    for (const qsizetype pos : index.order)
-        if (hit[size_t(pos)])
-            names.append(mLines[size_t(pos)].name);
+}
+
+} // namespace
+
+Hashlist::IndexBuild::IndexBuild() = default;
+Hashlist::IndexBuild::~IndexBuild() = default;
+
+void Hashlist::IndexBuild::run()
+{
+    auto index = std::make_unique<SearchIndex>();
+    const size_t n = mValues.size();
+    qsizetype total = 0;
+    for (const QString &value : mValues)
+        total += value.size() + 1;
+    index->text.reserve(total + total / 8);
+    index->startOf.resize(n);
+    index->starts.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const qsizetype start = index->text.size();
+        appendLowered(mValues[i], index->text);
+        index->text.append('\0');
+        index->starts.emplace_back(start, qsizetype(i));
+        index->startOf[i] = start;
+    }
+    struct Entry {
+        QString folded;
+        qsizetype pos;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        entries.push_back(Entry{mNames[i].toCaseFolded(), qsizetype(i)});
+    // Names are unique ignoring case, so the folded names decide the order.
+    std::sort(entries.begin(), entries.end(),
+        [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
+    index->order.reserve(n);
+    for (const Entry &entry : entries)
+        index->order.push_back(entry.pos);
+    mIndex = std::move(index);
+    mNames.clear();
+    mValues.clear();
+}
+
+std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
+{
+    if (mSearch)
+        return nullptr;
+    compact();
+    auto build = std::make_shared<IndexBuild>();
+    build->mGeneration = mGeneration;
+    build->mNames.reserve(mLines.size());
+    build->mValues.reserve(mLines.size());
+    for (const Line &line : mLines) {
+        build->mNames.push_back(line.name);
+        build->mValues.push_back(line.value);
+    }
+    return build;
+}
+
+bool Hashlist::adoptSearchIndex(IndexBuild &build) const
+{
+    if (mSearch || !build.mIndex || build.mGeneration != mGeneration)
+        return false;
+    mSearch = std::move(build.mIndex);
+    return true;
+}
+
+QStringList Hashlist::namesContaining(const QString &text) const
+{
+    QStringList names;
+    // UTF-8 is self-synchronizing, so a byte search finds exactly the
+    // character substrings; no value holds a NUL, so no hit spans two.
+    const QByteArray needle = loweredUtf8(text);
+    if (needle.isEmpty())
+        return names;
+    ensureSearchIndex();
+    SearchIndex &index = *mSearch;
+    std::vector<qsizetype> hits;
+    if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle)) {
+        for (const qsizetype pos : index.lastHits)
+            if (std::strstr(index.text.constData() + index.startOf[size_t(pos)], needle.constData()))
+                hits.push_back(pos);
+    } else {
+        std::vector<char> hit(mLines.size());
+        const qsizetype size = index.text.size();
+        // A large buffer is searched in two halves at once, cut after a NUL.
+        const char *middle = size > (8 << 20)
+            ? static_cast<const char *>(memchr(index.text.constData() + size / 2, 0, size_t(size - size / 2)))
+            : nullptr;
+        if (middle) {
+            const qsizetype cut = middle + 1 - index.text.constData();
+            std::thread second([&] { scan(index, needle, cut, size, hit); });
+            scan(index, needle, 0, cut, hit);
+            second.join();
+        } else {
+            scan(index, needle, 0, size, hit);
+        }
+        for (const qsizetype pos : index.order)
+            if (hit[size_t(pos)])
+                hits.push_back(pos);
+    }
+    names.reserve(qsizetype(hits.size()));
+    for (const qsizetype pos : hits)
+        names.append(mLines[size_t(pos)].name);
+    index.lastNeedle = needle;
+    index.lastHits = std::move(hits);
     return names;
 }
 
@@ -315,44 +477,26 @@ void Hashlist::ensureSearchIndex() const
 {
     if (mSearch)
         return;
-    compact();
-    mSearch = std::make_unique<SearchIndex>();
-    mSearch->startOf.assign(mLines.size(), -1);
-    struct Entry {
-        QString folded;
-        qsizetype pos;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(mLines.size());
-    for (qsizetype i = 0; i < qsizetype(mLines.size()); ++i) {
-        indexValue(i);
-        entries.push_back(Entry{mLines[size_t(i)].name.toCaseFolded(), i});
-    }
-    // Names are unique ignoring case, so the folded names decide the order.
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.folded.compare(b.folded, Qt::CaseSensitive) < 0;
-    });
-    mSearch->order.reserve(entries.size());
-    for (const Entry &entry : entries)
-        mSearch->order.push_back(entry.pos);
+    const std::shared_ptr<IndexBuild> build = prepareSearchIndex();
+    build->run();
+    adoptSearchIndex(*build);
 }
 
 void Hashlist::indexValue(qsizetype pos) const
 {
     SearchIndex &index = *mSearch;
     const qsizetype start = index.text.size();
-    QByteArray lowered = lowerText(mLines[size_t(pos)].value).toUtf8();
-    // NUL ends a value in the buffer; XML cannot hold one, but stay safe.
-    lowered.replace('\0', '\x01');
-    index.text.append(lowered);
+    appendLowered(mLines[size_t(pos)].value, index.text);
     index.text.append('\0');
     index.starts.emplace_back(start, pos);
     index.startOf[size_t(pos)] = start;
+    index.lastNeedle.clear();
 }
 
 void Hashlist::unindexValue(qsizetype pos) const
 {
     SearchIndex &index = *mSearch;
+    index.lastNeedle.clear();
     const qsizetype start = index.startOf[size_t(pos)];
     if (start < 0)
         return;
@@ -369,6 +513,7 @@ void Hashlist::unindexValue(qsizetype pos) const
 void Hashlist::orderInsert(qsizetype pos) const
 {
     std::vector<qsizetype> &order = mSearch->order;
+    mSearch->lastNeedle.clear();
     const QString &name = mLines[size_t(pos)].name;
     const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
         return compareNames(mLines[size_t(p)].name, n) < 0;
@@ -379,6 +524,7 @@ void Hashlist::orderInsert(qsizetype pos) const
 void Hashlist::orderErase(const QString &name) const
 {
     std::vector<qsizetype> &order = mSearch->order;
+    mSearch->lastNeedle.clear();
     const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
         return compareNames(mLines[size_t(p)].name, n) < 0;
     });

@@ -9,6 +9,8 @@
 
 namespace Wordloom {
 
+struct SearchIndex;
+
 // Key names compare ignoring case by Unicode simple case folding, throughout
 // the program.
 int compareNames(QStringView a, QStringView b);
@@ -23,11 +25,12 @@ QString lowerText(const QString &text);
 // Names and values are kept apart, so a name may contain "=".
 class Hashlist {
 public:
-    Hashlist() = default;
+    Hashlist();
+    ~Hashlist();
     Hashlist(const Hashlist &) = delete;
     Hashlist &operator=(const Hashlist &) = delete;
-    Hashlist(Hashlist &&) noexcept = default;
-    Hashlist &operator=(Hashlist &&) noexcept = default;
+    Hashlist(Hashlist &&) noexcept;
+    Hashlist &operator=(Hashlist &&) noexcept;
 
     // The empty text for a missing name. Each call may be given the name's
     // nameHash, so a caller touching several lists folds the name once.
@@ -58,6 +61,26 @@ public:
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
 
+    // Builds the search index away from the list: prepareSearchIndex takes
+    // a snapshot (nullptr when the index exists), run() may then go on any
+    // thread, and adoptSearchIndex installs the result unless the list
+    // changed in the meantime.
+    class IndexBuild {
+    public:
+        IndexBuild();
+        ~IndexBuild();
+        void run();
+
+    private:
+        friend class Hashlist;
+        std::vector<QString> mNames;
+        std::vector<QString> mValues;
+        quint64 mGeneration = 0;
+        std::unique_ptr<struct SearchIndex> mIndex;
+    };
+    std::shared_ptr<IndexBuild> prepareSearchIndex() const;
+    bool adoptSearchIndex(IndexBuild &build) const;
+
     // Frees the slots of removed lines; positional access does this itself.
     void compact() const;
 
@@ -77,20 +100,6 @@ private:
     static constexpr qint32 kEmpty = -1;
     static constexpr qint32 kRemoved = -2;
 
-    // Every value lowered, in UTF-8, one after the other in one buffer with
-    // a NUL after each, so one pass of memmem searches them all. A changed
-    // or removed value's bytes are zeroed and its new form appended.
-    struct SearchIndex {
-        QByteArray text;
-        // Where each value starts, in buffer order, and its line.
-        std::vector<std::pair<qsizetype, qsizetype>> starts;
-        // Line position -> start in the buffer, or -1.
-        std::vector<qsizetype> startOf;
-        // Line positions in name order.
-        std::vector<qsizetype> order;
-        qsizetype garbage = 0;
-    };
-
     // The slot holding the name, or -1.
     qsizetype findSlot(const QString &name, size_t hash) const;
     void rebuildSlots(size_t capacity) const;
@@ -106,6 +115,8 @@ private:
     // Live and removed slots; the table grows before it is 3/4 full.
     mutable qsizetype mSlotsUsed = 0;
     qsizetype mLive = 0;
+    // Counts changes, so a search index built apart knows whether it fits.
+    mutable quint64 mGeneration = 0;
     mutable std::unique_ptr<SearchIndex> mSearch;
 };
 

@@ -14,6 +14,8 @@
 #include "plugins/exportrun.h"
 
 #include <QAction>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -562,6 +564,7 @@ void MainWindow::loadActionExecute()
     lpKeyChange();
     showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
     mKeyEditor->focusTranslation();
+    prepareSearch();
 
     if (!caseVariants.isEmpty())
         showInfo(QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen "
@@ -774,10 +777,46 @@ void MainWindow::renameKeyRequestExecute()
 
 // Search.
 
+// The search index of a loaded pack is built in the background, so the
+// first keystroke does not wait for it.
+void MainWindow::prepareSearch()
+{
+    const std::shared_ptr<Hashlist::IndexBuild> build = mPack.data().hashlistKeys.prepareSearchIndex();
+    if (!build)
+        return;
+    mSearchBuild = build;
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, build] {
+        watcher->deleteLater();
+        adoptSearchIndex(build);
+    });
+    mSearchFuture = QtConcurrent::run([build] { build->run(); });
+    watcher->setFuture(mSearchFuture);
+}
+
+void MainWindow::adoptSearchIndex(const std::shared_ptr<Hashlist::IndexBuild> &build)
+{
+    if (mSearchBuild != build)
+        return;
+    mSearchFuture.waitForFinished();
+    mPack.data().hashlistKeys.adoptSearchIndex(*build);
+    mSearchBuild.reset();
+}
+
+bool MainWindow::isSearchReady() const
+{
+    return mPack.data().hashlistKeys.isSearchReady();
+}
+
 void MainWindow::suchActionExecute()
 {
     const Hashlist &translations = mPack.data().hashlistKeys;
-    // The first search of a large pack builds the search index first.
+    // A search before the background build is done waits for it; without
+    // one, the first search of a large pack builds the index first.
+    if (mSearchBuild && !suchbegriff->text().isEmpty()) {
+        const BusyCursor busy;
+        adoptSearchIndex(mSearchBuild);
+    }
     std::optional<BusyCursor> busy;
     if (!translations.isSearchReady() && translations.count() > 10000 && !suchbegriff->text().isEmpty())
         busy.emplace();

@@ -5,6 +5,7 @@
 #include "plugins/plugincatalog.h"
 
 #include <QDateTime>
+#include <QFuture>
 #include <QMainWindow>
 #include <functional>
 
@@ -85,6 +86,9 @@ public:
     void renameKeyRequestExecute();
 
     void suchActionExecute();
+    // Whether the search index is in place (it is built in the background
+    // after a load).
+    bool isSearchReady() const;
     void suchbegriffChange();
     void changeSearchTypeExecute();
     void ergenbisseClick();
@@ -122,6 +126,10 @@ private:
     // A slot that runs the handler through guarded().
     std::function<void()> handler(void (MainWindow::*method)());
     void showStatus(const QString &message);
+    // Builds the search index of a loaded pack in the background; a search
+    // that comes first waits for it.
+    void prepareSearch();
+    void adoptSearchIndex(const std::shared_ptr<Hashlist::IndexBuild> &build);
     void showPage(const char *name);
 
     InfoValues gridValues();
@@ -164,6 +172,9 @@ private:
     QCheckBox *searchOnType = nullptr;
     NameListView *ergenbisse = nullptr;
     QStringListModel *mResults = nullptr;
+    // The search index being built in the background, if any.
+    std::shared_ptr<Hashlist::IndexBuild> mSearchBuild;
+    QFuture<void> mSearchFuture;
 
     // Actions.
     QAction *loadAction = nullptr;

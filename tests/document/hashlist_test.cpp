@@ -91,9 +91,21 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     list.setValue(QStringLiteral("Beta"), QStringLiteral("Größe ändern"));
     list.setValue(QStringLiteral("alpha"), QStringLiteral("GRÖSSE"));
     list.setValue(QStringLiteral("gamma"), QStringLiteral("Straße"));
-    EXPECT_FALSE(list.isSearchReady());
-    EXPECT_EQ(search(list, "GRÖ"), (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta")}));
+    // An index built apart is taken only while the list is unchanged.
+    const std::shared_ptr<Hashlist::IndexBuild> stale = list.prepareSearchIndex();
+    stale->run();
+    list.setValue(QStringLiteral("gamma"), QStringLiteral("Straße"));
+    EXPECT_FALSE(list.adoptSearchIndex(*stale));
+    const std::shared_ptr<Hashlist::IndexBuild> fresh = list.prepareSearchIndex();
+    fresh->run();
+    EXPECT_TRUE(list.adoptSearchIndex(*fresh));
     ASSERT_TRUE(list.isSearchReady());
+    EXPECT_EQ(search(list, "GRÖ"), (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta")}));
+    // A longer text looks only at the last hits, until a change.
+    EXPECT_EQ(search(list, "GRÖß"), QStringList{QStringLiteral("Beta")});
+    list.setValue(QStringLiteral("delta"), QStringLiteral("größer"));
+    EXPECT_EQ(search(list, "GRÖße"), (QStringList{QStringLiteral("Beta"), QStringLiteral("delta")}));
+    list.remove(QStringLiteral("delta"));
 
     list.setValue(QStringLiteral("beta"), QStringLiteral("Ärger")); // new value, new spelling
     list.setValue(QStringLiteral("ALPHA"), QStringLiteral("GRÖSSE")); // new spelling only

@@ -1,0 +1,157 @@
+// The window's speed on a real pack, as a user meets it: the load until the
+// list is filled and the first key shown, each search keystroke until its
+// results are shown, the key operations and both checks. Each figure is the
+// median of several runs; the window is shown (offscreen is fine).
+//   build/bin/wordloom-windowbench PACK [RUNS]
+// WORDLOOM_BENCH_VERBOSE=1 also prints every keystroke with the search's own
+// time and its hits. Packs: ../shared/perf/gen.py N DIR.
+#include "bench/scriptedprompts.h"
+#include "checks/keychecks.h"
+#include "document/clock.h"
+#include "document/languagepack.h"
+#include "editor/keylistbox.h"
+#include "editor/mainwindow.h"
+#include "editor/newkeydialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace Wordloom;
+
+namespace {
+
+// Runs the work and everything it set off, with the window repainted.
+double timed(QWidget &window, const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    QCoreApplication::processEvents();
+    window.repaint();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void report(const char *what, const std::vector<double> &ms)
+{
+    std::printf("%-44s median %9.2f ms   max %9.2f ms   (%zu runs)\n", what, median(ms),
+        *std::max_element(ms.begin(), ms.end()), ms.size());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: wordloom-windowbench PACK [RUNS]\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+
+    std::vector<double> check, load, ready;
+    QWidget nothing;
+    for (int i = 0; i < runs; ++i) {
+        LanguagePack pack;
+        check.push_back(timed(nothing, [&] {
+            pack.load(path);
+            checkForDuplicates(pack.keys().names());
+            checkKeySyntax(pack.keys().names());
+        }));
+    }
+
+    ScriptedPrompts prompts;
+    prompts.path = path;
+    Clock clock;
+    MainWindow window(prompts, clock, QString());
+    window.resize(1024, 768);
+    window.show();
+    QCoreApplication::processEvents();
+    std::vector<double> idle;
+    for (int i = 0; i < runs; ++i)
+        idle.push_back(timed(window, [] {}));
+    report("repaint of the idle window (in every figure)", idle);
+    QAction *loadAction = window.findChild<QAction *>(QStringLiteral("loadAction"));
+    for (int i = 0; i < runs; ++i) {
+        load.push_back(timed(window, [&] { loadAction->trigger(); }));
+        QElapsedTimer timer;
+        timer.start();
+        while (!window.isSearchReady())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        ready.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    report("check (load + both checks, no window)", check);
+    report("load in the window, first key shown", load);
+    std::printf("%-44s %.2fx\n", "  window load / check", median(load) / median(check));
+    report("search index ready after the load", ready);
+
+    // Typing, one character at a time, the first keystroke after the load
+    // included; then a text that is not an extension of the last.
+    QLineEdit *field = window.findChild<QLineEdit *>(QStringLiteral("suchbegriff"));
+    std::vector<double> keystrokes;
+    for (const QString &word : {QStringLiteral("dialog"), QStringLiteral("größe"), QStringLiteral("e"),
+             QStringLiteral("Straße"), QStringLiteral("zzq")}) {
+        for (qsizetype n = 1; n <= word.size(); ++n) {
+            keystrokes.push_back(timed(window, [&] { field->setText(word.left(n)); }));
+            if (qEnvironmentVariableIsSet("WORDLOOM_BENCH_VERBOSE")) {
+                QElapsedTimer t;
+                t.start();
+                const qsizetype hits = window.pack().data().hashlistKeys.namesContaining(word.left(n)).size();
+                std::printf("  %-12s %8.2f ms  (search alone again %.2f ms, %lld hits)\n", qPrintable(word.left(n)),
+                    keystrokes.back(), double(t.nsecsElapsed()) / 1e6, (long long)hits);
+            }
+        }
+    }
+    std::printf("%-44s %.2f ms\n", "search: first keystroke", keystrokes.front());
+    report("search keystroke, results shown", keystrokes);
+
+    KeyListBox *keyBox = window.findChild<KeyListBox *>(QStringLiteral("lpKey"));
+    const int rows = int(window.pack().keys().count());
+    std::vector<double> select, add, rename, drop, doppel, syntax;
+    for (int i = 0; i < runs; ++i) {
+        // Select a key in the middle, with a translation.
+        const int row = rows / 2 + i;
+        select.push_back(timed(window, [&] {
+            keyBox->selectRow(row);
+            window.lpKeyChange();
+        }));
+        const QString name = QStringLiteral("zz.bench.%1").arg(i);
+        add.push_back(timed(window, [&] {
+            window.newKeyDialog()->setKeyName(name);
+            window.newKeyRequestExecute();
+        }));
+        drop.push_back(timed(window, [&] { window.dropActionExecute(); }));
+        // Rename the key in the middle, which has a translation.
+        timed(window, [&] {
+            keyBox->selectRow(row);
+            window.lpKeyChange();
+        });
+        rename.push_back(timed(window, [&] {
+            window.renameKeyDialog()->setKeyName(QStringLiteral("aa.renamed.%1").arg(i));
+            window.renameKeyRequestExecute();
+        }));
+        doppel.push_back(timed(window, [&] { window.doppelCheckExecute(); }));
+        syntax.push_back(timed(window, [&] { window.syntaxCheckExecute(); }));
+    }
+    report("select a key", select);
+    report("add a key", add);
+    report("drop a key", drop);
+    report("rename a key with a translation", rename);
+    report("Doppel-Check", doppel);
+    report("Syntax-Check", syntax);
+    return 0;
+}
