@@ -153,7 +153,7 @@ void Hashlist::rebuildSlots(size_t capacity) const
     const size_t mask = capacity - 1;
     for (size_t pos = 0; pos < mLines.size(); ++pos) {
         const Line &line = mLines[pos];
-        if (!line.alive)
+        if (!line.alive())
             continue;
         size_t i = line.hash & mask;
         while (mSlots[i].pos != kEmpty)
@@ -222,7 +222,7 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
         ++mSlotsUsed;
     }
     const qsizetype pos = qsizetype(mLines.size());
-    mLines.push_back(Line{name, value, hash, true});
+    mLines.push_back(Line{name, value, hash});
     ++mLive;
     mSlots[free] = Slot{tag, qint32(pos)};
     if (mSearch) {
@@ -243,7 +243,7 @@ void Hashlist::remove(const QString &name, size_t hash)
         orderErase(mLines[size_t(pos)].name);
         unindexValue(pos);
     }
-    mLines[size_t(pos)] = Line{QString(), QString(), 0, false};
+    mLines[size_t(pos)] = Line{};
     mSlots[size_t(slot)].pos = kRemoved;
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
@@ -259,7 +259,7 @@ void Hashlist::compact() const
     ++mGeneration;
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
-    std::erase_if(mLines, [](const Line &line) { return !line.alive; });
+    std::erase_if(mLines, [](const Line &line) { return !line.alive(); });
     rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
 }
 

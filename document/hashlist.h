@@ -41,6 +41,13 @@ public:
     // appends one; the empty value removes the line.
     void setValue(const QString &name, const QString &value) { setValue(name, value, nameHash(name)); }
     void setValue(const QString &name, const QString &value, size_t hash);
+    // Starts loading the index slot a name with this hash probes first, so
+    // a caller with other work to do meanwhile does not wait for memory.
+    void prefetch(size_t hash) const
+    {
+        if (!mSlots.empty())
+            __builtin_prefetch(&mSlots[hash & (mSlots.size() - 1)]);
+    }
     void remove(const QString &name) { remove(name, nameHash(name)); }
     void remove(const QString &name, size_t hash);
     void clear();
@@ -89,7 +96,9 @@ private:
         QString name;
         QString value;
         size_t hash = 0;
-        bool alive = true;
+        // A removed line is left empty until the lines are compacted; a
+        // live one never has an empty value.
+        bool alive() const { return !value.isEmpty(); }
     };
     // Open addressing over the lines: a slot holds a line position and the
     // high half of its name's hash, so probing rarely reads a line.

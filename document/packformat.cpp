@@ -32,15 +32,15 @@ namespace {
 const char *const kOptionAttributes[] = {"encodeHTML", "preserveLinebreaks", "unixNewline"};
 
 // Option values are nearly always "1" or "0"; share one copy of each.
-QString internOption(QString value)
+QString internOption(QByteArrayView value)
 {
     static const QString one = QStringLiteral("1");
     static const QString zero = QStringLiteral("0");
-    if (value == one)
+    if (value == "1")
         return one;
-    if (value == zero)
+    if (value == "0")
         return zero;
-    return value;
+    return textFromUtf8(value);
 }
 
 QString readKeyText(const StreamedElement &key, const char *element)
@@ -69,18 +69,32 @@ public:
             return;
         const size_t hash = nameHash(id);
         KeyData &data = mPack.data;
-        Hashlist *const options[] = {&data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks};
+        Hashlist *const lists[] = {&data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks,
+            &data.hashlistKeys, &data.hashlistComments};
+        for (const Hashlist *list : lists)
+            list->prefetch(hash);
+        QString options[3];
+        bool present[3];
         for (int i = 0; i < 3; ++i)
-            if (node.hasAttribute(kOptionAttributes[i]))
-                options[i]->setValue(id, internOption(textFromUtf8(node.rawAttribute(kOptionAttributes[i]))), hash);
-        if (!node.hasChildNodes())
-            return;
-        try {
-            data.hashlistKeys.setValue(id, readKeyText(node, "value"), hash);
-            data.hashlistComments.setValue(id, readKeyText(node, "comment"), hash);
-        } catch (const Error &error) {
-            throw KeyError{Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
+            if ((present[i] = node.hasAttribute(kOptionAttributes[i])))
+                options[i] = internOption(node.rawAttribute(kOptionAttributes[i]));
+        QString texts[2];
+        const bool hasChildren = node.hasChildNodes();
+        if (hasChildren) {
+            try {
+                texts[0] = readKeyText(node, "value");
+                texts[1] = readKeyText(node, "comment");
+            } catch (const Error &error) {
+                throw KeyError{Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
+            }
         }
+        for (int i = 0; i < 3; ++i)
+            if (present[i])
+                lists[i]->setValue(id, options[i], hash);
+        if (!hasChildren)
+            return;
+        data.hashlistKeys.setValue(id, texts[0], hash);
+        data.hashlistComments.setValue(id, texts[1], hash);
         mPack.keys.push_back(id);
     }
 
