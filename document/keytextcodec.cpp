@@ -96,10 +96,12 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
     // A lone CR or LF becomes two characters.
-    const qsizetype capacity = utf8.size() + (lineBreaks ? utf8.count('\r') + utf8.count('\n') : 0);
-    result = QString(capacity, Qt::Uninitialized);
+    // Every byte gives at most one character, but a lone CR or LF gives
+    // two: the room for those is made at the first line break.
+    result = QString(utf8.size(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(result.data());
-    char16_t *const outBegin = out;
+    char16_t *outBegin = out;
+    bool roomForBreaks = false;
     // The text's own UTF-8 sequence being collected from the bytes.
     char32_t cp = 0;
     int pending = 0;
@@ -153,6 +155,14 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
                 // The LF of a CR LF was written with the CR.
                 if (b == '\n' && wasCr)
                     continue;
+                if (!roomForBreaks) {
+                    const qsizetype done = out - outBegin;
+                    const QByteArrayView rest(reinterpret_cast<const char *>(p), end - p);
+                    result.resize(result.size() + 1 + rest.count('\r') + rest.count('\n'));
+                    outBegin = reinterpret_cast<char16_t *>(result.data());
+                    out = outBegin + done;
+                    roomForBreaks = true;
+                }
                 *out++ = u'\r';
                 *out++ = u'\n';
                 afterCr = b == '\r';
