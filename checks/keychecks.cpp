@@ -13,12 +13,20 @@ CheckResult resultOf(const QStringList &reported)
 
 bool hasForbiddenCharacter(const QString &name)
 {
-    for (QChar c : name) {
-        const char16_t u = c.unicode();
-        if (u == '"' || u == '\'' || u > 127)
+    const char16_t *p = reinterpret_cast<const char16_t *>(name.constData());
+    const char16_t *const end = p + name.size();
+    for (; p != end; ++p)
+        if (*p > 127 || *p == u'"' || *p == u'\'')
             return true;
-    }
     return false;
+}
+
+// Each name's text lives in its own allocation: asking for the texts a few
+// names ahead keeps a pass over a million names from waiting on memory.
+inline void prefetchAhead(const std::vector<QString> &names, size_t i)
+{
+    if (i + 8 < names.size())
+        __builtin_prefetch(names[i + 8].constData());
 }
 
 } // namespace
@@ -26,18 +34,22 @@ bool hasForbiddenCharacter(const QString &name)
 CheckResult checkForDuplicates(const std::vector<QString> &names)
 {
     QStringList reported;
-    for (size_t i = 1; i < names.size(); ++i)
+    for (size_t i = 1; i < names.size(); ++i) {
+        prefetchAhead(names, i);
         if (names[i] == names[i - 1])
             reported.append(names[i]);
+    }
     return resultOf(reported);
 }
 
 CheckResult checkKeySyntax(const std::vector<QString> &names)
 {
     QStringList reported;
-    for (const QString &name : names)
-        if (hasForbiddenCharacter(name))
-            reported.append(name);
+    for (size_t i = 0; i < names.size(); ++i) {
+        prefetchAhead(names, i);
+        if (hasForbiddenCharacter(names[i]))
+            reported.append(names[i]);
+    }
     return resultOf(reported);
 }
 

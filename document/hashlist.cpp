@@ -343,6 +343,8 @@ QByteArray loweredUtf8(QStringView text)
 // the buffer, which begins at a value's start.
 void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit)
 {
+    if (index.starts.empty())
+        return;
     const char *begin = index.text.constData();
     const char *end = begin + to;
     auto start = std::upper_bound(index.starts.begin(), index.starts.end(), from,
@@ -359,10 +361,9 @@ void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qs
             ++start;
         hit[size_t(start->second)] = 1;
         // On to the value after this one: one hit per line is enough.
-        at = static_cast<const char *>(memchr(found, 0, size_t(end - static_cast<const char *>(found))));
-        if (!at)
+        if (start + 1 == index.starts.end())
             break;
-        ++at;
+        at = begin + (start + 1)->first;
     }
 }
 
