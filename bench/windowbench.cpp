@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -86,8 +87,35 @@ int main(int argc, char **argv)
         idle.push_back(timed(window, [] {}));
     report("repaint of the idle window (in every figure)", idle);
     QAction *loadAction = window.findChild<QAction *>(QStringLiteral("loadAction"));
+    // The longest time the event loop did not come round during a load:
+    // how long the window stopped repainting.
+    QElapsedTimer beat;
+    qint64 lastBeat = 0, longestPause = 0, pauseAt = 0;
+    QTimer heart;
+    QObject::connect(&heart, &QTimer::timeout, [&] {
+        const qint64 now = beat.nsecsElapsed();
+        if (now - lastBeat > longestPause) {
+            longestPause = now - lastBeat;
+            pauseAt = lastBeat;
+        }
+        lastBeat = now;
+    });
+    std::vector<double> pauses;
     for (int i = 0; i < runs; ++i) {
+        beat.start();
+        lastBeat = 0;
+        longestPause = 0;
+        heart.start(5);
         load.push_back(timed(window, [&] { loadAction->trigger(); }));
+        if (beat.nsecsElapsed() - lastBeat > longestPause) {
+            longestPause = beat.nsecsElapsed() - lastBeat;
+            pauseAt = lastBeat;
+        }
+        heart.stop();
+        if (qEnvironmentVariableIsSet("WORDLOOM_BENCH_VERBOSE"))
+            std::printf("  load %.0f ms, longest pause %.0f ms from %.0f ms\n", load.back(), longestPause / 1e6,
+                pauseAt / 1e6);
+        pauses.push_back(double(longestPause) / 1e6);
         QElapsedTimer timer;
         timer.start();
         while (!window.isSearchReady())
@@ -97,6 +125,7 @@ int main(int argc, char **argv)
     report("check (load + both checks, no window)", check);
     report("load in the window, first key shown", load);
     std::printf("%-44s %.2fx\n", "  window load / check", median(load) / median(check));
+    report("longest pause in repainting during a load", pauses);
     report("search index ready after the load", ready);
 
     // Typing, one character at a time, the first keystroke after the load

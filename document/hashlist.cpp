@@ -1,6 +1,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <bit>
 #include <cstring>
@@ -17,6 +18,13 @@ inline char32_t nextCodePoint(QStringView text, qsizetype &i)
     if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
         return QChar::surrogateToUcs4(c, text[i++].unicode());
     return c;
+}
+
+// Unique over all lists, so an index built for one list never fits another.
+quint64 nextGeneration()
+{
+    static std::atomic<quint64> counter{0};
+    return ++counter;
 }
 
 inline char32_t foldCodePoint(char32_t c)
@@ -123,7 +131,7 @@ inline quint32 tagOf(size_t hash)
 
 } // namespace
 
-Hashlist::Hashlist() = default;
+Hashlist::Hashlist() : mGeneration(nextGeneration()) {}
 Hashlist::~Hashlist() = default;
 Hashlist::Hashlist(Hashlist &&) noexcept = default;
 Hashlist &Hashlist::operator=(Hashlist &&) noexcept = default;
@@ -180,7 +188,7 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
         remove(name, hash);
         return;
     }
-    ++mGeneration;
+    mGeneration = nextGeneration();
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
     // One probe finds the line or the slot for a new one: the first removed
@@ -237,7 +245,7 @@ void Hashlist::remove(const QString &name, size_t hash)
     const qsizetype slot = findSlot(name, hash);
     if (slot < 0)
         return;
-    ++mGeneration;
+    mGeneration = nextGeneration();
     const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
         orderErase(mLines[size_t(pos)].name);
@@ -256,7 +264,7 @@ void Hashlist::compact() const
 {
     if (qsizetype(mLines.size()) == mLive)
         return;
-    ++mGeneration;
+    mGeneration = nextGeneration();
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
     std::erase_if(mLines, [](const Line &line) { return !line.alive(); });
@@ -265,7 +273,7 @@ void Hashlist::compact() const
 
 void Hashlist::clear()
 {
-    ++mGeneration;
+    mGeneration = nextGeneration();
     mLines.clear();
     mSlots.clear();
     mSlotsUsed = 0;
@@ -275,8 +283,8 @@ void Hashlist::clear()
 
 void Hashlist::swap(Hashlist &other) noexcept
 {
-    ++mGeneration;
-    ++other.mGeneration;
+    mGeneration = nextGeneration();
+    other.mGeneration = nextGeneration();
     std::swap(mLines, other.mLines);
     std::swap(mSlots, other.mSlots);
     std::swap(mSlotsUsed, other.mSlotsUsed);

@@ -58,11 +58,12 @@ qsizetype KeyList::find(const QString &name) const
     return pos - mNames.begin();
 }
 
-void KeyList::assign(std::vector<QString> names)
+std::vector<QString> KeyList::assign(std::vector<QString> names)
 {
     beginResetModel();
-    mNames = std::move(names);
+    mNames.swap(names);
     endResetModel();
+    return names;
 }
 
 void KeyList::clear()

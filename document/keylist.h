@@ -26,8 +26,8 @@ public:
     void removeAt(qsizetype row);
     // The first row whose name equals the given one ignoring case, or -1.
     qsizetype find(const QString &name) const;
-    // Takes an already sorted vector.
-    void assign(std::vector<QString> names);
+    // Takes an already sorted vector; returns the names it held.
+    std::vector<QString> assign(std::vector<QString> names);
     void clear();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

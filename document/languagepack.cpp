@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QThreadPool>
 
 namespace Wordloom {
 
@@ -49,15 +50,31 @@ LanguagePack::State LanguagePack::state() const
 
 QStringList LanguagePack::load(const QString &path)
 {
-    PackContent pack = readPackFile(path);
-    mXml = std::move(pack.xml);
-    mKeys.assign(std::move(pack.keys));
+    return adopt(read(path), path);
+}
+
+PackContent LanguagePack::read(const QString &path, Progress *progress)
+{
+    return readPackFile(path, progress);
+}
+
+QStringList LanguagePack::adopt(PackContent pack, const QString &path)
+{
+    // The pack takes the new content, and the content the old pack.
+    std::swap(mXml, pack.xml);
+    pack.keys = mKeys.assign(std::move(pack.keys));
     mData.swap(pack.data);
     mInfo = pack.info;
     mPath = path;
     mFileName = fileNameOf(path);
     markSaved();
-    return pack.caseVariants;
+    const QStringList caseVariants = std::move(pack.caseVariants);
+    // Freeing a large old pack takes a while; it is done in the background.
+    // The task holds the only reference, so the last one goes there.
+    if (pack.keys.size() > 10000)
+        QThreadPool::globalInstance()->start(
+            [old = std::make_shared<PackContent>(std::move(pack))]() mutable { old.reset(); });
+    return caseVariants;
 }
 
 void LanguagePack::create(const InfoValues &info)

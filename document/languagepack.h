@@ -52,6 +52,10 @@ public:
     // Reads the whole file first; on any error nothing here changes. Returns
     // the names that share an entry with a name differing only in case.
     QStringList load(const QString &path);
+    // The same in two steps: read (on any thread, nothing here is touched)
+    // and adopt what was read.
+    static PackContent read(const QString &path, struct Progress *progress = nullptr);
+    QStringList adopt(PackContent pack, const QString &path);
     void create(const InfoValues &info);
     void close();
     // Rebuilds the tree from the model and the given info values and writes

@@ -141,11 +141,11 @@ Error inFile(const QString &name, const Error &error)
 
 // The tree keeps everything but the inside of "content", which every write
 // rebuilds from the model.
-PackContent readPackFile(const QString &path)
+PackContent readPackFile(const QString &path, Progress *progress)
 {
     PackReader reader;
     try {
-        return reader.finish(XmlDocument::parseFile(path, reader.handler()));
+        return reader.finish(XmlDocument::parseFile(path, reader.handler(), progress));
     } catch (const KeyError &failure) {
         throw inFile(fileNameOf(path), failure.error);
     }

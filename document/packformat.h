@@ -46,7 +46,7 @@ struct PackContent {
 
 // Reads a pack as it streams in. Throws Error on a file that is not
 // well-formed XML and on a key whose value or comment is not a single text.
-PackContent readPackFile(const QString &path);
+PackContent readPackFile(const QString &path, struct Progress *progress = nullptr);
 // Reads a pack from the bytes of a file; source names it in messages.
 PackContent readPackData(const QByteArray &bytes, const QString &source = QString());
 

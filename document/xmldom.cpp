@@ -2,6 +2,7 @@
 
 #include "document/error.h"
 #include "document/keytextcodec.h"
+#include "document/progress.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -316,14 +317,14 @@ XmlDocument::~XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument &&) noexcept = default;
 XmlDocument &XmlDocument::operator=(XmlDocument &&) noexcept = default;
 
-XmlDocument XmlDocument::parseFile(const QString &path, const ContentHandler &content)
+XmlDocument XmlDocument::parseFile(const QString &path, const ContentHandler &content, Progress *progress)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
                         .arg(QDir::toNativeSeparators(path), file.errorString()));
     try {
-        return parseDevice(file, QFileInfo(path).fileName(), content);
+        return parseDevice(file, QFileInfo(path).fileName(), content, progress);
     } catch (const ReadFailure &) {
         throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
                         .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -499,6 +500,8 @@ namespace {
 // What a streaming parse keeps beside libxml2's context (its _private).
 struct Stream {
     QIODevice *input = nullptr;
+    Progress *progress = nullptr;
+    bool cancelled = false;
     const XmlDocument::ContentHandler *handler = nullptr;
     // The root's first "content" element while it is open.
     xmlNodePtr content = nullptr;
@@ -526,7 +529,13 @@ Stream &streamOf(void *context)
 int readInput(void *context, char *buffer, int length) noexcept
 {
     auto *stream = static_cast<Stream *>(context);
+    if (stream->progress && stream->progress->cancelled) {
+        stream->cancelled = true;
+        return -1;
+    }
     const qint64 n = stream->input->read(buffer, length);
+    if (stream->progress && n > 0)
+        stream->progress->done += n;
     if (n < 0) {
         stream->readFailed = true;
         return -1;
@@ -726,13 +735,15 @@ const xmlSAXHandler &streamingHandler()
 
 } // namespace
 
-XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, const ContentHandler &content)
+XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, const ContentHandler &content,
+    Progress *progress)
 {
     prepareLibxml();
     const QString where = source.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(source);
 
     Stream stream;
     stream.input = &input;
+    stream.progress = progress;
     stream.handler = content ? &content : nullptr;
     // libxml2 copies the handler table; the context stays its userData, as
     // its tree builder expects.
@@ -750,6 +761,8 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
     result.mDoc.reset(context->myDoc);
     context->myDoc = nullptr;
 
+    if (stream.cancelled)
+        throw Cancelled();
     if (stream.readFailed)
         throw ReadFailure();
     const bool wellFormed = result.mDoc && context->wellFormed;

@@ -137,7 +137,9 @@ public:
 
     // All throw Error with a German message naming the problem and line.
     // Without a handler the whole tree is kept.
-    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {});
+    // With progress, the bytes read are counted there, and a cancel throws
+    // Cancelled.
+    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {}, struct Progress *progress = nullptr);
     static XmlDocument parseText(const QString &text);
     static XmlDocument parseData(const QByteArray &bytes, const QString &source, const ContentHandler &content = {});
     // A document without a root element.
@@ -170,7 +172,8 @@ public:
 private:
     // Throws when libxml2 cannot write the document's encoding soundly.
     void checkEncoding() const;
-    static XmlDocument parseDevice(QIODevice &input, const QString &source, const ContentHandler &content);
+    static XmlDocument parseDevice(QIODevice &input, const QString &source, const ContentHandler &content,
+        struct Progress *progress = nullptr);
 
     struct Free {
         void operator()(_xmlDoc *doc) const;

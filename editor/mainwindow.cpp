@@ -4,6 +4,7 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "editor/aboutbox.h"
+#include "editor/backgroundwork.h"
 #include "editor/infogrid.h"
 #include "editor/keyeditorpanel.h"
 #include "editor/keylistbox.h"
@@ -548,12 +549,24 @@ void MainWindow::loadActionExecute()
     if (path.isEmpty())
         return;
     OpenDialog1.fileName = path;
-    // Reads everything before anything of the open pack changes.
-    QStringList caseVariants;
+    // Reads everything before anything of the open pack changes; a large
+    // file is read in the background, and a cancelled read changes nothing.
+    std::optional<PackContent> read;
     {
-        const BusyCursor busy;
-        caseVariants = mPack.load(path);
+        const qint64 size = QFileInfo(path).size();
+        std::optional<BusyCursor> busy;
+        if (size < kBackgroundBytes)
+            busy.emplace();
+        Progress progress;
+        try {
+            read = runWithProgress<PackContent>(this, QStringLiteral("Languagepack wird geladen …"),
+                size, progress, [&path](Progress *p) { return LanguagePack::read(path, p); });
+        } catch (const Cancelled &) {
+            showStatus(QStringLiteral("Laden abgebrochen"));
+            return;
+        }
     }
+    const QStringList caseVariants = mPack.adopt(std::move(*read), path);
 
     lpKey->clear();
     mKeyEditor->clearTexts();

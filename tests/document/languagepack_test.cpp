@@ -1,4 +1,5 @@
 #include "document/languagepack.h"
+#include "document/progress.h"
 
 #include "../support/testutil.h"
 
@@ -74,4 +75,17 @@ TEST_F(LanguagePackTest, KeyOperationsKeepTheFiveListsAndTheKeyListInStep)
     pack.close();
     EXPECT_EQ(pack.commit(QStringLiteral("q"), KeyEntry{QStringLiteral("t"), {}, {}, {}, {}}), -1)
         << "without a pack no name joins the list";
+}
+
+TEST_F(LanguagePackTest, AReadCountsItsBytesAndACancelledOneChangesNothing)
+{
+    const QString path = dir.filePath(QStringLiteral("de.xml"));
+    Progress progress;
+    const PackContent read = LanguagePack::read(path, &progress);
+    EXPECT_EQ(read.keys.size(), 2u);
+    EXPECT_EQ(progress.done, kPack.size());
+    progress.cancelled = true;
+    const QStringList before = lines();
+    EXPECT_THROW(LanguagePack::read(path, &progress), Cancelled);
+    EXPECT_EQ(lines(), before);
 }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "document/progress.h"
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+#include <functional>
+#include <optional>
+
+namespace Wordloom {
+
+// Work on a file of this size or more goes to a worker thread.
+constexpr qint64 kBackgroundBytes = 16 << 20;
+
+// Runs the work on a worker thread while a modal progress dialog keeps the
+// window painting and offers "Abbrechen", which sets progress.cancelled;
+// what the work throws is thrown here. Work on less than kBackgroundBytes
+// runs at once, without a dialog and without progress.
+template <typename T>
+T runWithProgress(QWidget *parent, const QString &label, qint64 total, Progress &progress,
+    const std::function<T(Progress *)> &work)
+{
+    if (total < kBackgroundBytes)
+        return work(nullptr);
+    std::optional<T> result;
+    std::exception_ptr failure;
+    QFutureWatcher<void> watcher;
+    QProgressDialog dialog(label, QStringLiteral("Abbrechen"), 0, 1000, parent);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &dialog,
+        [&] { dialog.setValue(int(std::min<qint64>(1000, progress.done * 1000 / std::max<qint64>(total, 1)))); });
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.cancelled = true; });
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([&] {
+        try {
+            result.emplace(work(&progress));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    ticker.start(100);
+    dialog.show();
+    // The window stays inert behind the modal dialog, but keeps painting.
+    loop.exec();
+    ticker.stop();
+    dialog.hide();
+    if (failure)
+        std::rethrow_exception(failure);
+    return std::move(*result);
+}
+
+} // namespace Wordloom
