@@ -1,6 +1,7 @@
 #include "document/languagepack.h"
 
 #include "document/error.h"
+#include "document/progress.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -98,7 +99,50 @@ void LanguagePack::close()
     markSaved();
 }
 
+namespace {
+
+// Passes writes on to the file, counting them, and fails them once the
+// progress is cancelled.
+class CountingDevice : public QIODevice {
+public:
+    CountingDevice(QIODevice &target, Progress *progress) : mTarget(target), mProgress(progress)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        if (mProgress && mProgress->cancelled)
+            return -1;
+        const qint64 written = mTarget.write(data, length);
+        if (mProgress && written > 0)
+            mProgress->done += written;
+        return written;
+    }
+
+private:
+    QIODevice &mTarget;
+    Progress *mProgress;
+};
+
+} // namespace
+
 void LanguagePack::write(const QString &path, const InfoValues &info)
+{
+    writeFile(path, info);
+    markWritten(path);
+}
+
+void LanguagePack::markWritten(const QString &path)
+{
+    mPath = path;
+    mFileName = fileNameOf(path);
+    markSaved();
+}
+
+void LanguagePack::writeFile(const QString &path, const InfoValues &info, Progress *progress)
 {
     QSaveFile file(path);
     const auto fail = [&](const QString &reason) {
@@ -110,19 +154,19 @@ void LanguagePack::write(const QString &path, const InfoValues &info)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw fail(file.errorString());
     try {
-        writePack(file, mXml, info, mKeys.names(), mData);
+        CountingDevice counted(file, progress);
+        writePack(counted, mXml, info, mKeys.names(), mData);
     } catch (const Error &error) {
         const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
         file.cancelWriting();
+        if (progress && progress->cancelled)
+            throw Cancelled();
         if (reason.isEmpty())
             throw;
         throw fail(reason);
     }
     if (!file.commit())
         throw fail(file.errorString());
-    mPath = path;
-    mFileName = fileNameOf(path);
-    markSaved();
 }
 
 KeyEntry LanguagePack::entry(const QString &name) const

@@ -62,6 +62,12 @@ public:
     // it atomically; afterwards the path is the pack's file. Throws Error
     // and leaves the file on disk untouched when anything fails.
     void write(const QString &path, const InfoValues &info);
+    // The same in two steps: writeFile changes nothing but the file (and
+    // may run on another thread while nothing else touches the pack; with
+    // progress it counts the bytes and a cancel throws Cancelled), then
+    // markWritten makes the path the pack's file and marks it saved.
+    void writeFile(const QString &path, const InfoValues &info, struct Progress *progress = nullptr);
+    void markWritten(const QString &path);
 
     // Key operations; each marks the pack modified.
     KeyEntry entry(const QString &name) const;

@@ -629,10 +629,27 @@ void MainWindow::writePack(const QString &path)
     case LanguagePack::State::Open:
         break;
     }
-    // Throws before anything is marked saved; the old file stays intact.
+    // Throws before anything is marked saved; the old file stays intact. A
+    // large pack is written in the background.
     {
-        const BusyCursor busy;
-        mPack.write(path, gridValues());
+        const qint64 existing = QFileInfo(mPack.path()).size();
+        const qint64 estimate = existing > 0 ? existing : 330 * qint64(mPack.keys().count());
+        std::optional<BusyCursor> busy;
+        if (estimate < kBackgroundBytes)
+            busy.emplace();
+        const InfoValues info = gridValues();
+        Progress progress;
+        try {
+            runWithProgress<bool>(this, QStringLiteral("Languagepack wird gespeichert …"), estimate, progress,
+                [&](Progress *p) {
+                    mPack.writeFile(path, info, p);
+                    return true;
+                });
+        } catch (const Cancelled &) {
+            showStatus(QStringLiteral("Speichern abgebrochen"));
+            return;
+        }
+        mPack.markWritten(path);
     }
     showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
     saveAction->setEnabled(false);

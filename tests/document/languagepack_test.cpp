@@ -77,7 +77,7 @@ TEST_F(LanguagePackTest, KeyOperationsKeepTheFiveListsAndTheKeyListInStep)
         << "without a pack no name joins the list";
 }
 
-TEST_F(LanguagePackTest, AReadCountsItsBytesAndACancelledOneChangesNothing)
+TEST_F(LanguagePackTest, ReadsAndWritesCountTheirBytesAndACancelledOneChangesNothing)
 {
     const QString path = dir.filePath(QStringLiteral("de.xml"));
     Progress progress;
@@ -88,4 +88,17 @@ TEST_F(LanguagePackTest, AReadCountsItsBytesAndACancelledOneChangesNothing)
     const QStringList before = lines();
     EXPECT_THROW(LanguagePack::read(path, &progress), Cancelled);
     EXPECT_EQ(lines(), before);
+
+    pack.commit(QStringLiteral("a"), KeyEntry{QString(70000, QLatin1Char('x')), {}, {}, {}, {}});
+    Progress writing;
+    writing.cancelled = true;
+    EXPECT_THROW(pack.writeFile(path, pack.info(), &writing), Cancelled);
+    EXPECT_EQ(readBytes(path), kPack);
+    EXPECT_TRUE(pack.isModified());
+    writing.cancelled = false;
+    pack.writeFile(path, pack.info(), &writing);
+    EXPECT_EQ(writing.done, QFileInfo(path).size());
+    EXPECT_TRUE(pack.isModified()) << "saved only when marked written";
+    pack.markWritten(path);
+    EXPECT_TRUE(pack.isSaved());
 }
