@@ -452,9 +452,13 @@ QStringList Hashlist::namesContaining(const QString &text) const
     SearchIndex &index = *mSearch;
     std::vector<qsizetype> hits;
     if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle)) {
-        for (const qsizetype pos : index.lastHits)
-            if (std::strstr(index.text.constData() + index.startOf[size_t(pos)], needle.constData()))
-                hits.push_back(pos);
+        const std::vector<qsizetype> &last = index.lastHits;
+        for (size_t i = 0; i < last.size(); ++i) {
+            if (i + 8 < last.size())
+                __builtin_prefetch(index.text.constData() + index.startOf[size_t(last[i + 8])]);
+            if (std::strstr(index.text.constData() + index.startOf[size_t(last[i])], needle.constData()))
+                hits.push_back(last[i]);
+        }
     } else {
         std::vector<char> hit(mLines.size());
         const qsizetype size = index.text.size();
@@ -474,9 +478,16 @@ QStringList Hashlist::namesContaining(const QString &text) const
             if (hit[size_t(pos)])
                 hits.push_back(pos);
     }
+    // Each name lives in its own allocation, and copying it touches its
+    // count: the lines and names a few hits ahead are asked for early.
     names.reserve(qsizetype(hits.size()));
-    for (const qsizetype pos : hits)
-        names.append(mLines[size_t(pos)].name);
+    for (size_t i = 0; i < hits.size(); ++i) {
+        if (i + 16 < hits.size())
+            __builtin_prefetch(&mLines[size_t(hits[i + 16])]);
+        if (i + 8 < hits.size())
+            __builtin_prefetch(mLines[size_t(hits[i + 8])].name.constData(), 1);
+        names.append(mLines[size_t(hits[i])].name);
+    }
     index.lastNeedle = needle;
     index.lastHits = std::move(hits);
     return names;
