@@ -187,16 +187,6 @@ XmlNode XmlNode::firstChildElement(const char *name) const
     return XmlNode();
 }
 
-bool XmlNode::hasChildNodes() const
-{
-    return mNode && mNode->children;
-}
-
-XmlNode XmlNode::nextSibling() const
-{
-    return XmlNode(mNode ? mNode->next : nullptr);
-}
-
 XmlNode XmlNode::appendChildElement(const char *name)
 {
     xmlNodePtr child = xmlNewDocNode(mNode->doc, nullptr, xc(name), nullptr);
@@ -234,24 +224,6 @@ void XmlNode::removeChildren()
         xmlFreeNode(c);
         c = next;
     }
-}
-
-void XmlNode::takeChildren(XmlNode from)
-{
-    xmlNodePtr first = from.mNode ? from.mNode->children : nullptr;
-    if (!first)
-        return;
-    for (xmlNodePtr c = first; c; c = c->next)
-        c->parent = mNode;
-    if (mNode->last) {
-        mNode->last->next = first;
-        first->prev = mNode->last;
-    } else {
-        mNode->children = first;
-    }
-    mNode->last = from.mNode->last;
-    from.mNode->children = nullptr;
-    from.mNode->last = nullptr;
 }
 
 void XmlDetached::Free::operator()(_xmlNode *node) const
@@ -801,12 +773,17 @@ XmlNode XmlDocument::root() const
     return XmlNode(mDoc ? xmlDocGetRootElement(mDoc.get()) : nullptr);
 }
 
+const char *XmlDocument::encodingName() const
+{
+    return mDoc->encoding ? reinterpret_cast<const char *>(mDoc->encoding) : "UTF-8";
+}
+
 QByteArray XmlDocument::serialize() const
 {
     if (!mDoc)
         return QByteArray();
     prepareLibxml();
-    const char *encoding = mDoc->encoding ? reinterpret_cast<const char *>(mDoc->encoding) : "UTF-8";
+    const char *encoding = encodingName();
     const int options = mHasDeclaration ? 0 : XML_SAVE_NO_DECL;
     Sink sink;
     std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(
@@ -1043,16 +1020,16 @@ void XmlDocument::write(QIODevice &output, const ContentWriter &content)
     }
 
     prepareLibxml();
-    const char *encoding = mDoc->encoding ? reinterpret_cast<const char *>(mDoc->encoding) : "UTF-8";
+    const char *encoding = encodingName();
     // A fresh save context writes the byte order mark first; the keys come
     // after the text that already has one.
     qsizetype bomSize = 0;
     {
-        DeviceSink probe;
-        std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(xmlSaveToIO(writeToDevice, closeNothing, &probe, encoding, 0));
+        Sink probe;
+        std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(xmlSaveToIO(writeToSink, closeNothing, &probe, encoding, 0));
         if (save)
             xmlSaveClose(save.release());
-        bomSize = probe.buffer.size();
+        bomSize = probe.bytes.size();
     }
     // libxml2 writes attributes of a document without an encoding with
     // character references for everything beyond ASCII, unlike a whole

@@ -32,13 +32,8 @@ public:
     void setAttribute(const char *name, const QString &value);
 
     XmlNode firstChildElement(const char *name) const;
-    bool hasChildNodes() const;
-    XmlNode nextSibling() const;
     XmlNode appendChildElement(const char *name);
     void removeChildren();
-    // Moves all children of another element of the same document to the
-    // end of this one's.
-    void takeChildren(XmlNode from);
     void removeAttribute(const char *name);
     XmlNode appendComment(const char *text);
     // Makes a detached element this one's last child.
@@ -61,7 +56,7 @@ private:
 };
 
 // An element of a document that is not in its tree yet; freed with its
-// children unless it was emptied by takeChildren.
+// children unless adopt takes it into a tree.
 class XmlDetached {
 public:
     explicit XmlDetached(_xmlNode *node) : mNode(node) {}
@@ -170,6 +165,8 @@ public:
     void write(QIODevice &output, const ContentWriter &content);
 
 private:
+    // The encoding its declaration names, or UTF-8.
+    const char *encodingName() const;
     // Throws when libxml2 cannot write the document's encoding soundly.
     void checkEncoding() const;
     static XmlDocument parseDevice(QIODevice &input, const QString &source, const ContentHandler &content,

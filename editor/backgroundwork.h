@@ -2,6 +2,7 @@
 
 #include "document/progress.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
@@ -14,19 +15,32 @@
 
 namespace Wordloom {
 
+// Shows the wait cursor while a long load, save or search runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
 // Work on a file of this size or more goes to a worker thread.
 constexpr qint64 kBackgroundBytes = 16 << 20;
 
 // Runs the work on a worker thread while a modal progress dialog keeps the
-// window painting and offers "Abbrechen", which sets progress.cancelled;
-// what the work throws is thrown here. Work on less than kBackgroundBytes
-// runs at once, without a dialog and without progress.
+// window painting and offers "Abbrechen"; returns nothing when the user
+// cancelled (the work then threw Cancelled), and throws what else the work
+// throws. Work on less than kBackgroundBytes runs at once under the wait
+// cursor, without a dialog and without progress.
 template <typename T>
-T runWithProgress(QWidget *parent, const QString &label, qint64 total, Progress &progress,
+std::optional<T> runWithProgress(QWidget *parent, const QString &label, qint64 total,
     const std::function<T(Progress *)> &work)
 {
-    if (total < kBackgroundBytes)
+    if (total < kBackgroundBytes) {
+        const BusyCursor busy;
         return work(nullptr);
+    }
+    Progress progress;
     std::optional<T> result;
     std::exception_ptr failure;
     QFutureWatcher<void> watcher;
@@ -53,9 +67,13 @@ T runWithProgress(QWidget *parent, const QString &label, qint64 total, Progress 
     loop.exec();
     ticker.stop();
     dialog.hide();
-    if (failure)
-        std::rethrow_exception(failure);
-    return std::move(*result);
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const Cancelled &) {
+        return std::nullopt;
+    }
+    return result;
 }
 
 } // namespace Wordloom

@@ -39,14 +39,9 @@ namespace Wordloom {
 
 namespace {
 
-// Shows the wait cursor while a long load or save runs.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
+// From this many translations on, building the search index takes long
+// enough to do it in the background, and to show the wait cursor.
+constexpr qsizetype kLargeSearch = 10000;
 
 void placeAtStoredPosition(QWidget *dialog)
 {
@@ -551,20 +546,11 @@ void MainWindow::loadActionExecute()
     OpenDialog1.fileName = path;
     // Reads everything before anything of the open pack changes; a large
     // file is read in the background, and a cancelled read changes nothing.
-    std::optional<PackContent> read;
-    {
-        const qint64 size = QFileInfo(path).size();
-        std::optional<BusyCursor> busy;
-        if (size < kBackgroundBytes)
-            busy.emplace();
-        Progress progress;
-        try {
-            read = runWithProgress<PackContent>(this, QStringLiteral("Languagepack wird geladen …"),
-                size, progress, [&path](Progress *p) { return LanguagePack::read(path, p); });
-        } catch (const Cancelled &) {
-            showStatus(QStringLiteral("Laden abgebrochen"));
-            return;
-        }
+    std::optional<PackContent> read = runWithProgress<PackContent>(this, QStringLiteral("Languagepack wird geladen …"),
+        QFileInfo(path).size(), [&path](Progress *p) { return LanguagePack::read(path, p); });
+    if (!read) {
+        showStatus(QStringLiteral("Laden abgebrochen"));
+        return;
     }
     const QStringList caseVariants = mPack.adopt(std::move(*read), path);
 
@@ -631,26 +617,18 @@ void MainWindow::writePack(const QString &path)
     }
     // Throws before anything is marked saved; the old file stays intact. A
     // large pack is written in the background.
-    {
-        const qint64 existing = QFileInfo(mPack.path()).size();
-        const qint64 estimate = existing > 0 ? existing : 330 * qint64(mPack.keys().count());
-        std::optional<BusyCursor> busy;
-        if (estimate < kBackgroundBytes)
-            busy.emplace();
-        const InfoValues info = gridValues();
-        Progress progress;
-        try {
-            runWithProgress<bool>(this, QStringLiteral("Languagepack wird gespeichert …"), estimate, progress,
-                [&](Progress *p) {
-                    mPack.writeFile(path, info, p);
-                    return true;
-                });
-        } catch (const Cancelled &) {
-            showStatus(QStringLiteral("Speichern abgebrochen"));
-            return;
-        }
-        mPack.markWritten(path);
+    const qint64 existing = QFileInfo(mPack.path()).size();
+    const InfoValues info = gridValues();
+    const bool written = runWithProgress<bool>(this, QStringLiteral("Languagepack wird gespeichert …"),
+        existing > 0 ? existing : 330 * qint64(mPack.keys().count()), [&](Progress *p) {
+            mPack.writeFile(path, info, p);
+            return true;
+        }).has_value();
+    if (!written) {
+        showStatus(QStringLiteral("Speichern abgebrochen"));
+        return;
     }
+    mPack.markWritten(path);
     showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
     saveAction->setEnabled(false);
 }
@@ -811,6 +789,8 @@ void MainWindow::renameKeyRequestExecute()
 // first keystroke does not wait for it.
 void MainWindow::prepareSearch()
 {
+    if (mPack.data().hashlistKeys.count() <= kLargeSearch)
+        return;
     const std::shared_ptr<Hashlist::IndexBuild> build = mPack.data().hashlistKeys.prepareSearchIndex();
     if (!build)
         return;
@@ -835,7 +815,7 @@ void MainWindow::adoptSearchIndex(const std::shared_ptr<Hashlist::IndexBuild> &b
 
 bool MainWindow::isSearchReady() const
 {
-    return mPack.data().hashlistKeys.isSearchReady();
+    return !mSearchBuild;
 }
 
 void MainWindow::suchActionExecute()
@@ -843,13 +823,12 @@ void MainWindow::suchActionExecute()
     const Hashlist &translations = mPack.data().hashlistKeys;
     // A search before the background build is done waits for it; without
     // one, the first search of a large pack builds the index first.
-    if (mSearchBuild && !suchbegriff->text().isEmpty()) {
-        const BusyCursor busy;
-        adoptSearchIndex(mSearchBuild);
-    }
     std::optional<BusyCursor> busy;
-    if (!translations.isSearchReady() && translations.count() > 10000 && !suchbegriff->text().isEmpty())
+    if (!translations.isSearchReady() && translations.count() > kLargeSearch && !suchbegriff->text().isEmpty()) {
         busy.emplace();
+        if (mSearchBuild)
+            adoptSearchIndex(mSearchBuild);
+    }
     mResults->setStringList(translations.namesContaining(suchbegriff->text()));
 }
 

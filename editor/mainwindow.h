@@ -86,8 +86,8 @@ public:
     void renameKeyRequestExecute();
 
     void suchActionExecute();
-    // Whether the search index is in place (it is built in the background
-    // after a load).
+    // Whether no search index is being built in the background (a load of
+    // a large pack starts one).
     bool isSearchReady() const;
     void suchbegriffChange();
     void changeSearchTypeExecute();
