@@ -6,10 +6,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <functional>
 
@@ -21,7 +19,6 @@ using namespace Wordloom;
 namespace {
 
 const QByteArray kPack =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><info>i</info><content>"
     "<key id='b'><value>B</value><comment>about b</comment></key><key id='a' encodeHTML='1'><value>A</value></key>"
     "<key id='c'><value>C</value></key></content></languagepack>";
@@ -41,7 +38,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     // Everything the user sees of the open pack.
-    QStringList snapshot() const
+    QString snapshot() const
     {
         QStringList seen = listedKeys();
         seen << keyList()->text() << valueMemo()->toPlainText() << window->statusText() << window->pack().path();
@@ -49,7 +46,7 @@ protected:
             seen << gridValue(row);
         for (const char *name : {"saveAction", "saveasAction", "closeAction", "exportAction", "newAction", "submitAction"})
             seen << QString::number(enabled(name));
-        return seen << QString::number(window->pack().isSaved());
+        return (seen << QString::number(window->pack().isSaved())).join(QLatin1Char('|'));
     }
     void editCurrentKey(const QString &text)
     {
@@ -57,13 +54,10 @@ protected:
         QTest::keyClicks(valueMemo(), text);
         action("submitAction")->trigger();
     }
+    void answer(UnsavedAnswer reply) { prompts.unsavedAnswers.push_back(reply); }
     QString written(const char *key, const QString &path = QString()) const
     {
         return readPackFile(path.isEmpty() ? file : path).data.hashlistKeys.value(QLatin1String(key));
-    }
-    static QString dialog(const FileDialogSettings &shown)
-    {
-        return QStringList{shown.title, shown.filter, shown.defaultExtension, shown.fileName}.join(QLatin1Char('|'));
     }
     QTableWidget *grid() const { return control<QTableWidget>("lpInfoblock"); }
     QWidget *cellEditor() const { return grid()->indexWidget(grid()->model()->index(0, 1)); }
@@ -83,33 +77,23 @@ protected:
 
 TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
 {
-    control<QTabWidget>("PageControl1")->setCurrentIndex(0);
     load(file);
-    ASSERT_EQ(prompts.openDialogs.size(), 1u);
-    EXPECT_EQ(dialog(prompts.openDialogs[0]), QStringLiteral("Languagepack laden|Languagepacks (*.xml)|*.xml|xml|"));
-    EXPECT_EQ(snapshot().join(QLatin1Char('|')),
-        QStringLiteral("a|b|c|a|A|Languagepack geladen: de.xml|%1|demo|app|de|1.0.3|then|1|1|1|1|1|0|1").arg(file));
-    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentIndex(), 0) << "the tab page stays";
-
+    EXPECT_EQ(snapshot(), QStringLiteral("a|b|c|a|A|Languagepack geladen: de.xml|%1|demo|app|de|1.0.3|then|1|1|1|1|1|0|1").arg(file));
     // The dialog offers the last path again; cancelling changes nothing.
-    const QStringList before = snapshot();
-    prompts.openPaths.push_back(QString());
-    action("loadAction")->trigger();
+    const QString before = snapshot();
+    load(QString());
     EXPECT_EQ(prompts.openDialogs.back().fileName, file);
     EXPECT_EQ(snapshot(), before);
 
     // An empty pack: nothing selected, Save stays off, no info inherited.
     load(writePack(QStringLiteral("empty.xml"), "<languagepack name='only name'/>"));
-    EXPECT_EQ(snapshot().join(QLatin1Char('|')),
-        QStringLiteral("||Languagepack geladen: empty.xml|%1||only name||||0|1|1|1|1|0|1").arg(path(QStringLiteral("empty.xml"))));
+    EXPECT_EQ(snapshot(), QStringLiteral("||Languagepack geladen: empty.xml|%1||only name||||0|1|1|1|1|0|1").arg(path(QStringLiteral("empty.xml"))));
 
     // Names differing only in case are reported after the load.
     load(writePack(QStringLiteral("case.xml"),
-        "<languagepack><content><key id='Title'><value>T1</value></key><key id='title'><value>t2</value></key>"
-        "<key id='other'><value>o</value></key></content></languagepack>"));
+        "<languagepack><content><key id='Title'><value>T1</value></key><key id='title'><value>t2</value></key></content></languagepack>"));
     ASSERT_EQ(prompts.infos.size(), 1);
     EXPECT_TRUE(prompts.infos[0].endsWith(QStringLiteral(": Title, title"))) << prompts.infos[0].toStdString();
-    EXPECT_EQ(listedKeys().join(QLatin1Char(',')), QStringLiteral("other,Title,title"));
 }
 
 TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
@@ -118,39 +102,30 @@ TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
     pickRow(1);
     editCurrentKey(QStringLiteral(" edited"));
     QTest::keyClicks(valueMemo(), QStringLiteral(" typed"));
-    const QStringList before = snapshot();
+    const QString before = snapshot();
 
     // Unsaved work: the question comes before the dialog; Cancel stops there.
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Cancel);
+    answer(UnsavedAnswer::Cancel);
     action("loadAction")->trigger();
     EXPECT_EQ(prompts.openDialogs.size(), 1u) << "cancelled before the dialog";
     EXPECT_EQ(snapshot(), before);
 
-    const QByteArray bad[] = {
-        "<languagepack><content><key id='x'><value>ok</value></key>",
-        "<languagepack name='other'><content><key id='x'><value>ok</value></key>"
-        "<key id='y'><value>a<b/></value></key></content></languagepack>",
-        "<languagepack><content><key id='x'><value>v</value><comment>c<!-- x --></comment></key></content></languagepack>",
-        QByteArray(), // no such file
-    };
-    for (const QByteArray &xml : bad) {
-        SCOPED_TRACE(xml.toStdString());
-        prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
-        load(xml.isNull() ? path(QStringLiteral("none.xml")) : writePack(QStringLiteral("bad.xml"), xml));
+    for (const QString &bad : {writePack(QStringLiteral("bad.xml"), "<languagepack><content>"), path(QStringLiteral("none.xml"))}) {
+        SCOPED_TRACE(bad.toStdString());
+        answer(UnsavedAnswer::No);
+        load(bad);
         // The error box ends the message with one full stop.
         ASSERT_EQ(prompts.errors.size(), 1);
-        EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Die Datei")));
         EXPECT_TRUE(prompts.errors[0].endsWith(QLatin1Char('.')) && !prompts.errors[0].endsWith(QStringLiteral("..")));
         prompts.errors.clear();
         EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(window->pack().data().hashlistKeys.value(QStringLiteral("b")), QStringLiteral("B edited"));
     }
-
     // "&Nein" loads; the loaded pack has nothing unsaved.
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
+    answer(UnsavedAnswer::No);
     load(file);
     action("closeAction")->trigger();
-    EXPECT_EQ(prompts.questions.size(), 6);
+    EXPECT_EQ(prompts.questions.size(), 4);
 }
 
 TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksFile)
@@ -161,28 +136,21 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     clock.time = QTime(14, 30);
     setGridValue(3, QStringLiteral("2.0.0")); // Save raises from the loaded version, not the row
     action("saveAction")->trigger();
-    const InfoValues info = readPackFile(file).info;
-    EXPECT_EQ(QStringList({info.version, info.date, gridValue(3), gridValue(4), written("a"), window->statusText()}),
-        QStringList({"1.0.4", "2026-11-23 14:30", "1.0.4", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
-    EXPECT_TRUE(readBytes(file).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    EXPECT_EQ(QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
+        QStringList({"1.0.4", "1.0.4", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
 
-    // Save As writes the grid as it stands.
+    // Save As writes the grid as it stands; later saves go to the new file.
     const QString second = path(QStringLiteral("second.xml"));
     setGridValue(3, QStringLiteral("2.0.0"));
     prompts.savePaths.push_back(second);
     action("saveasAction")->trigger();
-    ASSERT_EQ(prompts.saveDialogs.size(), 1u);
-    EXPECT_EQ(dialog(prompts.saveDialogs[0]), QStringLiteral("Speichern als...|XML-Languagepack (*.xml)|*.xml||") + file);
+    EXPECT_EQ(prompts.saveDialogs.back().fileName, file);
     EXPECT_EQ(readPackFile(second).info.version, QStringLiteral("2.0.0"));
-
-    // Save, here called by the guard although it is off, writes the file just
-    // chosen and leaves the first alone.
     const QByteArray firstBytes = readBytes(file);
     editCurrentKey(QStringLiteral("!"));
     window->saveActionExecute();
     EXPECT_EQ(readBytes(file), firstBytes);
     EXPECT_EQ(readPackFile(second).info.version, QStringLiteral("2.0.1"));
-    EXPECT_EQ(window->statusText(), QStringLiteral("Gespeichert: second.xml"));
 
     // An existing file is overwritten only when the question is answered Yes.
     editCurrentKey(QStringLiteral("?"));
@@ -190,7 +158,6 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
         prompts.savePaths.push_back(file);
         prompts.confirmAnswers.push_back(overwrite);
         action("saveasAction")->trigger();
-        EXPECT_EQ(prompts.questions.last(), QStringLiteral("Diese Datei existiert bereits. Soll die Datei überschrieben werden?"));
         EXPECT_EQ(written("a"), overwrite ? QStringLiteral("A+!?") : QStringLiteral("A+"));
         EXPECT_EQ(window->pack().isSaved(), overwrite);
     }
@@ -199,12 +166,8 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
 TEST_F(KeepingWorkTest, ANewPackIsMadeFromTheTemplateAndAsksForANameOnce)
 {
     action("newFile")->trigger();
-    EXPECT_EQ(snapshot().join(QLatin1Char('|')),
-        QStringLiteral("||Neues Languagepack erstellt||Unnamed|Package|Lang|1.0.0|2026-01-05 09:05|1|1|1|1|1|0|0"));
-    EXPECT_EQ(control<QTabWidget>("PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
-
-    // Cancelling the dialog writes nothing.
-    prompts.savePaths.push_back(QString());
+    EXPECT_EQ(snapshot(), QStringLiteral("||Neues Languagepack erstellt||Unnamed|Package|Lang|1.0.0|2026-01-05 09:05|1|1|1|1|1|0|0"));
+    prompts.savePaths.push_back(QString()); // cancelling writes nothing
     action("saveAction")->trigger();
     EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("Unnamed_Package_Lang.xml"));
     EXPECT_FALSE(window->pack().isSaved());
@@ -212,34 +175,29 @@ TEST_F(KeepingWorkTest, ANewPackIsMadeFromTheTemplateAndAsksForANameOnce)
     const QString named = path(QStringLiteral("Unnamed_Package_Lang.xml"));
     prompts.savePaths.push_back(named);
     action("saveAction")->trigger();
-    EXPECT_TRUE(readBytes(named).startsWith("<languagepack name=\"Package\" lang=\"Lang\" version=\"1.0.0\" "
-                                            "date=\"2026-01-05 09:05\" project=\"Unnamed\"><info>Languagepack-Descricption</info>"));
-    // Once it has a file, Save writes there and raises the version.
-    window->saveActionExecute();
+    EXPECT_EQ(readPackFile(named).info.project, QStringLiteral("Unnamed"));
+    window->saveActionExecute(); // once it has a file, no dialog
     EXPECT_EQ(prompts.saveDialogs.size(), 2u);
     EXPECT_EQ(readPackFile(named).info.version, QStringLiteral("1.0.1"));
 }
 
 TEST_F(KeepingWorkTest, WritesWithoutAnOpenDocumentAreRefused)
 {
-    // Right after start-up typing enables Save; the write is refused.
     const QString never = path(QStringLiteral("never.xml"));
-    QTest::keyClicks(valueMemo(), QStringLiteral("x"));
-    prompts.savePaths.push_back(never);
-    action("saveAction")->trigger();
-    EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("__.xml"));
-    EXPECT_EQ(prompts.infos.last(), QStringLiteral("Ooops...\nKein Languagepack geladen\nBitte erst neues Languagpack anlegen"));
-    EXPECT_EQ(gridValue(4), QStringLiteral("2026-01-05 09:05"));
-
-    // After closing a pack the document is empty: the other refusal.
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
-    load(file);
-    action("closeAction")->trigger();
-    QTest::keyClicks(valueMemo(), QStringLiteral("y"));
-    prompts.savePaths.push_back(never);
-    action("saveAction")->trigger();
-    EXPECT_EQ(prompts.infos.last(), QStringLiteral("Ooops...\nSpeichern fehlgeschlagen...\nBitte erst neues Languagpack anlegen"));
-    EXPECT_FALSE(QFile::exists(never));
+    const std::function<void()> before[] = {[] {}, [this] {
+                                                answer(UnsavedAnswer::No);
+                                                load(file);
+                                                action("closeAction")->trigger();
+                                            }};
+    for (const auto &prepare : before) {
+        prepare();
+        QTest::keyClicks(valueMemo(), QStringLiteral("x")); // typing enables Save
+        prompts.savePaths.push_back(never);
+        action("saveAction")->trigger();
+        EXPECT_TRUE(prompts.infos.last().startsWith(QStringLiteral("Ooops...")));
+        EXPECT_FALSE(QFile::exists(never));
+    }
+    EXPECT_EQ(prompts.infos.size(), 2);
 }
 
 TEST_F(KeepingWorkTest, PendingEditsAreTakenOverOnEveryWayOfLeavingAKey)
@@ -296,50 +254,43 @@ TEST_F(KeepingWorkTest, TheGuardAsksBeforeWorkIsLost)
 {
     activate();
     load(file);
-    // A translation typed but not taken over is unsaved work; "Abbrechen"
-    // keeps it, whichever command asked.
+    // Typed but not taken over is unsaved work; Cancel keeps it, whichever command asked.
     QTest::keyClicks(valueMemo(), QStringLiteral("*"));
     QCloseEvent closeBox;
-    const std::pair<const char *, std::function<void()>> commands[] = {
-        {"newFile", [this] { action("newFile")->trigger(); }}, {"closeAction", [this] { action("closeAction")->trigger(); }},
-        {"exitAction", [this] { action("exitAction")->trigger(); }}, {"loadAction", [this] { action("loadAction")->trigger(); }},
-        {"close box", [&] { QCoreApplication::sendEvent(window.get(), &closeBox); }}};
-    for (const auto &[name, command] : commands) {
-        SCOPED_TRACE(name);
-        prompts.unsavedAnswers.push_back(UnsavedAnswer::Cancel);
+    const std::function<void()> commands[] = {[this] { action("newFile")->trigger(); },
+        [this] { action("closeAction")->trigger(); }, [this] { action("exitAction")->trigger(); },
+        [this] { action("loadAction")->trigger(); }, [&] { QCoreApplication::sendEvent(window.get(), &closeBox); }};
+    for (const auto &command : commands) {
+        answer(UnsavedAnswer::Cancel);
         command();
-        EXPECT_EQ(prompts.questions.last(), QStringLiteral("Languagepack nicht gespeichert! Jetzt speichern?"));
         EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("*A"));
         EXPECT_TRUE(window->isVisible());
     }
+    EXPECT_EQ(prompts.questions.size(), 5);
     EXPECT_FALSE(closeBox.isAccepted());
 
     // "&Nein" closes without writing and keeps nothing of the pack.
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
+    answer(UnsavedAnswer::No);
     action("closeAction")->trigger();
     EXPECT_EQ(written("a"), QStringLiteral("A"));
     EXPECT_EQ(listedKeys(), QStringList());
-    EXPECT_EQ(window->pack().data().hashlistKeys.count(), 0);
-    EXPECT_EQ(shown() + gridValue(0), QStringLiteral("||000"));
-    EXPECT_EQ(window->statusText(), QStringLiteral("Kein Languagepack geladen"));
-    EXPECT_EQ(window->pack().fileName(), QStringLiteral("de.xml")) << "the last file name stays for the status texts";
+    EXPECT_EQ(shown() + gridValue(0) + window->statusText(), QStringLiteral("||000Kein Languagepack geladen"));
 
     // An info cell still being edited counts, and "&Ja" saves it.
     load(file);
     typeInCell(QStringLiteral("Neu"));
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Yes);
+    answer(UnsavedAnswer::Yes);
     action("closeAction")->trigger();
     EXPECT_EQ(readPackFile(file).info.project, QStringLiteral("Neu"));
 
     // "&Ja" takes over what was typed, then writes.
     load(file);
     QTest::keyClicks(valueMemo(), QStringLiteral("2"));
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Yes);
+    answer(UnsavedAnswer::Yes);
     QCloseEvent closeAgain;
     QCoreApplication::sendEvent(window.get(), &closeAgain);
     EXPECT_TRUE(closeAgain.isAccepted());
     EXPECT_EQ(written("a"), QStringLiteral("2A"));
-    EXPECT_EQ(readPackFile(file).info.version, QStringLiteral("1.0.5"));
 }
 
 TEST_F(KeepingWorkTest, ASaveThatFailsOrIsCancelledStopsTheCommand)
@@ -356,31 +307,28 @@ TEST_F(KeepingWorkTest, ASaveThatFailsOrIsCancelledStopsTheCommand)
     rlimit tiny = original;
     tiny.rlim_cur = 64;
     setrlimit(RLIMIT_FSIZE, &tiny);
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Yes);
+    answer(UnsavedAnswer::Yes);
     action("closeAction")->trigger();
     setrlimit(RLIMIT_FSIZE, &original);
-    ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Die Datei \"%1\" konnte nicht gespeichert werden").arg(file)))
-        << prompts.errors[0].toStdString();
+    EXPECT_EQ(prompts.errors.size(), 1);
     prompts.errors.clear();
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("de.xml")}) << "no temporary file left";
     EXPECT_EQ(window->pack().data().hashlistKeys.value(QStringLiteral("a")), QStringLiteral("!A"));
-    EXPECT_EQ(listedKeys().size(), 3);
     EXPECT_FALSE(window->pack().isSaved());
     EXPECT_TRUE(enabled("saveAction"));
 
     // A new pack whose Save As the user cancels stays open.
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::No);
+    answer(UnsavedAnswer::No);
     action("newFile")->trigger();
-    prompts.unsavedAnswers.push_back(UnsavedAnswer::Yes);
+    answer(UnsavedAnswer::Yes);
     prompts.savePaths.push_back(QString());
     action("exitAction")->trigger();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->pack().state(), LanguagePack::State::Open);
 }
 
-TEST_F(KeepingWorkTest, KeyboardShortcutsFocusAndTabOrder)
+TEST_F(KeepingWorkTest, KeyboardShortcutsAndFocus)
 {
     activate();
     load(file);
@@ -391,25 +339,13 @@ TEST_F(KeepingWorkTest, KeyboardShortcutsFocusAndTabOrder)
     EXPECT_EQ(readPackFile(file).info.project, QStringLiteral("Projekt X"));
     EXPECT_EQ(cellEditor(), nullptr) << "the editor is closed";
 
-    // After adding a key the translation has the focus.
     addKey(QStringLiteral("d"));
     activate();
-    EXPECT_EQ(QApplication::focusWidget(), valueMemo());
-
-    // Tab walks the window in reading order; Ctrl+Tab types a tab.
-    keyList()->field()->setFocus();
-    QStringList visited;
-    for (int i = 0; i < 11; ++i) {
-        visited << QApplication::focusWidget()->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    EXPECT_EQ(visited.join(QLatin1Char(',')), QStringLiteral(",,buttonNew,buttonDrop,buttonRename,checkWW,lpComment,lpValue,"
-                                                             "htmlCheckbox,breakCheckbox,unixCheckBox"));
+    EXPECT_EQ(QApplication::focusWidget(), valueMemo()) << "after adding a key";
     QTest::keyClick(valueMemo(), Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("\t"));
+    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("\t")) << "Ctrl+Tab types a tab";
 
     // An enabled action's shortcut wins over the memo's own meaning.
-    valueMemo()->setFocus();
     QTest::keyClick(valueMemo(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(window->newKeyDialog()->isVisible());
     EXPECT_EQ(valueMemo()->textCursor().selectedText(), QString()) << "the memo did not select all";
@@ -420,7 +356,8 @@ TEST_F(KeepingWorkTest, KeyboardShortcutsFocusAndTabOrder)
     EXPECT_EQ(written("d"), QStringLiteral("\t"));
 
     // Without a pack Ctrl+A is the memo's own: the add-key action is off.
-    action("closeAction")->trigger();
+    QTest::keyClick(commentMemo(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(listedKeys(), QStringList()) << "Ctrl+W closes";
     valueMemo()->setFocus();
     QTest::keyClicks(valueMemo(), QStringLiteral("abc"));
     QTest::keyClick(valueMemo(), Qt::Key_A, Qt::ControlModifier);
