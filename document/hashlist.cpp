@@ -85,43 +85,6 @@ size_t nameHash(QStringView name, size_t seed)
     return h;
 }
 
-QString lowerText(const QString &text)
-{
-    const QChar *data = text.constData();
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    for (; i < size; ++i) {
-        const char16_t c = data[i].unicode();
-        if (c >= 0x80 || (c >= 'A' && c <= 'Z'))
-            break;
-    }
-    if (i == size)
-        return text;
-    // Lower-casing a code point never needs more than two UTF-16 units per unit read.
-    QString result(2 * size, Qt::Uninitialized);
-    QChar *out = result.data();
-    std::copy(data, data + i, out);
-    qsizetype o = i;
-    const QStringView view(text);
-    while (i < size) {
-        const char16_t unit = data[i].unicode();
-        if (unit < 0x80) {
-            out[o++] = QChar(char16_t((unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
-            ++i;
-            continue;
-        }
-        const char32_t lower = QChar::toLower(nextCodePoint(view, i));
-        if (QChar::requiresSurrogates(lower)) {
-            out[o++] = QChar(QChar::highSurrogate(lower));
-            out[o++] = QChar(QChar::lowSurrogate(lower));
-        } else {
-            out[o++] = QChar(char16_t(lower));
-        }
-    }
-    result.truncate(o);
-    return result;
-}
-
 namespace {
 
 inline quint32 tagOf(size_t hash)

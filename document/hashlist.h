@@ -17,10 +17,6 @@ int compareNames(QStringView a, QStringView b);
 bool namesEqual(QStringView a, QStringView b);
 size_t nameHash(QStringView name, size_t seed = 0);
 
-// Lower-cases a text code point by code point; returns the text itself
-// (shared) when nothing changes. Search compares lowered texts.
-QString lowerText(const QString &text);
-
 // An ordered list of name/value lines with a case-insensitive index.
 // Names and values are kept apart, so a name may contain "=".
 class Hashlist {
