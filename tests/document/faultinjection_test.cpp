@@ -116,14 +116,3 @@ TEST_F(FaultInjection, TheFolderRemovedBeforeTheSave)
     EXPECT_EQ(failedSave(old, old, [this] { QDir(folder).removeRecursively(); }), "ok");
     EXPECT_FALSE(QFileInfo::exists(folder));
 }
-
-TEST_F(FaultInjection, AReadOnlyFolder)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; the /proc case covers a folder that refuses files";
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(failedSave(old, old, [] {}), "ok");
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(readBytes(old), kOld);
-    EXPECT_EQ(entries(), QStringList({"pack.xml", "sub"}));
-}

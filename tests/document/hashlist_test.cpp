@@ -116,8 +116,6 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     EXPECT_EQ(search(list, "straß"), QStringList());
     EXPECT_EQ(search(list, "e"), (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta"), QStringLiteral("Delta")}));
     EXPECT_EQ(search(list, ""), QStringList()) << "the empty text finds nothing";
-    const QString lower = QStringLiteral("already lower");
-    EXPECT_EQ(lowerText(lower).constData(), lower.constData()) << "an unchanged text is shared, not copied";
 }
 
 TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
@@ -130,8 +128,6 @@ TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
     std::stable_sort(expected.begin(), expected.end(), KeyList::lessThan);
     KeyList::sort(names);
     EXPECT_EQ(names, expected);
-    for (size_t i = 1; i < names.size(); ++i)
-        EXPECT_FALSE(KeyList::lessThan(names[i], names[i - 1])) << i;
 
     KeyList list;
     list.assign(names);
@@ -139,9 +135,6 @@ TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
     EXPECT_EQ(list.find(QStringLiteral("ωMEGA")), list.find(QStringLiteral("Ωmega")));
     EXPECT_EQ(list.find(QStringLiteral("missing")), -1);
     EXPECT_EQ(list.at(list.insert(QStringLiteral("BETA"))), QStringLiteral("BETA"));
-    EXPECT_EQ(list.names(), [&] {
-        std::vector<QString> sorted = list.names();
-        std::stable_sort(sorted.begin(), sorted.end(), KeyList::lessThan);
-        return sorted;
-    }());
+    const std::vector<QString> after = list.names();
+    EXPECT_TRUE(std::is_sorted(after.begin(), after.end(), KeyList::lessThan));
 }

@@ -83,17 +83,6 @@ TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
         EXPECT_EQ(decoded(QStringView(text).toString()), QStringView(text).toString());
 }
 
-TEST(KeyTextCodec, RoundTripsEveryScript)
-{
-    for (const char16_t *sample : {u"Größe ändern, Straße", u"Preis: 5 € – „Zitat“ … ‰ ™ Œ š",
-             u"Ελληνικά, Привет, 日本語 中文 한국어", u"Emoji 😀🎉 and 𝄞", u"\uFEFFBOM first",
-             u"C1 \u0080\u0081\u008D\u009F", u"Zeile 1\r\nZeile 2"}) {
-        const QString text = QStringView(sample).toString();
-        SCOPED_TRACE(text.toStdString());
-        EXPECT_EQ(decoded(encodeKeyText(text)), text);
-    }
-}
-
 TEST(KeyTextCodec, LineBreaksBecomeCrLf)
 {
     EXPECT_EQ(normalizeLineBreaks(QStringLiteral("a\nb\rc\r\nd\n\re")), QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne"));
