@@ -46,12 +46,12 @@ struct SearchIndex {
     // Line position -> start in the buffer, or -1.
     std::vector<qsizetype> startOf;
     // Line positions in name order.
-    std::vector<qsizetype> order;
+    std::vector<qint32> order;
     qsizetype garbage = 0;
     // The last search's text and hits (line positions in name order): a
     // text containing it only has to look at those lines.
     QByteArray lastNeedle;
-    std::vector<qsizetype> lastHits;
+    std::vector<qint32> lastHits;
 };
 
 int compareNames(QStringView a, QStringView b)
@@ -214,7 +214,8 @@ void Hashlist::remove(const QString &name, size_t hash)
         orderErase(mLines[size_t(pos)].name);
         unindexValue(pos);
     }
-    mLines[size_t(pos)] = Line{};
+    // The name stays for the positions a search gave out.
+    mLines[size_t(pos)].value = QString();
     mSlots[size_t(slot)].pos = kRemoved;
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
@@ -227,6 +228,7 @@ void Hashlist::compact() const
 {
     if (qsizetype(mLines.size()) == mLive)
         return;
+    relayout();
     mGeneration = nextGeneration();
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
@@ -234,8 +236,15 @@ void Hashlist::compact() const
     rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
 }
 
+void Hashlist::relayout() const
+{
+    if (mBeforeRelayout.call)
+        mBeforeRelayout.call();
+}
+
 void Hashlist::clear()
 {
+    relayout();
     mGeneration = nextGeneration();
     mLines.clear();
     mSlots.clear();
@@ -246,6 +255,8 @@ void Hashlist::clear()
 
 void Hashlist::swap(Hashlist &other) noexcept
 {
+    relayout();
+    other.relayout();
     mGeneration = nextGeneration();
     other.mGeneration = nextGeneration();
     std::swap(mLines, other.mLines);
@@ -373,7 +384,7 @@ void Hashlist::IndexBuild::run()
         [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
     index->order.reserve(n);
     for (const Entry &entry : entries)
-        index->order.push_back(entry.pos);
+        index->order.push_back(qint32(entry.pos));
     mIndex = std::move(index);
     mNames.clear();
     mValues.clear();
@@ -403,19 +414,18 @@ bool Hashlist::adoptSearchIndex(IndexBuild &build) const
     return true;
 }
 
-QStringList Hashlist::namesContaining(const QString &text) const
+std::vector<qint32> Hashlist::linesContaining(const QString &text) const
 {
-    QStringList names;
     // UTF-8 is self-synchronizing, so a byte search finds exactly the
     // character substrings; no value holds a NUL, so no hit spans two.
     const QByteArray needle = loweredUtf8(text);
     if (needle.isEmpty())
-        return names;
+        return {};
     ensureSearchIndex();
     SearchIndex &index = *mSearch;
-    std::vector<qsizetype> hits;
+    std::vector<qint32> hits;
     if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle)) {
-        const std::vector<qsizetype> &last = index.lastHits;
+        const std::vector<qint32> &last = index.lastHits;
         for (size_t i = 0; i < last.size(); ++i) {
             if (i + 8 < last.size())
                 __builtin_prefetch(index.text.constData() + index.startOf[size_t(last[i + 8])]);
@@ -437,23 +447,13 @@ QStringList Hashlist::namesContaining(const QString &text) const
         } else {
             scan(index, needle, 0, size, hit);
         }
-        for (const qsizetype pos : index.order)
+        for (const qint32 pos : index.order)
             if (hit[size_t(pos)])
                 hits.push_back(pos);
     }
-    // Each name lives in its own allocation, and copying it touches its
-    // count: the lines and names a few hits ahead are asked for early.
-    names.reserve(qsizetype(hits.size()));
-    for (size_t i = 0; i < hits.size(); ++i) {
-        if (i + 16 < hits.size())
-            __builtin_prefetch(&mLines[size_t(hits[i + 16])]);
-        if (i + 8 < hits.size())
-            __builtin_prefetch(mLines[size_t(hits[i + 8])].name.constData(), 1);
-        names.append(mLines[size_t(hits[i])].name);
-    }
     index.lastNeedle = needle;
-    index.lastHits = std::move(hits);
-    return names;
+    index.lastHits = hits;
+    return hits;
 }
 
 void Hashlist::ensureSearchIndex() const
@@ -495,20 +495,20 @@ void Hashlist::unindexValue(qsizetype pos) const
 
 void Hashlist::orderInsert(qsizetype pos) const
 {
-    std::vector<qsizetype> &order = mSearch->order;
+    std::vector<qint32> &order = mSearch->order;
     mSearch->lastNeedle.clear();
     const QString &name = mLines[size_t(pos)].name;
-    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
+    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qint32 p, const QString &n) {
         return compareNames(mLines[size_t(p)].name, n) < 0;
     });
-    order.insert(at, pos);
+    order.insert(at, qint32(pos));
 }
 
 void Hashlist::orderErase(const QString &name) const
 {
-    std::vector<qsizetype> &order = mSearch->order;
+    std::vector<qint32> &order = mSearch->order;
     mSearch->lastNeedle.clear();
-    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qsizetype p, const QString &n) {
+    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qint32 p, const QString &n) {
         return compareNames(mLines[size_t(p)].name, n) < 0;
     });
     if (at != order.end())

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -55,12 +56,18 @@ public:
     // The line in its plug-in form, name "=" value.
     QString lineAt(qsizetype i) const;
 
-    // The names of the lines whose value contains the text, ignoring case,
+    // The lines whose value contains the text, ignoring case, as positions
     // in the order of the names ignoring case; nothing for the empty text.
     // The search index behind it is built by the first search and from then
     // on kept in step with every change, so a search neither lowers every
     // value nor sorts its results.
-    QStringList namesContaining(const QString &text) const;
+    std::vector<qint32> linesContaining(const QString &text) const;
+    // The name at a position a search gave. A removed line keeps its name
+    // until the positions change, which the hook set here hears of first:
+    // before removed lines are dropped and before the list is cleared or
+    // swapped. The hook stays with this object.
+    const QString &lineName(qint32 pos) const { return mLines[size_t(pos)].name; }
+    void setBeforeRelayout(std::function<void()> hook) const { mBeforeRelayout.call = std::move(hook); }
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
 
@@ -114,6 +121,7 @@ private:
     void orderInsert(qsizetype pos) const;
     void orderErase(const QString &name) const;
     void dropSearchIndex() const;
+    void relayout() const;
 
     mutable std::vector<Line> mLines;
     mutable std::vector<Slot> mSlots;
@@ -123,6 +131,13 @@ private:
     // Counts changes, so a search index built apart knows whether it fits.
     mutable quint64 mGeneration = 0;
     mutable std::unique_ptr<SearchIndex> mSearch;
+    // Not moved: it belongs to the object it was set on.
+    struct Hook {
+        std::function<void()> call;
+        Hook() = default;
+        Hook(Hook &&) noexcept {}
+        Hook &operator=(Hook &&) noexcept { return *this; }
+    } mutable mBeforeRelayout;
 };
 
 } // namespace Wordloom

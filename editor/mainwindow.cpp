@@ -3,6 +3,7 @@
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/error.h"
+#include "document/searchresults.h"
 #include "editor/aboutbox.h"
 #include "editor/backgroundwork.h"
 #include "editor/infogrid.h"
@@ -29,7 +30,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
-#include <QStringListModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -307,7 +307,8 @@ void MainWindow::buildFrame()
     searchLayout->addWidget(searchColumn);
     ergenbisse = named(new NameListView, "ergenbisse");
     ergenbisse->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
-    mResults = new QStringListModel(this);
+    mResults = new SearchResults(mPack.data().hashlistKeys, this);
+    mPack.data().hashlistKeys.setBeforeRelayout([this] { mResults->keepNames(); });
     ergenbisse->setModel(mResults);
     searchLayout->addWidget(ergenbisse, 1);
     PageControl1->addTab(searchPage, QStringLiteral("Suchen"));
@@ -829,7 +830,7 @@ void MainWindow::suchActionExecute()
         if (mSearchBuild)
             adoptSearchIndex(mSearchBuild);
     }
-    mResults->setStringList(translations.namesContaining(suchbegriff->text()));
+    mResults->show(translations.linesContaining(suchbegriff->text()));
 }
 
 void MainWindow::suchbegriffChange()

@@ -15,7 +15,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QStringListModel;
 class QTabWidget;
 
 namespace Wordloom {
@@ -27,6 +26,7 @@ class KeyEditorPanel;
 class KeyListBox;
 class NameListView;
 class NewKeyDialog;
+class SearchResults;
 
 // The editor's one main window: the controls, the action table and every
 // handler. The open pack's data lives in the LanguagePack it holds.
@@ -171,7 +171,7 @@ private:
     QLineEdit *suchbegriff = nullptr;
     QCheckBox *searchOnType = nullptr;
     NameListView *ergenbisse = nullptr;
-    QStringListModel *mResults = nullptr;
+    SearchResults *mResults = nullptr;
     // The search index being built in the background, if any.
     std::shared_ptr<Hashlist::IndexBuild> mSearchBuild;
     QFuture<void> mSearchFuture;

@@ -1,19 +1,15 @@
 #include "editor/namelistview.h"
 
-#include <QHeaderView>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
 
 namespace Wordloom {
 
 NameListView::NameListView(QWidget *parent)
-    : QTableView(parent)
+    : QAbstractItemView(parent)
+    , mRowHeight(fontMetrics().height() + 2)
 {
-    horizontalHeader()->hide();
-    horizontalHeader()->setStretchLastSection(true);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
-    setShowGrid(false);
-    setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -22,26 +18,169 @@ NameListView::NameListView(QWidget *parent)
     setTabKeyNavigation(false);
 }
 
+void NameListView::setModel(QAbstractItemModel *model)
+{
+    QAbstractItemView::setModel(model);
+    // The rows are laid out by their count alone, whatever changed.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, [this] { scheduleDelayedItemsLayout(); });
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { scheduleDelayedItemsLayout(); });
+}
+
+int NameListView::rowCount() const
+{
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+int NameListView::verticalOffset() const
+{
+    return verticalScrollBar()->value();
+}
+
+int NameListView::rowAt(int y) const
+{
+    return std::clamp((y + verticalOffset()) / rowHeight(), 0, std::max(rowCount() - 1, 0));
+}
+
+QRect NameListView::visualRect(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.parent() != rootIndex())
+        return QRect();
+    return QRect(0, index.row() * rowHeight() - verticalOffset(), viewport()->width(), rowHeight());
+}
+
+void NameListView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!index.isValid())
+        return;
+    const int top = index.row() * rowHeight();
+    const int height = viewport()->height();
+    const int offset = verticalOffset();
+    QScrollBar *bar = verticalScrollBar();
+    if (hint == PositionAtTop || (hint == EnsureVisible && top < offset))
+        bar->setValue(top);
+    else if (hint == PositionAtBottom || (hint == EnsureVisible && top + rowHeight() > offset + height))
+        bar->setValue(top + rowHeight() - height);
+    else if (hint == PositionAtCenter)
+        bar->setValue(top - (height - rowHeight()) / 2);
+}
+
+QModelIndex NameListView::indexAt(const QPoint &point) const
+{
+    const int row = (point.y() + verticalOffset()) / rowHeight();
+    if (point.y() < 0 || row >= rowCount())
+        return QModelIndex();
+    return model()->index(row, 0, rootIndex());
+}
+
+QModelIndex NameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return QModelIndex();
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int page = std::max(viewport()->height() / rowHeight() - 1, 1);
+    int row = current;
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        row = current - 1;
+        break;
+    case MoveDown:
+    case MoveNext:
+        row = current + 1;
+        break;
+    case MovePageUp:
+        row = current - page;
+        break;
+    case MovePageDown:
+        row = current + page;
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    default:
+        return currentIndex();
+    }
+    return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
+}
+
+void NameListView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+{
+    if (rowCount() == 0)
+        return;
+    const QRect rows = rect.normalized();
+    const QItemSelection selection(model()->index(rowAt(rows.top()), 0, rootIndex()),
+        model()->index(rowAt(rows.bottom()), 0, rootIndex()));
+    selectionModel()->select(selection, command);
+}
+
+QRegion NameListView::visualRegionForSelection(const QItemSelection &selection) const
+{
+    QRegion region;
+    for (const QItemSelectionRange &range : selection) {
+        const QRect top = visualRect(model()->index(range.top(), 0, rootIndex()));
+        const QRect bottom = visualRect(model()->index(range.bottom(), 0, rootIndex()));
+        region += (top | bottom) & viewport()->rect();
+    }
+    return region;
+}
+
+void NameListView::updateGeometries()
+{
+    QScrollBar *bar = verticalScrollBar();
+    bar->setSingleStep(rowHeight());
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(rowCount() * rowHeight() - viewport()->height(), 0));
+    QAbstractItemView::updateGeometries();
+}
+
+void NameListView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex current = currentIndex();
+    const bool focused = hasFocus();
+    const int last = std::min(rowAt(event->rect().bottom()), rows - 1);
+    for (int row = rowAt(event->rect().top()); row <= last; ++row) {
+        const QModelIndex index = model()->index(row, 0, rootIndex());
+        option.rect = visualRect(index);
+        option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        if (selectionModel()->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        if (focused && index == current)
+            option.state |= QStyle::State_HasFocus;
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
+
 void NameListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
-    QTableView::currentChanged(current, previous);
+    QAbstractItemView::currentChanged(current, previous);
     if (mInUserInput)
         emit userPicked(current.isValid() ? current.row() : -1);
 }
 
 void NameListView::mousePressEvent(QMouseEvent *event)
 {
-    asUserInput([&] { QTableView::mousePressEvent(event); });
+    asUserInput([&] { QAbstractItemView::mousePressEvent(event); });
 }
 
 void NameListView::mouseMoveEvent(QMouseEvent *event)
 {
-    asUserInput([&] { QTableView::mouseMoveEvent(event); });
+    asUserInput([&] { QAbstractItemView::mouseMoveEvent(event); });
 }
 
 void NameListView::keyPressEvent(QKeyEvent *event)
 {
-    asUserInput([&] { QTableView::keyPressEvent(event); });
+    asUserInput([&] { QAbstractItemView::keyPressEvent(event); });
 }
 
 } // namespace Wordloom

@@ -1,5 +1,6 @@
 #include "document/hashlist.h"
 #include "document/keylist.h"
+#include "document/searchresults.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,14 @@ QStringList lines(const Hashlist &list)
     QStringList result;
     for (qsizetype i = 0; i < list.count(); ++i)
         result.append(list.lineAt(i));
+    return result;
+}
+
+QStringList namesContaining(const Hashlist &list, const QString &text)
+{
+    QStringList result;
+    for (const qint32 pos : list.linesContaining(text))
+        result.append(list.lineName(pos));
     return result;
 }
 
@@ -68,12 +77,12 @@ TEST(Hashlist, ManyRemovalsKeepOrderAndIndexesConsistent)
     Hashlist list;
     for (int i = 0; i < 1000; ++i)
         list.setValue(QStringLiteral("k%1").arg(i), QString::number(i));
-    list.namesContaining(QStringLiteral("x"));
+    list.linesContaining(QStringLiteral("x"));
     // Two thirds go, so the slots are compacted on the way.
     for (int i = 0; i < 1000; ++i)
         if (i % 3)
             list.remove(QStringLiteral("K%1").arg(i));
-    EXPECT_EQ(list.namesContaining(QStringLiteral("99")),
+    EXPECT_EQ(namesContaining(list, QStringLiteral("99")),
         QStringLiteral("k399 k699 k99 k990 k993 k996 k999").split(QLatin1Char(' ')));
     ASSERT_EQ(list.count(), 334);
     for (int i = 0; i < 1000; ++i) {
@@ -86,7 +95,7 @@ TEST(Hashlist, ManyRemovalsKeepOrderAndIndexesConsistent)
 
 TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
 {
-    const auto search = [](const Hashlist &list, const char *text) { return list.namesContaining(QString::fromUtf8(text)); };
+    const auto search = [](const Hashlist &list, const char *text) { return namesContaining(list, QString::fromUtf8(text)); };
     Hashlist list;
     list.setValue(QStringLiteral("Beta"), QStringLiteral("Größe ändern"));
     list.setValue(QStringLiteral("alpha"), QStringLiteral("GRÖSSE"));
@@ -137,4 +146,40 @@ TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
     EXPECT_EQ(list.at(list.insert(QStringLiteral("BETA"))), QStringLiteral("BETA"));
     const std::vector<QString> after = list.names();
     EXPECT_TRUE(std::is_sorted(after.begin(), after.end(), KeyList::lessThan));
+}
+
+TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
+{
+    const std::function<void(Hashlist &)> relayouts[] = {
+        [](Hashlist &list) {
+            for (int i = 0; i < 80; ++i)
+                list.remove(QStringLiteral("k%1").arg(i));
+        },
+        [](Hashlist &list) { list.clear(); },
+        [](Hashlist &list) {
+            Hashlist other;
+            list.swap(other);
+        },
+    };
+    for (const auto &relayout : relayouts) {
+        Hashlist list;
+        for (int i = 0; i < 100; ++i)
+            list.setValue(QStringLiteral("k%1").arg(i), QStringLiteral("v%1").arg(i));
+        SearchResults results(list);
+        list.setBeforeRelayout([&] { results.keepNames(); });
+        const auto shown = [&] {
+            QStringList names;
+            for (int row = 0; row < results.rowCount(); ++row)
+                names.append(results.index(row).data().toString());
+            return names.join(QLatin1Char(' '));
+        };
+        results.show(list.linesContaining(QStringLiteral("V9")));
+        const QString found = QStringLiteral("k9 k90 k91 k92 k93 k94 k95 k96 k97 k98 k99");
+        EXPECT_EQ(shown(), found);
+        list.remove(QStringLiteral("k95"));
+        relayout(list);
+        for (int i = 0; i < 100; ++i)
+            list.setValue(QStringLiteral("new%1").arg(i), QStringLiteral("x"));
+        EXPECT_EQ(shown(), found);
+    }
 }

@@ -93,7 +93,9 @@ TEST_F(SearchTest, ManualModeAndChoosingAResult)
 TEST_F(SearchTest, ChecksReportThroughTheInformationBox)
 {
     action("doppelCheck")->trigger();
+    search(QStringLiteral("nichts"));
     loadPack("<l><content><key id='a'><value>1</value></key><key id='a'><value>2</value></key></content></l>");
+    EXPECT_EQ(results(), QStringLiteral("beta")) << "results outlive the pack they came from";
     action("doppelCheck")->trigger();
     action("syntaxCheck")->trigger();
     EXPECT_EQ(prompts.infos.join(QLatin1Char('|')),

@@ -1,0 +1,46 @@
+#include "document/searchresults.h"
+
+#include "document/hashlist.h"
+
+namespace Wordloom {
+
+SearchResults::SearchResults(const Hashlist &list, QObject *parent)
+    : QAbstractListModel(parent)
+    , mList(list)
+{
+}
+
+void SearchResults::show(std::vector<qint32> lines)
+{
+    beginResetModel();
+    mLines = std::move(lines);
+    mNames.clear();
+    endResetModel();
+}
+
+void SearchResults::keepNames()
+{
+    if (mLines.empty())
+        return;
+    QStringList names;
+    names.reserve(qsizetype(mLines.size()));
+    for (const qint32 pos : mLines)
+        names.append(mList.lineName(pos));
+    mNames = std::move(names);
+    mLines.clear();
+}
+
+int SearchResults::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(mNames.isEmpty() ? mLines.size() : size_t(mNames.size()));
+}
+
+QVariant SearchResults::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    const size_t row = size_t(index.row());
+    return mNames.isEmpty() ? mList.lineName(mLines[row]) : mNames[qsizetype(row)];
+}
+
+} // namespace Wordloom

@@ -1,0 +1,41 @@
+#include "editor/namelistview.h"
+
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace Wordloom;
+
+TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
+{
+    QStringList names;
+    for (int i = 0; i < 1000; ++i)
+        names.append(QStringLiteral("name%1").arg(i));
+    QStringListModel model(names);
+    NameListView view;
+    view.setModel(&model);
+    view.resize(200, 300);
+    view.show();
+    QSignalSpy picked(&view, &NameListView::userPicked);
+    view.setCurrentIndex(model.index(0));
+    const int page = view.viewport()->height() / view.visualRect(model.index(0)).height() - 1;
+    const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Down, 1}, {Qt::Key_End, 999}, {Qt::Key_Up, 998},
+        {Qt::Key_PageUp, 998 - page}, {Qt::Key_Home, 0}, {Qt::Key_Up, 0}, {Qt::Key_PageDown, page},
+        {Qt::Key_Down, page + 1}};
+    for (const auto &[key, row] : steps) {
+        QTest::keyClick(&view, key);
+        EXPECT_EQ(view.currentIndex().row(), row) << key;
+        // The current row is scrolled into view.
+        EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(view.currentIndex()))) << key;
+    }
+    EXPECT_EQ(picked.count(), 7) << "a key that moves nothing picks nothing";
+    view.scrollTo(model.index(700), QAbstractItemView::PositionAtTop);
+    const QPoint second = view.visualRect(model.index(701)).center();
+    EXPECT_EQ(view.indexAt(second).row(), 701);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, second);
+    EXPECT_EQ(picked.last().at(0).toInt(), 701);
+    EXPECT_TRUE(view.selectionModel()->isRowSelected(701));
+    view.setCurrentIndex(model.index(5));
+    EXPECT_EQ(picked.count(), 8) << "changes from code are not the user's";
+}
