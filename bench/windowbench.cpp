@@ -4,7 +4,7 @@
 // median of several runs; the window is shown (offscreen is fine).
 //   build/bin/wordloom-windowbench PACK [RUNS]
 // WORDLOOM_BENCH_VERBOSE=1 also prints every keystroke with the search's own
-// time and its hits. Packs: ../shared/perf/gen.py N DIR.
+// time and its hits; WORDLOOM_BENCH_OPS=N runs the key operations N times. Packs: ../shared/perf/gen.py N DIR.
 #include "bench/scriptedprompts.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
@@ -152,7 +152,9 @@ int main(int argc, char **argv)
     const int rows = int(window.pack().keys().count());
     std::vector<double> select, add, rename, drop, doppel, syntax;
     // The key operations are quick: more runs steady their medians.
-    for (int i = 0; i < std::max(runs, 25); ++i) {
+    const int ops = qEnvironmentVariableIsSet("WORDLOOM_BENCH_OPS") ? qEnvironmentVariableIntValue("WORDLOOM_BENCH_OPS")
+                                                                    : std::max(runs, 25);
+    for (int i = 0; i < ops; ++i) {
         // Select a key in the middle, with a translation.
         const int row = rows / 2 + i;
         select.push_back(timed(window, [&] {

@@ -5,6 +5,9 @@
 #include <thread>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Wordloom {
 
@@ -321,6 +324,32 @@ QByteArray loweredUtf8(QStringView text)
     return out;
 }
 
+// The first place of the needle in the bytes, or nullptr. memmem is slow
+// for short needles of common letters; comparing the needle's first and
+// last byte at 16 places at once leaves few places to check in full.
+const char *findBytes(const char *bytes, size_t size, const char *needle, size_t length)
+{
+#if defined(__SSE2__)
+    if (length >= 2) {
+        const __m128i first = _mm_set1_epi8(needle[0]);
+        const __m128i last = _mm_set1_epi8(needle[length - 1]);
+        size_t i = 0;
+        for (; i + length - 1 + 16 <= size; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + length - 1));
+            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            for (; mask; mask &= mask - 1) {
+                const char *at = bytes + i + unsigned(__builtin_ctz(mask));
+                if (memcmp(at + 1, needle + 1, length - 2) == 0)
+                    return at;
+            }
+        }
+        return static_cast<const char *>(memmem(bytes + i, size - i, needle, length));
+    }
+#endif
+    return static_cast<const char *>(memmem(bytes, size, needle, length));
+}
+
 // Marks the lines whose value holds the needle, for the part [from, to) of
 // the buffer, which begins at a value's start.
 void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit)
@@ -333,10 +362,10 @@ void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qs
                      [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
         - 1;
     for (const char *at = begin + from; at < end;) {
-        const void *found = memmem(at, size_t(end - at), needle.constData(), size_t(needle.size()));
+        const char *found = findBytes(at, size_t(end - at), needle.constData(), size_t(needle.size()));
         if (!found)
             break;
-        const qsizetype offset = static_cast<const char *>(found) - begin;
+        const qsizetype offset = found - begin;
         // Hits come in buffer order: the value holding this one is found by
         // walking on from the last.
         while (start + 1 != index.starts.end() && (start + 1)->first <= offset)
@@ -424,7 +453,9 @@ std::vector<qint32> Hashlist::linesContaining(const QString &text) const
     ensureSearchIndex();
     SearchIndex &index = *mSearch;
     std::vector<qint32> hits;
-    if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle)) {
+    // Narrowing reads the last hits' values out of order; for many hits a
+    // scan of the whole buffer in order is quicker.
+    if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle) && index.lastHits.size() * 8 < mLines.size()) {
         const std::vector<qint32> &last = index.lastHits;
         for (size_t i = 0; i < last.size(); ++i) {
             if (i + 8 < last.size())

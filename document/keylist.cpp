@@ -49,6 +49,28 @@ void KeyList::removeAt(qsizetype row)
     endRemoveRows();
 }
 
+qsizetype KeyList::rename(qsizetype row, const QString &name)
+{
+    // Only the rows between the old and the new place move.
+    const auto from = mNames.begin() + row;
+    auto to = std::upper_bound(mNames.begin(), mNames.end(), name, lessThan);
+    if (to > from)
+        --to; // the place once this row is out
+    const int target = int(to - mNames.begin());
+    if (target != row)
+        beginMoveRows(QModelIndex(), int(row), int(row), QModelIndex(), target > row ? target + 1 : target);
+    if (to > from)
+        std::rotate(from, from + 1, to + 1);
+    else if (to < from)
+        std::rotate(to, from, from + 1);
+    *to = name;
+    if (target != row)
+        endMoveRows();
+    const QModelIndex changed = index(target);
+    emit dataChanged(changed, changed);
+    return target;
+}
+
 qsizetype KeyList::find(const QString &name) const
 {
     const auto pos = std::lower_bound(mNames.begin(), mNames.end(), name,

@@ -24,6 +24,9 @@ public:
     // Adds a name at its sorted place, after equal ones; returns the row.
     qsizetype insert(const QString &name);
     void removeAt(qsizetype row);
+    // Gives a row another name and moves it to its sorted place, after
+    // equal ones; returns the new row.
+    qsizetype rename(qsizetype row, const QString &name);
     // The first row whose name equals the given one ignoring case, or -1.
     qsizetype find(const QString &name) const;
     // Takes an already sorted vector; returns the names it held.

@@ -197,12 +197,17 @@ qsizetype LanguagePack::addKey(const QString &name)
 
 void LanguagePack::dropKey(const QString &name, qsizetype row)
 {
-    const KeyEntry none;
-    const size_t hash = nameHash(name);
-    forEachList(mData, none, [&](Hashlist &list, const QString &) { list.remove(name, hash); });
+    removeEntry(name);
     if (row >= 0)
         mKeys.removeAt(row);
     markModified();
+}
+
+void LanguagePack::removeEntry(const QString &name)
+{
+    const KeyEntry none;
+    const size_t hash = nameHash(name);
+    forEachList(mData, none, [&](Hashlist &list, const QString &) { list.remove(name, hash); });
 }
 
 qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation)
@@ -213,8 +218,9 @@ qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const Q
         return -1;
     KeyEntry carried = entry(oldName);
     carried.translation = translation;
-    dropKey(oldName, row);
-    const qsizetype newRow = mKeys.insert(newName);
+    removeEntry(oldName);
+    const qsizetype newRow = row >= 0 ? mKeys.rename(row, newName) : mKeys.insert(newName);
+    markModified();
     const size_t hash = nameHash(newName);
     forEachList(mData, carried, [&](Hashlist &list, const QString &field) { list.setValue(newName, field, hash); });
     return newRow;

@@ -88,6 +88,8 @@ signals:
     void savedChanged(bool saved);
 
 private:
+    // Removes the name from the five lists, not from the key list.
+    void removeEntry(const QString &name);
     void setSaved(bool saved);
 
     KeyList mKeys;

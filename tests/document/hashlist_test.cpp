@@ -146,6 +146,18 @@ TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
     EXPECT_EQ(list.at(list.insert(QStringLiteral("BETA"))), QStringLiteral("BETA"));
     const std::vector<QString> after = list.names();
     EXPECT_TRUE(std::is_sorted(after.begin(), after.end(), KeyList::lessThan));
+
+    // A renamed row goes where dropping it and adding the new name would.
+    for (size_t row = 0; row < after.size(); ++row) {
+        for (const QString &name : {QString(), QStringLiteral("alpha"), QStringLiteral("BETA"), QStringLiteral("zz")}) {
+            std::vector<QString> expected = after;
+            expected.erase(expected.begin() + qsizetype(row));
+            expected.insert(std::upper_bound(expected.begin(), expected.end(), name, KeyList::lessThan), name);
+            list.assign(after);
+            EXPECT_EQ(list.at(list.rename(qsizetype(row), name)), name);
+            EXPECT_EQ(list.names(), expected) << row << " " << name.toStdString();
+        }
+    }
 }
 
 TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
