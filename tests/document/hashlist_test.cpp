@@ -3,6 +3,7 @@
 #include "document/searchresults.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace Wordloom;
 
@@ -193,5 +194,31 @@ TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
         for (int i = 0; i < 100; ++i)
             list.setValue(QStringLiteral("new%1").arg(i), QStringLiteral("x"));
         EXPECT_EQ(shown(), found);
+    }
+}
+
+TEST(Hashlist, SearchFindsWhatAPlainSubstringTestFinds)
+{
+    // Few letters make many near misses for the byte filter; extending
+    // needles go through the narrowing of the last hits.
+    std::mt19937 random(7);
+    const auto text = [&](int length) {
+        QString t;
+        for (int i = 0; i < length; ++i)
+            t.append(QLatin1Char("abc"[random() % 3]));
+        return t;
+    };
+    Hashlist list;
+    for (int i = 0; i < 300; ++i)
+        list.setValue(QStringLiteral("k%1").arg(i, 3, 10, QLatin1Char('0')), text(1 + int(random() % 60)));
+    for (int round = 0; round < 200; ++round) {
+        const QString needle = text(1 + round % 5);
+        QStringList expected;
+        for (int i = 0; i < 300; ++i) {
+            const QString name = QStringLiteral("k%1").arg(i, 3, 10, QLatin1Char('0'));
+            if (list.value(name).contains(needle))
+                expected.append(name);
+        }
+        EXPECT_EQ(namesContaining(list, needle), expected) << needle.toStdString();
     }
 }
