@@ -4,17 +4,19 @@
 
 namespace Wordloom {
 
-// Prompts for the benchmarks: every file dialog answers with one path, a
-// question with "no", and an error ends the run.
+// Prompts for the benchmarks: an open dialog answers with path, a save
+// dialog with savePath (else path), a question with "no", and an error ends
+// the run.
 class ScriptedPrompts : public Prompts {
 public:
     QString path;
+    QString savePath;
     void showInfo(const QString &) override {}
     void showError(const QString &message) override { qFatal("%s", qPrintable(message)); }
     UnsavedAnswer askUnsavedChanges(const QString &) override { return UnsavedAnswer::No; }
     bool confirm(const QString &) override { return true; }
     QString openFile(const FileDialogSettings &) override { return path; }
-    QString saveFile(const FileDialogSettings &) override { return path; }
+    QString saveFile(const FileDialogSettings &) override { return savePath.isEmpty() ? path : savePath; }
 };
 
 } // namespace Wordloom

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -26,6 +27,40 @@
 using namespace Wordloom;
 
 namespace {
+
+// The longest time the event loop did not come round: how long the window
+// stopped repainting.
+class Heartbeat {
+public:
+    Heartbeat()
+    {
+        QObject::connect(&mTimer, &QTimer::timeout, [this] { beat(); });
+        mClock.start();
+        mTimer.start(5);
+    }
+    double longestPause(const char *what)
+    {
+        beat();
+        if (qEnvironmentVariableIsSet("WORDLOOM_BENCH_VERBOSE"))
+            std::printf("  %s %.0f ms, longest pause %.0f ms from %.0f ms\n", what, mClock.nsecsElapsed() / 1e6,
+                mLongest / 1e6, mLongestFrom / 1e6);
+        return double(mLongest) / 1e6;
+    }
+
+private:
+    void beat()
+    {
+        const qint64 now = mClock.nsecsElapsed();
+        if (now - mLast > mLongest) {
+            mLongest = now - mLast;
+            mLongestFrom = mLast;
+        }
+        mLast = now;
+    }
+    QTimer mTimer;
+    QElapsedTimer mClock;
+    qint64 mLast = 0, mLongest = 0, mLongestFrom = 0;
+};
 
 // Runs the work and everything it set off, with the window repainted.
 double timed(QWidget &window, const std::function<void()> &work)
@@ -87,35 +122,11 @@ int main(int argc, char **argv)
         idle.push_back(timed(window, [] {}));
     report("repaint of the idle window (in every figure)", idle);
     QAction *loadAction = window.findChild<QAction *>(QStringLiteral("loadAction"));
-    // The longest time the event loop did not come round during a load:
-    // how long the window stopped repainting.
-    QElapsedTimer beat;
-    qint64 lastBeat = 0, longestPause = 0, pauseAt = 0;
-    QTimer heart;
-    QObject::connect(&heart, &QTimer::timeout, [&] {
-        const qint64 now = beat.nsecsElapsed();
-        if (now - lastBeat > longestPause) {
-            longestPause = now - lastBeat;
-            pauseAt = lastBeat;
-        }
-        lastBeat = now;
-    });
     std::vector<double> pauses;
     for (int i = 0; i < runs; ++i) {
-        beat.start();
-        lastBeat = 0;
-        longestPause = 0;
-        heart.start(5);
+        Heartbeat heart;
         load.push_back(timed(window, [&] { loadAction->trigger(); }));
-        if (beat.nsecsElapsed() - lastBeat > longestPause) {
-            longestPause = beat.nsecsElapsed() - lastBeat;
-            pauseAt = lastBeat;
-        }
-        heart.stop();
-        if (qEnvironmentVariableIsSet("WORDLOOM_BENCH_VERBOSE"))
-            std::printf("  load %.0f ms, longest pause %.0f ms from %.0f ms\n", load.back(), longestPause / 1e6,
-                pauseAt / 1e6);
-        pauses.push_back(double(longestPause) / 1e6);
+        pauses.push_back(heart.longestPause("load"));
         QElapsedTimer timer;
         timer.start();
         while (!window.isSearchReady())
@@ -185,5 +196,18 @@ int main(int argc, char **argv)
     report("rename a key with a translation", rename);
     report("Doppel-Check", doppel);
     report("Syntax-Check", syntax);
+
+    // Saving the edited pack under another name, in the background.
+    QTemporaryDir dir;
+    prompts.savePath = dir.filePath(QStringLiteral("saved.xml"));
+    QAction *saveasAction = window.findChild<QAction *>(QStringLiteral("saveasAction"));
+    std::vector<double> save, savePauses;
+    for (int i = 0; i < runs; ++i) {
+        Heartbeat heart;
+        save.push_back(timed(window, [&] { saveasAction->trigger(); }));
+        savePauses.push_back(heart.longestPause("save"));
+    }
+    report("save as", save);
+    report("longest pause in repainting during a save", savePauses);
     return 0;
 }
