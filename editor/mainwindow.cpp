@@ -467,7 +467,6 @@ void MainWindow::showKeyAt(int row)
 void MainWindow::lpKeyChange()
 {
     mShownKey = lpKey->text();
-    const KeyEntry shown = mPack.entry(mShownKey);
     mKeyEditor->showEntry(mPack.entry(mShownKey));
     setActions({submitAction, resetAction}, false);
     showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
