@@ -1,9 +1,11 @@
 #include "document/error.h"
 #include "document/languagepack.h"
+#include "plugins/exportrun.h"
 
 #include "../support/testutil.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -44,7 +46,8 @@ std::string inChild(const std::function<std::string()> &work)
     return report;
 }
 
-// Saves a modified pack over the old one and reports how that failed.
+// Saves a modified pack over the target, then exports it there; reports how
+// the save failed wrongly, or else the export's message.
 std::string failedSave(const QString &from, const QString &target, const std::function<void()> &before)
 {
     return inChild([&] {
@@ -62,57 +65,64 @@ std::string failedSave(const QString &from, const QString &target, const std::fu
         }
         if (!pack.isModified() || pack.path() != from)
             return std::string("the pack counts as saved");
-        return std::string("ok");
+        try {
+            runExport(QStringLiteral(WORDLOOM_JSON_PLUGIN), pack.data(), [&](const ExportOffer &) { return target; });
+            return std::string("exported");
+        } catch (const Error &error) {
+            return error.message().toStdString();
+        }
     });
 }
 
-struct FaultInjection : ::testing::Test {
-    void SetUp() override
-    {
-        folder = dir.filePath(QStringLiteral("packs"));
-        QDir().mkpath(folder);
-        old = folder + QStringLiteral("/pack.xml");
-        writeBytes(old, kOld);
-        QDir().mkpath(folder + QStringLiteral("/sub/x"));
-    }
-    QStringList entries() const { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
-
-    QTemporaryDir dir;
-    QString folder, old;
-};
-
 } // namespace
 
-// Each failed save keeps the old file byte for byte, leaves no temporary
-// file, says what happened and leaves the pack unsaved.
-TEST_F(FaultInjection, AFailedSaveKeepsTheOldFileAndTheWorkUnsaved)
+// Each failed save or export keeps the old file byte for byte, leaves no
+// temporary file, says what happened and leaves the pack unsaved.
+TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
 {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("packs")), old = folder + QStringLiteral("/pack.xml");
+    // Everything under the folder, temporary files included.
+    const auto entries = [&] {
+        QStringList all;
+        for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            all << QDir(folder).relativeFilePath(it.next());
+        all.sort();
+        return all;
+    };
+    const bool root = geteuid() == 0;
     const struct {
         const char *what;
-        QString target;
-        std::function<void()> before;
+        QString target, reason;
+        std::function<void()> before = [] {};
     } rows[] = {
-        {"disk full", old,
+        {"disk full", old, "Schreiben fehlgeschlagen: %1 (Datei zu groß)",
             [] {
                 signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{512, RLIM_INFINITY};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }},
-        {"target is a folder", folder + QStringLiteral("/sub"), [] {}},
-        {"folder is a file", folder + QStringLiteral("/pack.xml/inner.xml"), [] {}},
-        {"no files under /proc", QStringLiteral("/proc/self/pack.xml"), [] {}},
+        {"target is a folder", folder + QStringLiteral("/sub"), "Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"},
+        {"folder is a file", old + QStringLiteral("/inner.xml"), "Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"},
+        {"no such folder", folder + QStringLiteral("/none/new.xml"), "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"},
+        // Root writes into read-only folders, but not files into /proc.
+        {"no files there", root ? QStringLiteral("/proc/self/pack.xml") : folder + QStringLiteral("/sub/x/pack.xml"),
+            root ? "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)" : "Datei kann nicht angelegt werden: %1 (keine Berechtigung)",
+            [&] { QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::ExeOwner); }},
+        // The folder goes away while the save dialog is open.
+        {"folder removed", old, "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)", [&] { QDir(folder).removeRecursively(); }},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(failedSave(old, row.target, row.before), "ok");
+        QDir().mkpath(folder + QStringLiteral("/sub/x"));
+        writeBytes(old, kOld);
+        EXPECT_EQ(failedSave(old, row.target, row.before), "Export fehlgeschlagen: " + row.reason.arg(row.target).toStdString());
+        QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (&row == &std::end(rows)[-1]) {
+            EXPECT_FALSE(QFileInfo::exists(folder)) << "nothing made again";
+            continue;
+        }
         EXPECT_EQ(readBytes(old), kOld);
-        EXPECT_EQ(entries(), QStringList({"pack.xml", "sub"}));
-        EXPECT_EQ(QDir(folder + QStringLiteral("/sub")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"x"});
+        EXPECT_EQ(entries(), QStringList({"pack.xml", "sub", "sub/x"}));
     }
-}
-
-TEST_F(FaultInjection, TheFolderRemovedBeforeTheSave)
-{
-    EXPECT_EQ(failedSave(old, old, [this] { QDir(folder).removeRecursively(); }), "ok");
-    EXPECT_FALSE(QFileInfo::exists(folder));
 }

@@ -2,8 +2,6 @@
 
 #include "../support/testutil.h"
 
-#include <gtest/gtest.h>
-
 using namespace Wordloom;
 
 namespace {
@@ -81,10 +79,4 @@ TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
     // Characters outside the table, also after a byte order mark.
     for (const char16_t *text : {u"Ελληνικά", u"\uFEFFΕλληνικά", u""})
         EXPECT_EQ(decoded(QStringView(text).toString()), QStringView(text).toString());
-}
-
-TEST(KeyTextCodec, LineBreaksBecomeCrLf)
-{
-    EXPECT_EQ(normalizeLineBreaks(QStringLiteral("a\nb\rc\r\nd\n\re")), QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne"));
-    EXPECT_EQ(normalizeLineBreaks(QStringLiteral("none")), QStringLiteral("none"));
 }

@@ -3,7 +3,7 @@
 
 #include "../support/testutil.h"
 
-#include <gtest/gtest.h>
+#include <QBuffer>
 
 using namespace Wordloom;
 
@@ -42,11 +42,19 @@ PackContent read(const QString &content, const QString &rootAttributes = QString
 
 QStringList keysOf(const PackContent &pack)
 {
-    QStringList names;
-    for (const QString &name : pack.keys)
-        names.append(name);
-    return names;
+    return QStringList(pack.keys.begin(), pack.keys.end());
 }
+
+QString written(XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys, const KeyData &data)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writePack(buffer, xml, info, keys, data);
+    return QString::fromUtf8(buffer.data());
+}
+
+const InfoValues kInfo{QStringLiteral("Proj"), QStringLiteral("Name"), QStringLiteral("de"),
+    QStringLiteral("1.0.4"), QStringLiteral("2026-01-05 09:05")};
 
 } // namespace
 
@@ -155,9 +163,66 @@ TEST(PackFormat, VersionRaiseFollowsTheConversionRules)
 
 TEST(PackFormat, DateStampAndFileName)
 {
-    EXPECT_EQ(formatDateStamp(QDate(2026, 1, 5), QTime(9, 5)), QStringLiteral("2026-01-05 09:05"));
+    EXPECT_EQ(formatDateStamp(QDate(987, 2, 3), QTime(4, 5)), QStringLiteral("987-02-03 04:05"));
     EXPECT_EQ(formatDateStamp(QDate(2026, 11, 23), QTime(14, 30)), QStringLiteral("2026-11-23 14:30"));
-    EXPECT_EQ(formatDateStamp(QDate(987, 12, 31), QTime(0, 0)), QStringLiteral("987-12-31 00:00"));
     EXPECT_EQ(fileNameOf(QStringLiteral("/home/u/packs/de.xml")), QStringLiteral("de.xml"));
     EXPECT_EQ(fileNameOf(QStringLiteral("de.xml")), QString());
+}
+
+TEST(PackWriter, UpdatesTheTreeInPlaceAndRebuildsTheContent)
+{
+    XmlDocument xml = XmlDocument::parseText(QStringLiteral(
+        "<languagepack lang='en' extra='x' name='old'><info>Beschreibung</info>"
+        "<unknown a='1'>kept</unknown><content><key id='stale'><value>dropped</value></key></content>"
+        "<!-- trailing comment --></languagepack>"));
+    KeyData data;
+    data.hashlistKeys.setValue(QStringLiteral("a"), QStringLiteral("Zeile 1\r\nZeile 2 & <b> €"));
+    data.hashlistComments.setValue(QStringLiteral("A"), QStringLiteral("Kommentar ö"));
+    data.hashlistHTML.setValue(QStringLiteral("a"), QStringLiteral("1"));
+    data.hashlistBreaks.setValue(QStringLiteral("a"), QStringLiteral("0"));
+    data.hashlistKeys.setValue(QStringLiteral("dup"), QStringLiteral("twice"));
+    data.hashlistKeys.setValue(QStringLiteral("not listed"), QStringLiteral("never written"));
+    const std::vector<QString> keys = {QString(), QStringLiteral("a"), QStringLiteral("dup"), QStringLiteral("dup"), QStringLiteral("zä")};
+    EXPECT_EQ(written(xml, kInfo, keys, data),
+        QStringLiteral("<languagepack lang=\"de\" extra=\"x\" name=\"Name\" project=\"Proj\" version=\"1.0.4\" "
+                       "date=\"2026-01-05 09:05\"><info>Beschreibung</info><unknown a=\"1\">kept</unknown><content>"
+                       "<key id=\"a\" encodeHTML=\"1\" preserveLinebreaks=\"0\" unixNewline=\"\">"
+                       "<value>Zeile 1&#13;\nZeile 2 &amp; &lt;b&gt; â‚¬</value><comment>Kommentar Ã¶</comment></key>"
+                       "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value>twice</value><comment/></key>"
+                       "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value>twice</value><comment/></key>"
+                       "<key id=\"zÃ¤\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value/><comment/></key>"
+                       "</content><!-- trailing comment --></languagepack>\n"));
+
+    // A pack without content gets one at the end.
+    XmlDocument bare = XmlDocument::parseText(QStringLiteral("<pack><info/></pack>"));
+    EXPECT_TRUE(written(bare, kInfo, {}, KeyData()).endsWith(QStringLiteral("<info/><content/></pack>\n")));
+}
+
+// What XML cannot carry is refused, naming the key, and leaves the tree alone.
+TEST(PackWriter, RefusesWhatXmlCannotCarryNamingTheKeyAndLeavesTheTreeAlone)
+{
+    XmlDocument xml = XmlDocument::parseText(QStringLiteral("<languagepack name='keep'/>"));
+    const QString before = QString::fromUtf8(xml.serialize());
+    const auto refused = [&](const InfoValues &info, const QString &name, const QString &text) {
+        KeyData data;
+        data.hashlistComments.setValue(name, text);
+        try {
+            written(xml, info, {QStringLiteral("ok"), name}, data);
+            ADD_FAILURE() << "written";
+        } catch (const Error &error) {
+            EXPECT_EQ(QString::fromUtf8(xml.serialize()), before);
+            return error.message();
+        }
+        return QString();
+    };
+    for (const char16_t *text : {u"\x01", u"\x08", u"\x0B\x0C", u"\x1F", u"\xFFFE", u"\xFFFF", u"\xD800", u"\xD800 ",
+             u"\xDBFF\xDBFF", u"\xDC00", u"\xDFFF\xD800"}) {
+        SCOPED_TRACE(QStringView(text).toString().toStdString());
+        EXPECT_TRUE(refused(kInfo, QStringLiteral("broken"), QStringView(text).toString())
+                        .startsWith(QStringLiteral("Der Schlüssel \"broken\" enthält ein Zeichen")));
+    }
+    EXPECT_TRUE(refused(kInfo, QStringLiteral("tab\tand\x01\U0001F600\xD800"), QString())
+                    .startsWith(QStringLiteral("Der Schlüssel \"tab\\u0009and\\u0001\U0001F600\\ud800\"")));
+    EXPECT_TRUE(refused(InfoValues{QStringLiteral("\x02"), {}, {}, {}, {}}, QStringLiteral("k"), QString())
+                    .startsWith(QStringLiteral("Der Wert \"project\"")));
 }

@@ -4,7 +4,7 @@
 #include "../support/testutil.h"
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <random>
 
@@ -72,14 +72,6 @@ private:
     std::mt19937 mRng;
 };
 
-QString declaredTemplate(const char *encoding)
-{
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n"
-                          "<languagepack name=\"n\" lang=\"de\" version=\"1.0.0\" date=\"d\" project=\"p\">"
-                          "<info>Beschreibung</info><content/></languagepack>")
-        .arg(QLatin1String(encoding));
-}
-
 // The model holds line breaks as CR LF; a lone CR or LF reads back so.
 QString crlf(QString text)
 {
@@ -90,9 +82,10 @@ class RoundTrip : public ::testing::TestWithParam<const char *> {};
 
 } // namespace
 
-// Random models committed into a pack of each declared encoding, written,
-// and loaded back: every listed name shows the same entry, or the write is
-// refused naming the key that holds what XML cannot carry.
+// Random models committed into a pack of each declared encoding, written
+// with that declaration, and loaded back: every listed name shows the same
+// entry, or the write is refused naming the key that holds what XML cannot
+// carry.
 TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
 {
     const char *encoding = GetParam();
@@ -102,11 +95,11 @@ TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
     const QString start = dir.filePath(QStringLiteral("start.xml"));
     const QString out = dir.filePath(QStringLiteral("out.xml"));
     QStringEncoder encoder(encoding);
-    writeBytes(start, encoder(declaredTemplate(encoding)));
+    ASSERT_TRUE(encoder.isValid());
+    const QString declaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>").arg(QLatin1String(encoding));
+    writeBytes(start, encoder(declaration + QStringLiteral("<languagepack><info>i</info><content/></languagepack>")));
     Generator random(20261206);
-    int written = 0, refused = 0;
-    QElapsedTimer timer;
-    timer.start();
+    int refused = 0;
     for (int round = 0; round < 1000; ++round) {
         SCOPED_TRACE(round);
         LanguagePack pack;
@@ -134,7 +127,6 @@ TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
         }
         try {
             pack.write(out, info);
-            ++written;
         } catch (const Error &error) {
             ++refused;
             EXPECT_TRUE(spoiled) << error.message().toStdString();
@@ -143,6 +135,7 @@ TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
             continue;
         }
         EXPECT_FALSE(spoiled) << "written although a text holds a character XML cannot carry";
+        EXPECT_TRUE(QString(QStringDecoder(encoding)(readBytes(out))).startsWith(declaration));
         LanguagePack back;
         back.load(out);
         EXPECT_EQ(back.info(), info);
@@ -160,8 +153,7 @@ TEST_P(RoundTrip, EveryWrittenModelReadsBackOrIsRefusedNamingTheKey)
             break;
     }
     EXPECT_GT(refused, 20);
-    std::printf("%s: %d written, %d refused, %lld ms\n", encoding, written, refused, timer.elapsed());
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, RoundTrip, ::testing::Values("UTF-8", "UTF-16", "ISO-8859-1"),
+INSTANTIATE_TEST_SUITE_P(Encodings, RoundTrip, ::testing::Values("UTF-8", "UTF-16", "ISO-8859-1", "windows-1252"),
     [](const auto &info) { return QString::fromLatin1(info.param).remove(QLatin1Char('-')).toStdString(); });

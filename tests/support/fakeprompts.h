@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <gtest/gtest.h>
 
 namespace Wordloom {
 
@@ -14,24 +15,49 @@ public:
     std::deque<UnsavedAnswer> unsavedAnswers;
     std::deque<bool> confirmAnswers;
     // An empty path cancels the dialog.
-    std::deque<QString> openPaths;
-    std::deque<QString> savePaths;
+    std::deque<QString> openPaths, savePaths;
+    QStringList infos, errors, questions;
+    std::vector<FileDialogSettings> openDialogs, saveDialogs;
 
-    QStringList infos;
-    QStringList errors;
-    QStringList questions;
-    std::vector<FileDialogSettings> openDialogs;
-    std::vector<FileDialogSettings> saveDialogs;
-
-    void showInfo(const QString &message) override;
-    void showError(const QString &message) override;
-    UnsavedAnswer askUnsavedChanges(const QString &question) override;
-    bool confirm(const QString &question) override;
-    QString openFile(const FileDialogSettings &settings) override;
-    QString saveFile(const FileDialogSettings &settings) override;
-
+    void showInfo(const QString &message) override { infos.append(message); }
+    void showError(const QString &message) override { errors.append(message); }
+    UnsavedAnswer askUnsavedChanges(const QString &question) override
+    {
+        questions.append(question);
+        return next(unsavedAnswers, "unsaved-changes question", UnsavedAnswer::Cancel);
+    }
+    bool confirm(const QString &question) override
+    {
+        questions.append(question);
+        return next(confirmAnswers, "confirmation", false);
+    }
+    QString openFile(const FileDialogSettings &settings) override
+    {
+        openDialogs.push_back(settings);
+        return next(openPaths, "open dialog", QString());
+    }
+    QString saveFile(const FileDialogSettings &settings) override
+    {
+        saveDialogs.push_back(settings);
+        return next(savePaths, "save dialog", QString());
+    }
     // Every scripted answer was used.
-    bool allAnswered() const;
+    bool allAnswered() const
+    {
+        return unsavedAnswers.empty() && confirmAnswers.empty() && openPaths.empty() && savePaths.empty();
+    }
+
+private:
+    template <typename T> static T next(std::deque<T> &answers, const char *what, T fallback)
+    {
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return fallback;
+        }
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
 };
 
 } // namespace Wordloom

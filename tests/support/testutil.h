@@ -3,11 +3,16 @@
 #include "document/clock.h"
 #include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
+#include "editor/namelistview.h"
+#include "editor/newkeydialog.h"
 #include "fakeprompts.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -30,49 +35,118 @@ public:
     QTime currentTime() const override { return time; }
 };
 
-QByteArray readBytes(const QString &path);
-void writeBytes(const QString &path, const QByteArray &bytes);
-QString testData(const QString &name);
+inline QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
+    return file.readAll();
+}
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << "cannot write " << path.toStdString();
+    file.write(bytes);
+}
+
+inline QString testData(const QString &name)
+{
+    return QStringLiteral(WORDLOOM_TEST_DATA "/") + name;
+}
 
 // A main window with scripted prompts and a set clock.
 class EditorTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        window = std::make_unique<MainWindow>(prompts, clock, dir.filePath(QStringLiteral("Plugins")));
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(prompts.allAnswered()) << "scripted answers left over";
+        EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(QStringLiteral(" | ")).toStdString();
+        window.reset();
+    }
 
-    QAction *action(const char *name) const;
-    bool enabled(const char *name) const { return action(name)->isEnabled(); }
     template <typename T> T *control(const char *name) const
     {
         T *widget = window->findChild<T *>(QLatin1String(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    KeyListBox *keyList() const;
-    QPlainTextEdit *valueMemo() const;
-    QPlainTextEdit *commentMemo() const;
-    QString gridValue(int row) const;
-    void setGridValue(int row, const QString &value);
+    QAction *action(const char *name) const { return control<QAction>(name); }
+    bool enabled(const char *name) const { return action(name)->isEnabled(); }
+    KeyListBox *keyList() const { return control<KeyListBox>("lpKey"); }
+    QPlainTextEdit *valueMemo() const { return control<QPlainTextEdit>("lpValue"); }
+    QPlainTextEdit *commentMemo() const { return control<QPlainTextEdit>("lpComment"); }
+    QTableWidget *grid() const { return control<QTableWidget>("lpInfoblock"); }
+    QString gridValue(int row) const { return grid()->item(row, 1)->text(); }
+    void setGridValue(int row, const QString &value) { grid()->item(row, 1)->setText(value); }
+    QString path(const QString &name) const { return dir.filePath(name); }
 
     // Writes a pack file into the temporary folder and returns its path.
-    QString writePack(const QString &name, const QByteArray &xml) const;
+    QString writePack(const QString &name, const QByteArray &xml) const
+    {
+        writeBytes(path(name), xml);
+        return path(name);
+    }
     // Loads a file through the open dialog.
-    void load(const QString &path);
+    void load(const QString &file)
+    {
+        prompts.openPaths.push_back(file);
+        action("loadAction")->trigger();
+    }
     // Writes de.xml and loads it; returns its path.
-    QString loadPack(const QByteArray &xml);
+    QString loadPack(const QByteArray &xml)
+    {
+        const QString file = writePack(QStringLiteral("de.xml"), xml);
+        load(file);
+        return file;
+    }
     // Types into the key field as a user does.
-    void typeKey(const QString &name);
+    void typeKey(const QString &name)
+    {
+        QLineEdit *field = keyList()->field();
+        field->selectAll();
+        name.isEmpty() ? QTest::keyClick(field, Qt::Key_Delete) : QTest::keyClicks(field, name);
+    }
     // Clicks a check box as a user does.
-    void click(QCheckBox *box);
-    // Adds a key through the key name dialog as a user does.
-    void addKey(const QString &name);
+    void click(QCheckBox *box)
+    {
+        window->show();
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    }
+    // Adds a key through the key name dialog as a user does; Enter presses "Okay".
+    void addKey(const QString &name)
+    {
+        action("newAction")->trigger();
+        QLineEdit *field = window->newKeyDialog()->newkey();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, name);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
     // Picks the entry at a row as a user does.
-    void pickRow(int row);
-    QString path(const QString &name) const { return dir.filePath(name); }
-    QStringList listedKeys() const;
-    // What the key editor shows: "translation|comment|options", the options
-    // as in "101".
-    QString shown() const;
+    void pickRow(int row)
+    {
+        NameListView *view = keyList()->view();
+        view->show();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(view->model()->index(row, 0)).center());
+    }
+    QStringList listedKeys() const
+    {
+        const auto &names = window->pack().keys().names();
+        return QStringList(names.begin(), names.end());
+    }
+    // What the key editor shows: "translation|comment|options", the options as in "101".
+    QString shown() const
+    {
+        QString options;
+        for (const char *name : {"htmlCheckbox", "breakCheckbox", "unixCheckBox"})
+            options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+        return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|') + options;
+    }
 
     FakePrompts prompts;
     FixedClock clock;
