@@ -1,5 +1,3 @@
-#include "editor/aboutbox.h"
-
 #include "../support/testutil.h"
 
 #include <functional>
@@ -55,22 +53,13 @@ TEST_F(StartupTest, ActionStatesThroughAPacksLife)
     EXPECT_EQ(prompts.questions, QStringList()) << "nothing was unsaved when it mattered";
 }
 
-TEST_F(StartupTest, WordWrapAndTheAboutBox)
+TEST_F(StartupTest, WordWrapTurnsOnAndOffInTheTranslationOnly)
 {
     action("newFile")->trigger();
     for (bool wrap : {false, true}) {
         click(control<QCheckBox>("checkWW"));
         EXPECT_EQ(action("toggleWW")->isChecked(), wrap);
         EXPECT_EQ(valueMemo()->lineWrapMode(), wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-        EXPECT_EQ(valueMemo()->horizontalScrollBarPolicy(), wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
         EXPECT_EQ(commentMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     }
-    // The box is made once and shown again, without blocking.
-    for (int i = 0; i < 2; ++i) {
-        action("aboutAction")->trigger();
-        EXPECT_TRUE(window->aboutBox()->isVisible());
-        QTest::mouseClick(window->aboutBox()->findChild<QAbstractButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
-        EXPECT_FALSE(window->aboutBox()->isVisible());
-    }
-    EXPECT_EQ(window->findChildren<AboutBox *>().size(), 1);
 }
