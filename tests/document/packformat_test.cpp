@@ -9,17 +9,10 @@ using namespace Wordloom;
 
 namespace {
 
-// The listed keys, the case variants, then each line of the five lists
-// tagged k(eys), c(omments), h(tml), b(reaks) and l(inebreaks).
+// The listed keys, the case variants, then the lines of the five lists.
 QString dump(const PackContent &pack)
 {
-    QStringList out{QStringList(pack.keys.begin(), pack.keys.end()).join(u'|'), pack.caseVariants.join(u'|')};
-    const std::pair<char, const Hashlist *> lists[] = {{'k', &pack.data.hashlistKeys}, {'c', &pack.data.hashlistComments},
-        {'h', &pack.data.hashlistHTML}, {'b', &pack.data.hashlistBreaks}, {'l', &pack.data.hashlistLinebreaks}};
-    for (const auto &[tag, list] : lists)
-        for (qsizetype i = 0; i < list->count(); ++i)
-            out.append(QString(QLatin1Char(tag)) + QLatin1Char(' ') + list->lineAt(i));
-    return out.join(u'\n');
+    return (QStringList{QStringList(pack.keys.begin(), pack.keys.end()).join(u'|'), pack.caseVariants.join(u'|')} + listLines(pack.data)).join(u'\n');
 }
 
 // Without a document type the keys are read from the parser's events, with

@@ -226,14 +226,10 @@ TEST_F(KeepingWorkTest, PendingEditsAreTakenOverOnEveryWayOfLeavingAKey)
         EXPECT_TRUE(window->pack().data().hashlistKeys.value(shownKey).contains(QLatin1Char('+')));
         action("resetAction")->trigger();
     }
-    // At either end nothing happens; "Verwerfen" still throws edits away.
+    // At either end nothing happens.
     pickRow(0);
     action("prevAction")->trigger();
     EXPECT_EQ(keyList()->text(), QStringLiteral("a"));
-    QTest::keyClicks(valueMemo(), QStringLiteral("?"));
-    action("resetAction")->trigger();
-    pickRow(1);
-    EXPECT_FALSE(window->pack().data().hashlistKeys.value(QStringLiteral("a")).contains(QLatin1Char('?')));
 }
 
 TEST_F(KeepingWorkTest, TheGuardAsksBeforeWorkIsLost)

@@ -23,24 +23,11 @@ public:
     void showError(const QString &message) override { errors.append(message); }
     UnsavedAnswer askUnsavedChanges(const QString &question) override
     {
-        questions.append(question);
-        return next(unsavedAnswers, "unsaved-changes question", UnsavedAnswer::Cancel);
+        return next(unsavedAnswers, questions, question, "unsaved-changes question", UnsavedAnswer::Cancel);
     }
-    bool confirm(const QString &question) override
-    {
-        questions.append(question);
-        return next(confirmAnswers, "confirmation", false);
-    }
-    QString openFile(const FileDialogSettings &settings) override
-    {
-        openDialogs.push_back(settings);
-        return next(openPaths, "open dialog", QString());
-    }
-    QString saveFile(const FileDialogSettings &settings) override
-    {
-        saveDialogs.push_back(settings);
-        return next(savePaths, "save dialog", QString());
-    }
+    bool confirm(const QString &question) override { return next(confirmAnswers, questions, question, "confirmation", false); }
+    QString openFile(const FileDialogSettings &settings) override { return next(openPaths, openDialogs, settings, "open dialog", QString()); }
+    QString saveFile(const FileDialogSettings &settings) override { return next(savePaths, saveDialogs, settings, "save dialog", QString()); }
     // Every scripted answer was used.
     bool allAnswered() const
     {
@@ -48,8 +35,11 @@ public:
     }
 
 private:
-    template <typename T> static T next(std::deque<T> &answers, const char *what, T fallback)
+    // Notes what was asked and gives the next scripted answer.
+    template <typename T, typename Asked, typename Question>
+    static T next(std::deque<T> &answers, Asked &asked, const Question &question, const char *what, T fallback)
     {
+        asked.push_back(question);
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected " << what;
             return fallback;

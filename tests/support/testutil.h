@@ -49,6 +49,19 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// Every line of the five lists as "k name=value", tagged k(eys), c(omments),
+// h(tml), b(reaks) and l(inebreaks).
+inline QStringList listLines(const KeyData &data)
+{
+    QStringList all;
+    const std::pair<char, const Hashlist *> lists[] = {{'k', &data.hashlistKeys}, {'c', &data.hashlistComments},
+        {'h', &data.hashlistHTML}, {'b', &data.hashlistBreaks}, {'l', &data.hashlistLinebreaks}};
+    for (const auto &[tag, list] : lists)
+        for (qsizetype i = 0; i < list->count(); ++i)
+            all << QString(QLatin1Char(tag)) + QLatin1Char(' ') + list->lineAt(i);
+    return all;
+}
+
 inline QString testData(const QString &name)
 {
     return QStringLiteral(WORDLOOM_TEST_DATA "/") + name;
