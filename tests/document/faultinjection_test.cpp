@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QTemporaryFile>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -22,28 +23,18 @@ const QByteArray kOld = "<languagepack name='alt'><content><key id='a'><value>al
 // there; returns what it reports, or why it did not finish.
 std::string inChild(const std::function<std::string()> &work)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return "no pipe";
+    QTemporaryFile report;
+    EXPECT_TRUE(report.open());
     const pid_t pid = fork();
     if (pid == 0) {
-        close(pipeEnds[0]);
-        const std::string report = work();
-        ssize_t ignored = write(pipeEnds[1], report.data(), report.size());
-        (void)ignored;
-        _exit(0);
+        const std::string text = work();
+        _exit(::write(report.handle(), text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
     }
-    close(pipeEnds[1]);
-    std::string report;
-    char buffer[512];
-    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, size_t(n));
-    close(pipeEnds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "child ended with status " + std::to_string(status);
-    return report;
+    return readBytes(report.fileName()).toStdString();
 }
 
 // Saves a modified pack over the target, then exports it there; reports how

@@ -93,16 +93,6 @@ TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
     EXPECT_EQ(dump(pack), QStringLiteral("dup|dup|gone|gone|Title|title\nTitle|title\nk dup=second\nk title=title text"));
 }
 
-TEST(PackReader, MissingContentAndKeyTextEncoding)
-{
-    EXPECT_TRUE(read(QStringLiteral("<info/>")).keys.empty());
-    EXPECT_TRUE(read(QStringLiteral("<content><foo/></content>")).keys.empty());
-    const PackContent pack = read(QStringLiteral("<content><key id='Ã¤'><value>â‚¬</value><comment>Ã¶</comment></key></content>"));
-    EXPECT_EQ(pack.keys, std::vector<QString>{QStringLiteral("ä")});
-    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("Ä")), QStringLiteral("€"));
-    EXPECT_EQ(pack.data.hashlistComments.value(QStringLiteral("ä")), QStringLiteral("ö"));
-}
-
 TEST(PackReader, ValueOrCommentWithMoreThanOneNodeFails)
 {
     for (const char *content : {"<value>text<!-- note --></value>", "<value>a<b/>c</value>",
