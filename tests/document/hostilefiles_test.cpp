@@ -75,5 +75,4 @@ TEST(HostileFiles, BadFilesFailFastWithAGermanMessage)
         EXPECT_TRUE(readError(path).startsWith(QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML"))) << readError(path).toStdString();
         EXPECT_LT(timer.elapsed(), 5000);
     }
-    EXPECT_TRUE(readError(dir.filePath(QStringLiteral("missing.xml"))).startsWith(QStringLiteral("Die Datei")));
 }

@@ -1,12 +1,10 @@
 #include "document/error.h"
 #include "plugins/exportrun.h"
-#include "plugins/genericExportInterface.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLibrary>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
@@ -139,8 +137,6 @@ msgstr ""
         EXPECT_EQ(offer.extension.toStdString(), row.format);
         EXPECT_EQ(offer.exportName.value_or("").toStdString(), row.name);
         EXPECT_EQ(offer.filterMask.toStdString(), row.name + " (*." + row.format + ")|*." + row.format);
-        const auto version = QLibrary::resolve(QString(PLUGIN).arg(q(row.format)), "Export_getInterfaceVersion");
-        EXPECT_TRUE(version && reinterpret_cast<Export_getInterfaceVersion_t>(version)() == EXPORT_INTERFACE_VERSION);
     }
     umask(mask);
 }

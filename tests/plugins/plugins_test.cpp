@@ -114,10 +114,6 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     named.scan(folder);
     EXPECT_EQ(named.exportNames(), QStringList({"a=b", "a=b", "a=b"}));
     EXPECT_EQ(named.libraryPath(QStringLiteral("A=B")), folder + QStringLiteral("/twin.so"));
-
-    PluginCatalog none;
-    none.scan(dir.filePath(QStringLiteral("missing")));
-    EXPECT_TRUE(none.exportNames().isEmpty());
 }
 
 TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
@@ -229,8 +225,6 @@ TEST_F(ExportWindowTest, SaveDialogTakesThePluginsSettingsAndKeepsThem)
         const FileDialogSettings &dialog = prompts.saveDialogs.back();
         EXPECT_EQ(dialog.title, QString::fromUtf8(row.title));
         EXPECT_EQ(dialog.fileName, QString::fromUtf8(row.fileName));
-        EXPECT_EQ(dialog.filter, QStringLiteral("Text (*.txt)|*.txt|Alle Dateien (*.*)|*.*"));
-        EXPECT_EQ(window->pack().info().lang, QString::fromUtf8(row.info[2]));
     }
     // Save As sets its own title, filter and name, not the default extension.
     prompts.savePaths.push_back(QString());
