@@ -13,13 +13,11 @@ const QByteArray kPack =
     "<key id='alpha'><value>Erste&#13;&#10;zwei</value></key>"
     "<key id='gamma'><value>Erste&#13;&#10;zwei</value></key>"
     "<key id='empty'><value/></key>"
-    "<key id='cr'><value>1&#13;2</value></key>"
-    "<key id='lf'><value>1\n2</value></key>"
     "<key id='two'><value>&#13;&#10;&#13;&#10;</value></key>"
     "</content></languagepack>";
 
 // Rows in sorted order.
-enum Row { Alpha, Beta, Cr, Empty, Gamma, Lf, Two };
+enum Row { Alpha, Beta, Empty, Gamma, Two };
 
 class EditingTest : public EditorTest {
 protected:
@@ -35,6 +33,17 @@ protected:
         return data().hashlistHTML.value(key) + data().hashlistBreaks.value(key) + data().hashlistLinebreaks.value(key);
     }
     void submit() { action("submitAction")->trigger(); }
+    void renameTo(const QString &name)
+    {
+        action("renameAction")->trigger();
+        NewKeyDialog *dialog = window->renameKeyDialog();
+        EXPECT_EQ(dialog->keyName(), keyList()->text());
+        dialog->newkey()->selectAll();
+        QTest::keyClicks(dialog->newkey(), name);
+        QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Button1")), Qt::LeftButton);
+    }
+    // The listed keys and what the key editor shows.
+    QString state() const { return listedKeys().join(QLatin1Char(',')) + QLatin1Char('|') + shown(); }
 };
 
 } // namespace
@@ -56,8 +65,7 @@ TEST_F(EditingTest, ShowingAKeyNotifiesOnlyRealChangesAndLineBreaksAreStoredAsCr
     const struct {
         Row row;
         const char *shown, *stored; // stored after typing "!" at the end
-    } cases[] = {{Beta, "Zweite\nZeile", "Zweite\r\nZeile!"}, {Cr, "1\n2", "1\r\n2!"}, {Lf, "1\n2", "1\r\n2!"},
-        {Two, "\n\n", "\r\n\r\n!"}};
+    } cases[] = {{Beta, "Zweite\nZeile", "Zweite\r\nZeile!"}, {Two, "\n\n", "\r\n\r\n!"}};
     for (const auto &row : cases) {
         SCOPED_TRACE(row.shown);
         pickRow(row.row);
@@ -129,43 +137,15 @@ TEST_F(EditingTest, TakingOverStoresTheEditorUnderTheNameInTheField)
     EXPECT_EQ(listedKeys().value(keyList()->currentRow()), QStringLiteral("unlisted"));
 }
 
-namespace {
-
-const QByteArray kKeysPack = "<languagepack><content><key id='alpha' encodeHTML='1' preserveLinebreaks='1'><value>Erste</value><comment>Notiz A</comment></key>"
-                         "<key id='beta'><value>Zweite</value></key><key id='gamma'><value>Dritte</value></key>"
-                         "</content></languagepack>";
-
-class KeyManagementTest : public EditorTest {
-protected:
-    void SetUp() override
-    {
-        EditorTest::SetUp();
-        loadPack(kKeysPack);
-    }
-    void renameTo(const QString &name)
-    {
-        action("renameAction")->trigger();
-        NewKeyDialog *dialog = window->renameKeyDialog();
-        EXPECT_EQ(dialog->keyName(), keyList()->text());
-        dialog->newkey()->selectAll();
-        QTest::keyClicks(dialog->newkey(), name);
-        QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Button1")), Qt::LeftButton);
-    }
-    // The listed keys, the shown key and its translation.
-    QString state() const { return listedKeys().join(QLatin1Char(',')) + QLatin1Char('|') + shown(); }
-    QString stored(const char *key) const { return window->pack().data().hashlistKeys.value(QLatin1String(key)); }
-};
-
-} // namespace
-
-TEST_F(KeyManagementTest, AddingAKey)
+TEST_F(EditingTest, AddingAKey)
 {
     // Emptying the memos notifies nothing: Save stays off until Übernehmen.
+    pickRow(Beta);
     action("saveAction")->setEnabled(false);
     addKey(QStringLiteral("delta"));
     EXPECT_FALSE(window->newKeyDialog()->isVisible());
     EXPECT_FALSE(enabled("saveAction"));
-    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,beta,delta,gamma|||000delta"));
+    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,beta,delta,empty,gamma,two|||000delta"));
     EXPECT_TRUE(enabled("submitAction")) << "unchecking a checked box counts as a click";
     EXPECT_TRUE(window->pack().isModified());
 
@@ -174,13 +154,14 @@ TEST_F(KeyManagementTest, AddingAKey)
     window->newKeyDialog()->Button2Click();
     addKey(QStringLiteral("BETA"));
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
-    EXPECT_EQ(state(), QStringLiteral("alpha,beta,delta,gamma|Zweite||000"));
+    EXPECT_EQ(state(), QStringLiteral("alpha,beta,delta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
 }
 
-TEST_F(KeyManagementTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
+TEST_F(EditingTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
 {
-    pickRow(1);
-    for (const char *expected : {"alpha,gamma|Erste|Notiz A|110", "gamma|Dritte||000", "|||000"}) {
+    pickRow(Beta);
+    for (const char *expected : {"alpha,empty,gamma,two|Erste\nzwei||000", "empty,gamma,two|||000", "gamma,two|Erste\nzwei||000",
+             "two|\n\n||000", "|||000"}) {
         action("dropAction")->trigger();
         EXPECT_EQ(state(), QLatin1String(expected));
     }
@@ -190,25 +171,25 @@ TEST_F(KeyManagementTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
     // Renaming in an empty list adds the name with the memo's text.
     QTest::keyClicks(valueMemo(), QStringLiteral("Text"));
     renameTo(QStringLiteral("first"));
-    EXPECT_EQ(stored("first"), QStringLiteral("Text"));
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("first")), QStringLiteral("Text"));
 }
 
-TEST_F(KeyManagementTest, Renaming)
+TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
 {
-    pickRow(1);
+    pickRow(Beta);
     renameTo(QStringLiteral("GAMMA")); // onto another key in any case is refused
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
     EXPECT_FALSE(window->pack().isModified());
     renameTo(QStringLiteral("Beta")); // the same key in another case is fine
-    EXPECT_EQ(state(), QStringLiteral("alpha,Beta,gamma|Zweite||000"));
+    EXPECT_EQ(state(), QStringLiteral("alpha,Beta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
 
     // The translation is the memo's, unsubmitted text included.
-    pickRow(0);
     QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
     action("saveAction")->setEnabled(false);
     renameTo(QStringLiteral("omega"));
-    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("Beta,gamma,omega|neu: Erste|Notiz A|110omega"));
-    EXPECT_EQ(stored("omega"), QStringLiteral("neu: Erste"));
+    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,empty,gamma,omega,two|neu: Zweite\nZeile|Notiz|101omega"));
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
+    EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
     EXPECT_TRUE(enabled("saveAction"));
 }
 

@@ -27,8 +27,7 @@ QT_END_NAMESPACE
 
 namespace Wordloom {
 
-class FixedClock : public Clock {
-public:
+struct FixedClock : Clock {
     QDate date{2026, 1, 5};
     QTime time{9, 5};
     QDate currentDate() const override { return date; }
@@ -62,10 +61,7 @@ inline QStringList listLines(const KeyData &data)
     return all;
 }
 
-inline QString testData(const QString &name)
-{
-    return QStringLiteral(WORDLOOM_TEST_DATA "/") + name;
-}
+inline QString testData(const QString &name) { return QStringLiteral(WORDLOOM_TEST_DATA "/") + name; }
 
 // A main window with scripted prompts and a set clock.
 class EditorTest : public ::testing::Test {
