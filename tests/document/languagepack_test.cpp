@@ -188,7 +188,9 @@ TEST_P(RoundTrip, AModelReadsBackOrIsRefusedNamingTheKey)
     pack.addKey(QStringLiteral("Title"));
     const InfoValues info{kHard, kHard + QStringLiteral("\t"), QStringLiteral("de"), QStringLiteral("1.0.0"), QStringLiteral("\r\n")};
     pack.write(out, info);
-    EXPECT_TRUE(QString(QStringDecoder(encoding)(readBytes(out))).startsWith(declaration));
+    // Nothing stray, such as a second byte order mark, comes before the keys.
+    const QString text = QStringDecoder(encoding)(readBytes(out));
+    EXPECT_TRUE(text.startsWith(declaration) && text.contains(QStringLiteral("<content><key"))) << text.left(300).toStdString();
     LanguagePack back;
     back.load(out);
     EXPECT_EQ(back.info(), info);
