@@ -1,17 +1,15 @@
 #include "checks/keychecks.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace Wordloom;
 
 namespace {
 
-std::vector<QString> names(std::initializer_list<const char *> list)
+std::vector<QString> names(const QStringList &list)
 {
-    std::vector<QString> result;
-    for (const char *name : list)
-        result.push_back(QString::fromUtf8(name));
-    return result;
+    return {list.begin(), list.end()};
 }
 
 } // namespace

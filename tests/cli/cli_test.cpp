@@ -20,19 +20,16 @@ class CliTest : public EditorTest {
 protected:
     struct Result {
         int code;
-        QString out;
-        QString err;
+        QString out, err;
     };
-    Result run(const QStringList &arguments, const QString &plugins = QStringLiteral(WORDLOOM_SHIPPED_PLUGINS))
+    Result run(const QStringList &arguments)
     {
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        const int code = runCommandLine(arguments, outStream, errStream, clock, plugins);
-        outStream.flush();
-        errStream.flush();
-        return {code, out, err};
+        Result result;
+        QTextStream out(&result.out), err(&result.err);
+        result.code = runCommandLine(arguments, out, err, clock, QStringLiteral(WORDLOOM_SHIPPED_PLUGINS));
+        out.flush();
+        err.flush();
+        return result;
     }
 };
 

@@ -1,9 +1,21 @@
+#include "document/error.h"
 #include "document/languagepack.h"
 #include "document/progress.h"
+#include "plugins/exportrun.h"
 
 #include "../support/testutil.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QSignalSpy>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryFile>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Wordloom;
 
@@ -20,23 +32,73 @@ protected:
         writeBytes(dir.filePath(QStringLiteral("de.xml")), kPack);
         pack.load(dir.filePath(QStringLiteral("de.xml")));
     }
-    // Every line of the five lists, as "list:name=value".
-    QStringList lines() const
-    {
-        QStringList all;
-        const std::pair<const char *, const Hashlist *> lists[] = {{"keys", &pack.data().hashlistKeys},
-            {"comments", &pack.data().hashlistComments}, {"html", &pack.data().hashlistHTML},
-            {"breaks", &pack.data().hashlistBreaks}, {"lf", &pack.data().hashlistLinebreaks}};
-        for (const auto &[name, list] : lists)
-            for (qsizetype i = 0; i < list->count(); ++i)
-                all << QLatin1String(name) + QLatin1Char(':') + list->lineAt(i);
-        return all;
-    }
+    QStringList lines() const { return listLines(pack.data()); }
     QStringList names() const { return QStringList(pack.keys().names().begin(), pack.keys().names().end()); }
 
     QTemporaryDir dir;
     LanguagePack pack;
 };
+
+// Every script, astral characters, what cp1252 leaves undefined, markup
+// characters and the byte order mark.
+const QString kHard = QStringLiteral("abc äöüß éçñ Привет Ελληνικά Σσς 日本語한국어 😀𝄞\U0010FFFF \u0081\u008D\u008F\u0090\u009D€‚ƒ„…ŠŒŽ"
+                                     " = \"' <>&; \uFEFF\uFFFD\uE000\uD7FF");
+
+// The model holds line breaks as CR LF; a lone CR or LF reads back so.
+QString crlf(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+}
+
+class RoundTrip : public ::testing::TestWithParam<const char *> {};
+
+const QByteArray kOld = "<languagepack name='alt'><content><key id='a'><value>alt</value></key></content></languagepack>";
+
+// Runs the work in a forked child, so limits and signals set there stay
+// there; returns what it reports, or why it did not finish.
+std::string inChild(const std::function<std::string()> &work)
+{
+    QTemporaryFile report;
+    EXPECT_TRUE(report.open());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string text = work();
+        _exit(::write(report.handle(), text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "child ended with status " + std::to_string(status);
+    return readBytes(report.fileName()).toStdString();
+}
+
+// Saves a modified pack over the target, then exports it there; reports how
+// the save failed wrongly, or else the export's message.
+std::string failedSave(const QString &from, const QString &target, const std::function<void()> &before)
+{
+    return inChild([&] {
+        LanguagePack pack;
+        pack.load(from);
+        pack.commit(QStringLiteral("a"), KeyEntry{QString(4000, QLatin1Char('n')), {}, {}, {}, {}});
+        before();
+        try {
+            pack.write(target, pack.info());
+            return std::string("saved");
+        } catch (const Error &error) {
+            const QString frame = QStringLiteral("Die Datei \"%1\" konnte nicht gespeichert werden: ").arg(target);
+            if (!error.message().startsWith(frame))
+                return "message: " + error.message().toStdString();
+        }
+        if (!pack.isModified() || pack.path() != from)
+            return std::string("the pack counts as saved");
+        try {
+            runExport(QStringLiteral(WORDLOOM_JSON_PLUGIN), pack.data(), [&](const ExportOffer &) { return target; });
+            return std::string("exported");
+        } catch (const Error &error) {
+            return error.message().toStdString();
+        }
+    });
+}
 
 } // namespace
 
@@ -50,14 +112,14 @@ TEST_F(LanguagePackTest, KeyOperationsKeepTheFiveListsAndTheKeyListInStep)
     EXPECT_TRUE(pack.isSaved()) << "a refused rename changes nothing";
     EXPECT_EQ(pack.renameKey(QStringLiteral("a"), 0, QStringLiteral("c"), QStringLiteral("A2")), 1);
     EXPECT_EQ(names(), QStringList({"b", "c"}));
-    EXPECT_EQ(lines(), QStringList({"keys:b=B", "keys:c=A2", "comments:c=note", "html:c=1", "breaks:c=0", "lf:c=1"}));
+    EXPECT_EQ(lines(), QStringList({"k b=B", "k c=A2", "c c=note", "h c=1", "b c=0", "l c=1"}));
     EXPECT_EQ(saved.count(), 1);
     EXPECT_FALSE(pack.isSaved());
 
     // Drop removes all five lines and the row.
     pack.dropKey(QStringLiteral("C"), 1);
     EXPECT_EQ(names(), QStringList({"b"}));
-    EXPECT_EQ(lines(), QStringList({"keys:b=B"}));
+    EXPECT_EQ(lines(), QStringList({"k b=B"}));
 
     // A commit under a name outside the list adds it when there is data.
     EXPECT_EQ(pack.commit(QStringLiteral("z"), KeyEntry()), -1);
@@ -101,4 +163,116 @@ TEST_F(LanguagePackTest, ReadsAndWritesCountTheirBytesAndACancelledOneChangesNot
     EXPECT_TRUE(pack.isModified()) << "saved only when marked written";
     pack.markWritten(path);
     EXPECT_TRUE(pack.isSaved());
+}
+
+// A model of what is hard to carry, committed into a pack of each declared
+// encoding, is written with that declaration and loads back the same; a text
+// XML cannot carry is refused naming its key, and the pack stays unsaved.
+TEST_P(RoundTrip, AModelReadsBackOrIsRefusedNamingTheKey)
+{
+    const char *encoding = GetParam();
+    QTemporaryDir dir;
+    const QString start = dir.filePath(QStringLiteral("start.xml")), out = dir.filePath(QStringLiteral("out.xml"));
+    QStringEncoder encoder(encoding);
+    ASSERT_TRUE(encoder.isValid());
+    const QString declaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>").arg(QLatin1String(encoding));
+    writeBytes(start, encoder(declaration + QStringLiteral("<languagepack><info>i</info><content/></languagepack>")));
+    LanguagePack pack;
+    pack.load(start);
+    // Odd option values, names in two letter cases, a name listed twice and a long text.
+    pack.commit(kHard, KeyEntry{kHard, kHard, QStringLiteral("\u00e4 \"<&>\t\r\n"), QStringLiteral(" 1"), QStringLiteral("yes")});
+    pack.commit(QStringLiteral("Größe"), KeyEntry{QStringLiteral("a\r\nb\rc\nd\n\re\t"), QStringLiteral("\n"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("10")});
+    pack.commit(QStringLiteral("GRÖSSE"), KeyEntry{QString(100 * 1024, QChar(u'ü')) + QStringLiteral("\r\nEnde"), {}, {}, {}, QStringLiteral("1")});
+    pack.commit(QStringLiteral("title"), KeyEntry{QStringLiteral("t"), {}, {}, {}, {}});
+    pack.addKey(QStringLiteral("Title"));
+    pack.addKey(QStringLiteral("Title"));
+    const InfoValues info{kHard, kHard + QStringLiteral("\t"), QStringLiteral("de"), QStringLiteral("1.0.0"), QStringLiteral("\r\n")};
+    pack.write(out, info);
+    // Nothing stray, such as a second byte order mark, comes before the keys.
+    const QString text = QStringDecoder(encoding)(readBytes(out));
+    EXPECT_TRUE(text.startsWith(declaration) && text.contains(QStringLiteral("<content><key"))) << text.left(300).toStdString();
+    LanguagePack back;
+    back.load(out);
+    EXPECT_EQ(back.info(), info);
+    ASSERT_EQ(back.keys().names(), pack.keys().names());
+    for (const QString &name : pack.keys().names()) {
+        const KeyEntry before = pack.entry(name), after = back.entry(name);
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(after.translation, crlf(before.translation));
+        EXPECT_EQ(after.comment, crlf(before.comment));
+        EXPECT_EQ(after.encodeHTML, before.encodeHTML);
+        EXPECT_EQ(after.preserveLinebreaks, before.preserveLinebreaks);
+        EXPECT_EQ(after.unixNewline, before.unixNewline);
+    }
+
+    pack.addKey(QStringLiteral("kaputt"));
+    int field = 0;
+    for (const char32_t c : {0x01, 0x0B, 0x1F, 0xFFFE, 0xFFFF, 0xD800, 0xDC00}) {
+        SCOPED_TRACE(unsigned(c));
+        KeyEntry entry;
+        QString *texts[] = {&entry.translation, &entry.comment, &entry.encodeHTML};
+        *texts[field++ % 3] = QStringLiteral("x") + QString::fromStdU32String(std::u32string(1, c));
+        pack.commit(QStringLiteral("kaputt"), entry);
+        try {
+            pack.write(out, info);
+            ADD_FAILURE() << "written";
+        } catch (const Error &error) {
+            EXPECT_TRUE(error.message().contains(QStringLiteral("\"kaputt\""))) << error.message().toStdString();
+        }
+        EXPECT_TRUE(pack.isModified());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, RoundTrip, ::testing::Values("UTF-8", "UTF-16", "ISO-8859-1", "windows-1252"),
+    [](const auto &info) { return QString::fromLatin1(info.param).remove(QLatin1Char('-')).toStdString(); });
+
+// Each failed save or export keeps the old file byte for byte, leaves no
+// temporary file, says what happened and leaves the pack unsaved.
+TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("packs")), old = folder + QStringLiteral("/pack.xml");
+    // Everything under the folder, temporary files included.
+    const auto entries = [&] {
+        QStringList all;
+        for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            all << QDir(folder).relativeFilePath(it.next());
+        all.sort();
+        return all;
+    };
+    const bool root = geteuid() == 0;
+    const struct {
+        const char *what;
+        QString target, reason;
+        std::function<void()> before = [] {};
+    } rows[] = {
+        {"disk full", old, "Schreiben fehlgeschlagen: %1 (Datei zu groß)",
+            [] {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{512, RLIM_INFINITY};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }},
+        {"target is a folder", folder + QStringLiteral("/sub"), "Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"},
+        {"folder is a file", old + QStringLiteral("/inner.xml"), "Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"},
+        {"no such folder", folder + QStringLiteral("/none/new.xml"), "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"},
+        // Root writes into read-only folders, but not files into /proc.
+        {"no files there", root ? QStringLiteral("/proc/self/pack.xml") : folder + QStringLiteral("/sub/x/pack.xml"),
+            root ? "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)" : "Datei kann nicht angelegt werden: %1 (keine Berechtigung)",
+            [&] { QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::ExeOwner); }},
+        // The folder goes away while the save dialog is open.
+        {"folder removed", old, "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)", [&] { QDir(folder).removeRecursively(); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        QDir().mkpath(folder + QStringLiteral("/sub/x"));
+        writeBytes(old, kOld);
+        EXPECT_EQ(failedSave(old, row.target, row.before), "Export fehlgeschlagen: " + row.reason.arg(row.target).toStdString());
+        QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (&row == &std::end(rows)[-1]) {
+            EXPECT_FALSE(QFileInfo::exists(folder)) << "nothing made again";
+            continue;
+        }
+        EXPECT_EQ(readBytes(old), kOld);
+        EXPECT_EQ(entries(), QStringList({"pack.xml", "sub", "sub/x"}));
+    }
 }

@@ -1,22 +1,24 @@
 #include "document/error.h"
+#include "document/keytextcodec.h"
 #include "document/packformat.h"
+#include "fuzz/packcheck.h"
 
 #include "../support/testutil.h"
 
-#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <random>
 
 using namespace Wordloom;
 
 namespace {
 
+// The listed keys, the case variants, then the lines of the five lists.
 QString dump(const PackContent &pack)
 {
-    QStringList out{QStringList(pack.keys.begin(), pack.keys.end()).join(u'|'), pack.caseVariants.join(u'|')};
-    for (const Hashlist *list : {&pack.data.hashlistKeys, &pack.data.hashlistComments, &pack.data.hashlistHTML,
-             &pack.data.hashlistBreaks, &pack.data.hashlistLinebreaks})
-        for (qsizetype i = 0; i < list->count(); ++i)
-            out.append(list->lineAt(i));
-    return out.join(u'\n');
+    return (QStringList{QStringList(pack.keys.begin(), pack.keys.end()).join(u'|'), pack.caseVariants.join(u'|')} + listLines(pack.data)).join(u'\n');
 }
 
 // Without a document type the keys are read from the parser's events, with
@@ -40,12 +42,45 @@ PackContent read(const QString &content, const QString &rootAttributes = QString
     }
 }
 
-QStringList keysOf(const PackContent &pack)
+QString written(XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys, const KeyData &data)
 {
-    QStringList names;
-    for (const QString &name : pack.keys)
-        names.append(name);
-    return names;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writePack(buffer, xml, info, keys, data);
+    return QString::fromUtf8(buffer.data());
+}
+
+const InfoValues kInfo{QStringLiteral("Proj"), QStringLiteral("Name"), QStringLiteral("de"),
+    QStringLiteral("1.0.4"), QStringLiteral("2026-01-05 09:05")};
+
+// The message of the error that reading the file raises, or "" without one.
+QString readError(const QString &path)
+{
+    try {
+        readPackFile(path);
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+// Windows-1252 as Windows maps 0x80..0x9F; every other byte is its Latin-1 character.
+constexpr char16_t kHigh[] = u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D\u017D\u008F"
+                             u"\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
+
+QString stored(QByteArrayView bytes)
+{
+    QString text;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += QChar(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+QString decoded(const QString &storedText)
+{
+    return decodeKeyTextUtf8(storedText.toUtf8());
 }
 
 } // namespace
@@ -71,26 +106,12 @@ TEST(PackReader, ReadsTextsOptionsAndInfoByTheFormatRules)
         QStringLiteral(" name='n' lang='de' version='1.0.3' project='p' extra='kept'"));
 
     EXPECT_EQ(pack.info, (InfoValues{QStringLiteral("p"), QStringLiteral("n"), QStringLiteral("de"), QStringLiteral("1.0.3"), QString()}));
-    EXPECT_EQ(keysOf(pack), (QStringList{QStringLiteral("Alpha"), QStringLiteral("breaks"), QStringLiteral("cdata"),
-                                QStringLiteral("empty-value"), QStringLiteral("joined"), QStringLiteral("no-value"),
-                                QStringLiteral("zeta")}));
-    const KeyData &d = pack.data;
-    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("zeta")), QStringLiteral("Tom & Jerry"));
-    EXPECT_EQ(d.hashlistComments.value(QStringLiteral("zeta")), QString());
-    EXPECT_EQ(d.hashlistHTML.value(QStringLiteral("zeta")), QStringLiteral("1"));
-    EXPECT_EQ(d.hashlistBreaks.value(QStringLiteral("zeta")), QStringLiteral("0"));
-    EXPECT_EQ(d.hashlistLinebreaks.value(QStringLiteral("zeta")), QStringLiteral("yes")) << "odd option values are kept";
-    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("cdata")), QStringLiteral("<b>bold</b> & more"));
-    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("breaks")), QStringLiteral("a\r\nb\r\nc\r\nd\r\ne"));
-    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("joined")), QStringLiteral("ab")) << "adjacent CDATA sections join";
-    EXPECT_EQ(d.hashlistComments.value(QStringLiteral("joined")), QStringLiteral("x&yAz"));
-    EXPECT_EQ(d.hashlistHTML.value(QStringLiteral("options-only")), QStringLiteral("1"));
-    EXPECT_FALSE(d.hashlistHTML.contains(QString()));
-    EXPECT_FALSE(d.hashlistKeys.contains(QStringLiteral("no-value")));
-    EXPECT_EQ(d.hashlistComments.value(QStringLiteral("no-value")), QStringLiteral("only a comment"));
-    EXPECT_FALSE(d.hashlistKeys.contains(QStringLiteral("empty-value")));
-    EXPECT_EQ(d.hashlistKeys.value(QStringLiteral("alpha")), QStringLiteral("any element name after the first key counts"));
-    EXPECT_TRUE(pack.caseVariants.isEmpty());
+    // Odd option values are kept; adjacent CDATA sections join.
+    EXPECT_EQ(dump(pack), QStringLiteral("Alpha|breaks|cdata|empty-value|joined|no-value|zeta\n\n"
+                                         "k zeta=Tom & Jerry\nk cdata=<b>bold</b> & more\nk breaks=a\r\nb\r\nc\r\nd\r\ne\n"
+                                         "k joined=ab\nk Alpha=any element name after the first key counts\n"
+                                         "c cdata=c\nc joined=x&yAz\nc no-value=only a comment\n"
+                                         "h zeta=1\nh options-only=1\nb zeta=0\nl zeta=yes"));
 }
 
 TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
@@ -104,24 +125,8 @@ TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
         "<key id='gone'><value>x</value></key>"
         "<key id='gone'><value></value></key>"
         "</content>"));
-    EXPECT_EQ(keysOf(pack), (QStringList{QStringLiteral("dup"), QStringLiteral("dup"), QStringLiteral("gone"),
-                                QStringLiteral("gone"), QStringLiteral("Title"), QStringLiteral("title")}));
-    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("dup")), QStringLiteral("second"));
-    EXPECT_EQ(pack.data.hashlistComments.value(QStringLiteral("dup")), QString()) << "the later comment replaces";
-    EXPECT_FALSE(pack.data.hashlistHTML.contains(QStringLiteral("dup"))) << "an empty option removes the earlier one";
-    EXPECT_FALSE(pack.data.hashlistKeys.contains(QStringLiteral("gone")));
-    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("TITLE")), QStringLiteral("title text"));
-    EXPECT_EQ(pack.caseVariants, (QStringList{QStringLiteral("Title"), QStringLiteral("title")}));
-}
-
-TEST(PackReader, MissingContentAndKeyTextEncoding)
-{
-    EXPECT_TRUE(read(QStringLiteral("<info/>")).keys.empty());
-    EXPECT_TRUE(read(QStringLiteral("<content><foo/></content>")).keys.empty());
-    const PackContent pack = read(QStringLiteral("<content><key id='Ã¤'><value>â‚¬</value><comment>Ã¶</comment></key></content>"));
-    EXPECT_EQ(pack.keys, std::vector<QString>{QStringLiteral("ä")});
-    EXPECT_EQ(pack.data.hashlistKeys.value(QStringLiteral("Ä")), QStringLiteral("€"));
-    EXPECT_EQ(pack.data.hashlistComments.value(QStringLiteral("ä")), QStringLiteral("ö"));
+    // The later text, comment and option replace, an empty one removes.
+    EXPECT_EQ(dump(pack), QStringLiteral("dup|dup|gone|gone|Title|title\nTitle|title\nk dup=second\nk title=title text"));
 }
 
 TEST(PackReader, ValueOrCommentWithMoreThanOneNodeFails)
@@ -153,11 +158,205 @@ TEST(PackFormat, VersionRaiseFollowsTheConversionRules)
     }
 }
 
-TEST(PackFormat, DateStampAndFileName)
+TEST(PackWriter, UpdatesTheTreeInPlaceAndRebuildsTheContent)
 {
-    EXPECT_EQ(formatDateStamp(QDate(2026, 1, 5), QTime(9, 5)), QStringLiteral("2026-01-05 09:05"));
-    EXPECT_EQ(formatDateStamp(QDate(2026, 11, 23), QTime(14, 30)), QStringLiteral("2026-11-23 14:30"));
-    EXPECT_EQ(formatDateStamp(QDate(987, 12, 31), QTime(0, 0)), QStringLiteral("987-12-31 00:00"));
-    EXPECT_EQ(fileNameOf(QStringLiteral("/home/u/packs/de.xml")), QStringLiteral("de.xml"));
-    EXPECT_EQ(fileNameOf(QStringLiteral("de.xml")), QString());
+    XmlDocument xml = XmlDocument::parseText(QStringLiteral(
+        "<languagepack lang='en' extra='x' name='old'><info>Beschreibung</info>"
+        "<unknown a='1'>kept</unknown><content><key id='stale'><value>dropped</value></key></content>"
+        "<!-- trailing comment --></languagepack>"));
+    KeyData data;
+    data.hashlistKeys.setValue(QStringLiteral("a"), QStringLiteral("Zeile 1\r\nZeile 2 & <b> €"));
+    data.hashlistComments.setValue(QStringLiteral("A"), QStringLiteral("Kommentar ö"));
+    data.hashlistHTML.setValue(QStringLiteral("a"), QStringLiteral("1"));
+    data.hashlistBreaks.setValue(QStringLiteral("a"), QStringLiteral("0"));
+    data.hashlistKeys.setValue(QStringLiteral("dup"), QStringLiteral("twice"));
+    data.hashlistKeys.setValue(QStringLiteral("not listed"), QStringLiteral("never written"));
+    const std::vector<QString> keys = {QString(), QStringLiteral("a"), QStringLiteral("dup"), QStringLiteral("dup"), QStringLiteral("zä")};
+    EXPECT_EQ(written(xml, kInfo, keys, data),
+        QStringLiteral("<languagepack lang=\"de\" extra=\"x\" name=\"Name\" project=\"Proj\" version=\"1.0.4\" "
+                       "date=\"2026-01-05 09:05\"><info>Beschreibung</info><unknown a=\"1\">kept</unknown><content>"
+                       "<key id=\"a\" encodeHTML=\"1\" preserveLinebreaks=\"0\" unixNewline=\"\">"
+                       "<value>Zeile 1&#13;\nZeile 2 &amp; &lt;b&gt; â‚¬</value><comment>Kommentar Ã¶</comment></key>"
+                       "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value>twice</value><comment/></key>"
+                       "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value>twice</value><comment/></key>"
+                       "<key id=\"zÃ¤\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value/><comment/></key>"
+                       "</content><!-- trailing comment --></languagepack>\n"));
+
+    // A pack without content gets one at the end.
+    XmlDocument bare = XmlDocument::parseText(QStringLiteral("<pack><info/></pack>"));
+    EXPECT_TRUE(written(bare, kInfo, {}, KeyData()).endsWith(QStringLiteral("<info/><content/></pack>\n")));
+}
+
+// What XML cannot carry is refused, naming the key, and leaves the tree alone.
+TEST(PackWriter, RefusesWhatXmlCannotCarryNamingTheKeyAndLeavesTheTreeAlone)
+{
+    XmlDocument xml = XmlDocument::parseText(QStringLiteral("<languagepack name='keep'/>"));
+    const QString before = QString::fromUtf8(xml.serialize());
+    const auto refused = [&](const InfoValues &info, const QString &name, const QString &text) {
+        KeyData data;
+        data.hashlistComments.setValue(name, text);
+        try {
+            written(xml, info, {QStringLiteral("ok"), name}, data);
+            ADD_FAILURE() << "written";
+        } catch (const Error &error) {
+            EXPECT_EQ(QString::fromUtf8(xml.serialize()), before);
+            return error.message();
+        }
+        return QString();
+    };
+    for (const char16_t *text : {u"\x01", u"\x08", u"\x0B\x0C", u"\x1F", u"\xFFFE", u"\xFFFF", u"\xD800", u"\xD800 ",
+             u"\xDBFF\xDBFF", u"\xDC00", u"\xDFFF\xD800"}) {
+        SCOPED_TRACE(QStringView(text).toString().toStdString());
+        EXPECT_TRUE(refused(kInfo, QStringLiteral("broken"), QStringView(text).toString())
+                        .startsWith(QStringLiteral("Der Schlüssel \"broken\" enthält ein Zeichen")));
+    }
+    EXPECT_TRUE(refused(kInfo, QStringLiteral("tab\tand\x01\U0001F600\xD800x\xDC00"), QString())
+                    .startsWith(QStringLiteral("Der Schlüssel \"tab\\u0009and\\u0001\U0001F600\\ud800x\\udc00\"")));
+    EXPECT_TRUE(refused(InfoValues{QStringLiteral("\x02"), {}, {}, {}, {}}, QStringLiteral("k"), QString())
+                    .startsWith(QStringLiteral("Der Wert \"project\"")));
+}
+
+TEST(HostileFiles, ExternalDataIsRefusedWithAMessageAndInternalEntitiesExpand)
+{
+    QTemporaryDir dir;
+    const QString secret = dir.filePath(QStringLiteral("secret.txt"));
+    writeBytes(secret, "TOP-SECRET");
+    const QByteArray url = QUrl::fromLocalFile(secret).toString().toUtf8();
+    const QByteArray key = "<l><content><key id='k'><value>";
+    // The value of k when the file loads; nullptr when it must be refused.
+    const std::pair<QByteArray, const char *> files[] = {
+        {"<!DOCTYPE l [<!ENTITY x SYSTEM '" + url + "'>]>" + key + "a&x;b</value></key></content></l>", nullptr},
+        {"<!DOCTYPE l [<!ENTITY x SYSTEM 'http://127.0.0.1:9/x'>]>" + key + "&x;</value></key></content></l>", nullptr},
+        {"<!DOCTYPE l [<!ENTITY % p SYSTEM '" + url + "'> %p;]>" + key + "v</value></key></content></l>", nullptr},
+        {"<!DOCTYPE l [<!ENTITY x SYSTEM '" + url + "'>]><l><content><key id='&x;'/></content></l>", nullptr},
+        // An entity that only the external DTD could declare.
+        {"<!DOCTYPE l SYSTEM '" + url + "'><l><content><key id='a&y;'><value>v</value></key></content></l>", nullptr},
+        {"<!DOCTYPE l SYSTEM '" + url + "'>" + key + "v</value></key></content></l>", "v"},
+        {"<!DOCTYPE l [<!ENTITY who 'Welt'>]>" + key + "Hallo &who;!</value></key></content></l>", "Hallo Welt!"},
+    };
+    const QString path = dir.filePath(QStringLiteral("pack.xml"));
+    for (const auto &[xml, value] : files) {
+        SCOPED_TRACE(xml.toStdString());
+        writeBytes(path, xml);
+        if (value)
+            EXPECT_EQ(readPackFile(path).data.hashlistKeys.value(QStringLiteral("k")), QString::fromUtf8(value));
+        else
+            EXPECT_EQ(readError(path), QStringLiteral("Die Datei \"pack.xml\" verweist auf externe Daten (Entity oder DTD); "
+                                                      "diese werden aus Sicherheitsgründen nicht geladen."));
+    }
+}
+
+TEST(HostileFiles, BadFilesFailFastWithAGermanMessage)
+{
+    QTemporaryDir dir;
+    const auto regression = [](const char *name) { return readBytes(QStringLiteral(WORDLOOM_FUZZ_REGRESSIONS "/") + QLatin1String(name)); };
+    const std::pair<const char *, QByteArray> files[] = {
+        {"expansion bomb", regression("hostile-expansion-bomb.xml")},
+        {"deep nesting", regression("hostile-deep-nesting.xml")},
+        {"truncated", "<languagepack><content><key id='k'><value>abc"},
+        {"not well-formed", "<languagepack><content></key></content></languagepack>"},
+        {"empty file", ""},
+        {"undeclared entity", "<l><content><key id='k'><value>&nbsp;</value></key></content></l>"},
+        {"binary", QByteArray("\x00\xff\xfe garbage", 12)},
+    };
+    const QString path = dir.filePath(QStringLiteral("bad.xml"));
+    for (const auto &[what, xml] : files) {
+        SCOPED_TRACE(what);
+        writeBytes(path, xml);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_TRUE(readError(path).startsWith(QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML"))) << readError(path).toStdString();
+        EXPECT_LT(timer.elapsed(), 5000);
+    }
+}
+
+// Every input the fuzzer once failed on (and the hostile ones kept beside
+// them) loads or fails with a message, quickly, and a loaded one reads back
+// the same once written; so does each test pack, cut, overwritten or spliced.
+TEST(FuzzRegressions, EveryInputLoadsOrFailsWithAMessage)
+{
+    const QDir folder(QStringLiteral(WORDLOOM_FUZZ_REGRESSIONS));
+    QList<QByteArray> inputs;
+    for (const QString &file : folder.entryList(QDir::Files, QDir::Name))
+        inputs << readBytes(folder.filePath(file));
+    ASSERT_FALSE(inputs.isEmpty()) << folder.path().toStdString();
+    std::mt19937 rng(42);
+    for (const char *name : {"utf16.xml", "latin1.xml", "cp1252.xml"}) {
+        const QByteArray good = readBytes(testData(QLatin1String(name)));
+        inputs << good;
+        for (int round = 0; round < 100; ++round) {
+            QByteArray bytes = good;
+            const auto at = [&] { return qsizetype(rng() % bytes.size()); };
+            if (round % 3 == 0)
+                bytes.truncate(at());
+            else if (round % 3 == 1)
+                for (int i = 0; i < 4; ++i)
+                    bytes[at()] = char(rng());
+            else
+                bytes.insert(at(), bytes.mid(at(), 20));
+            inputs << bytes;
+        }
+    }
+    QTemporaryDir work;
+    for (const QByteArray &bytes : inputs) {
+        SCOPED_TRACE(bytes.left(80).toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(checkPackBytes(bytes, work.path()), QString());
+        EXPECT_LT(timer.elapsed(), 5000);
+    }
+}
+
+TEST(KeyTextCodec, EveryByteIsItsWindows1252CharacterBothWays)
+{
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        SCOPED_TRACE(b);
+        // The shortest UTF-8 sequence holding the byte.
+        QByteArray bytes;
+        if (b < 0xC0)
+            bytes = "\xC2";
+        bytes += char(b);
+        if (b >= 0xC2 && b <= 0xF4)
+            bytes += char(b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80);
+        if (b >= 0xE0 && b <= 0xF4)
+            bytes += QByteArray(b >= 0xF0 ? 2 : 1, '\x80');
+        const QString text = QString::fromUtf8(bytes);
+        if (b == 0xC0 || b == 0xC1 || b >= 0xF5) {
+            EXPECT_EQ(decoded(stored(bytes + "\x80")), stored(bytes + "\x80")) << "never in UTF-8";
+            continue;
+        }
+        EXPECT_EQ(encodeKeyText(text), stored(bytes));
+        EXPECT_EQ(decoded(stored(bytes)), text);
+    }
+    EXPECT_EQ(encodeKeyText(QStringLiteral("plain ASCII <&>\t")), QStringLiteral("plain ASCII <&>\t"));
+}
+
+TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
+{
+    const struct {
+        const char *bytes;
+        const char16_t *text; // nullptr: not UTF-8
+    } table[] = {
+        {"\xC2\x80", u"\u0080"}, {"\xC0\x80", nullptr}, {"\xC1\xBF", nullptr}, {"\xDF\xBF", u"\u07FF"},
+        {"\xE0\x9F\xBF", nullptr}, {"\xE0\xA0\x80", u"\u0800"}, {"\xED\x9F\xBF", u"\uD7FF"},
+        {"\xED\xA0\x80", nullptr}, {"\xED\xBF\xBF", nullptr}, {"\xEE\x80\x80", u"\uE000"},
+        {"\xEF\xBF\xBF", u"\xFFFF"}, {"\xF0\x8F\xBF\xBF", nullptr}, {"\xF0\x90\x80\x80", u"\U00010000"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"}, {"\xF4\x90\x80\x80", nullptr}, {"\xF5\x80\x80\x80", nullptr},
+        {"\xC3", nullptr}, {"\xE2\x82", nullptr}, {"\xF0\x9F\x98", nullptr}, {"\xC3" "A", nullptr},
+        {"\x80", nullptr}, {"Gr\xF6\xDF" "e", nullptr},
+        // A leading byte order mark is a character like any other.
+        {"\xEF\xBB\xBF" "x", u"\uFEFFx"}, {"\xEF\xBB\xBF\xEF\xBB\xBF", u"\uFEFF\uFEFF"},
+    };
+    for (const auto &row : table) {
+        const QString stands = stored(row.bytes);
+        SCOPED_TRACE(stands.toStdString());
+        const QString text = row.text ? QStringView(row.text).toString() : stands;
+        EXPECT_EQ(decoded(stands), text);
+        if (row.text) {
+            EXPECT_EQ(encodeKeyText(text), stands);
+        }
+    }
+    // Characters outside the table, also after a byte order mark.
+    for (const char16_t *text : {u"Ελληνικά", u"\uFEFFΕλληνικά", u""})
+        EXPECT_EQ(decoded(QStringView(text).toString()), QStringView(text).toString());
 }

@@ -1,5 +1,7 @@
 #include "../support/testutil.h"
 
+#include <functional>
+
 using namespace Wordloom;
 
 namespace {
@@ -11,13 +13,11 @@ const QByteArray kPack =
     "<key id='alpha'><value>Erste&#13;&#10;zwei</value></key>"
     "<key id='gamma'><value>Erste&#13;&#10;zwei</value></key>"
     "<key id='empty'><value/></key>"
-    "<key id='cr'><value>1&#13;2</value></key>"
-    "<key id='lf'><value>1\n2</value></key>"
     "<key id='two'><value>&#13;&#10;&#13;&#10;</value></key>"
     "</content></languagepack>";
 
 // Rows in sorted order.
-enum Row { Alpha, Beta, Cr, Empty, Gamma, Lf, Two };
+enum Row { Alpha, Beta, Empty, Gamma, Two };
 
 class EditingTest : public EditorTest {
 protected:
@@ -33,6 +33,17 @@ protected:
         return data().hashlistHTML.value(key) + data().hashlistBreaks.value(key) + data().hashlistLinebreaks.value(key);
     }
     void submit() { action("submitAction")->trigger(); }
+    void renameTo(const QString &name)
+    {
+        action("renameAction")->trigger();
+        NewKeyDialog *dialog = window->renameKeyDialog();
+        EXPECT_EQ(dialog->keyName(), keyList()->text());
+        dialog->newkey()->selectAll();
+        QTest::keyClicks(dialog->newkey(), name);
+        QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Button1")), Qt::LeftButton);
+    }
+    // The listed keys and what the key editor shows.
+    QString state() const { return listedKeys().join(QLatin1Char(',')) + QLatin1Char('|') + shown(); }
 };
 
 } // namespace
@@ -54,8 +65,7 @@ TEST_F(EditingTest, ShowingAKeyNotifiesOnlyRealChangesAndLineBreaksAreStoredAsCr
     const struct {
         Row row;
         const char *shown, *stored; // stored after typing "!" at the end
-    } cases[] = {{Beta, "Zweite\nZeile", "Zweite\r\nZeile!"}, {Cr, "1\n2", "1\r\n2!"}, {Lf, "1\n2", "1\r\n2!"},
-        {Two, "\n\n", "\r\n\r\n!"}};
+    } cases[] = {{Beta, "Zweite\nZeile", "Zweite\r\nZeile!"}, {Two, "\n\n", "\r\n\r\n!"}};
     for (const auto &row : cases) {
         SCOPED_TRACE(row.shown);
         pickRow(row.row);
@@ -127,4 +137,113 @@ TEST_F(EditingTest, TakingOverStoresTheEditorUnderTheNameInTheField)
     submit();
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("unlisted")), QStringLiteral("loose"));
     EXPECT_EQ(listedKeys().value(keyList()->currentRow()), QStringLiteral("unlisted"));
+}
+
+TEST_F(EditingTest, AddingAKey)
+{
+    // Emptying the memos notifies nothing: Save stays off until Übernehmen.
+    pickRow(Beta);
+    action("saveAction")->setEnabled(false);
+    addKey(QStringLiteral("delta"));
+    EXPECT_FALSE(window->newKeyDialog()->isVisible());
+    EXPECT_FALSE(enabled("saveAction"));
+    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,beta,delta,empty,gamma,two|||000delta"));
+    EXPECT_TRUE(enabled("submitAction")) << "unchecking a checked box counts as a click";
+    EXPECT_TRUE(window->pack().isModified());
+
+    // "Abbrechen" adds nothing; an existing name in another case is refused and shown.
+    action("newAction")->trigger();
+    window->newKeyDialog()->Button2Click();
+    addKey(QStringLiteral("BETA"));
+    EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
+    EXPECT_EQ(state(), QStringLiteral("alpha,beta,delta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
+}
+
+TEST_F(EditingTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
+{
+    pickRow(Beta);
+    for (const char *expected : {"alpha,empty,gamma,two|Erste\nzwei||000", "empty,gamma,two|||000", "gamma,two|Erste\nzwei||000",
+             "two|\n\n||000", "|||000"}) {
+        action("dropAction")->trigger();
+        EXPECT_EQ(state(), QLatin1String(expected));
+    }
+    EXPECT_EQ(keyList()->currentRow(), -1);
+    EXPECT_TRUE(window->pack().isModified());
+
+    // Renaming in an empty list adds the name with the memo's text.
+    QTest::keyClicks(valueMemo(), QStringLiteral("Text"));
+    renameTo(QStringLiteral("first"));
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("first")), QStringLiteral("Text"));
+}
+
+TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
+{
+    pickRow(Beta);
+    renameTo(QStringLiteral("GAMMA")); // onto another key in any case is refused
+    EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
+    EXPECT_FALSE(window->pack().isModified());
+    renameTo(QStringLiteral("Beta")); // the same key in another case is fine
+    EXPECT_EQ(state(), QStringLiteral("alpha,Beta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
+
+    // The translation is the memo's, unsubmitted text included.
+    QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
+    action("saveAction")->setEnabled(false);
+    renameTo(QStringLiteral("omega"));
+    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,empty,gamma,omega,two|neu: Zweite\nZeile|Notiz|101omega"));
+    EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
+    EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
+    EXPECT_TRUE(enabled("saveAction"));
+}
+
+using StartupTest = EditorTest;
+
+TEST_F(StartupTest, ActionStatesThroughAPacksLife)
+{
+    const char *const names[] = {"loadAction", "newFile", "saveAction", "saveasAction", "closeAction", "exitAction",
+        "exportAction", "newAction", "dropAction", "renameAction", "renameKeyRequest", "submitAction", "resetAction",
+        "suchAction", "changeSearchType", "toggleWW", "doppelCheck", "syntaxCheck", "aboutAction", "nextAction", "prevAction"};
+    const QString file = writePack(QStringLiteral("de.xml"), "<languagepack><content><key id='a'><value>A</value></key></content></languagepack>");
+    const auto run = [this](const char *name) { return [this, name] { action(name)->trigger(); }; };
+    const struct {
+        const char *step;
+        std::function<void()> run;
+        const char *enabled; // one digit per action above
+    } steps[] = {
+        // load new save saveas close exit, export, + - o renameKeyRequest, submit reset, such type, ww checks info next prev
+        {"start-up", [] {}, "110001 0 0001 00 01 011111"},
+        {"load", [&] { load(file); }, "111111 1 1111 00 01 111111"}, // the first key's text turns Save on
+        {"edit", [&] { QTest::keyClicks(valueMemo(), QStringLiteral("x")); }, "111111 1 1111 11 01 111111"},
+        {"take over", run("submitAction"), "111111 1 1111 00 01 111111"},
+        {"save", run("saveAction"), "110111 1 1111 00 01 111111"},
+        {"comment edit", [&] { QTest::keyClicks(commentMemo(), QStringLiteral("c")); }, "110111 1 1111 11 01 111111"},
+        {"Verwerfen", run("resetAction"), "110111 1 1111 00 01 111111"},
+        {"option click", [&] { click(control<QCheckBox>("unixCheckBox")); }, "110111 1 1111 11 01 111111"},
+        {"Verwerfen", run("resetAction"), "110111 1 1111 00 01 111111"},
+        {"close", run("closeAction"), "110001 0 0001 00 01 011111"},
+        {"new", run("newFile"), "111111 1 1111 00 01 111111"},
+        {"manual search", [&] { click(control<QCheckBox>("searchOnType")); }, "111111 1 1111 00 11 111111"},
+    };
+    // Buttons and boxes follow their action's state.
+    const std::pair<const char *, const char *> bound[] = {{"buttonNew", "newAction"}, {"buttonDrop", "dropAction"},
+        {"buttonRename", "renameAction"}, {"checkWW", "toggleWW"}, {"buttonReset", "resetAction"},
+        {"buttonSubmit", "submitAction"}, {"buttonDoppelCheck", "doppelCheck"}, {"buttonSyntaxCheck", "syntaxCheck"},
+        {"buttonExport", "exportAction"}, {"buttonSuchen", "suchAction"}, {"searchOnType", "changeSearchType"}};
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.step);
+        step.run();
+        const QString expected = QString::fromLatin1(step.enabled).remove(QLatin1Char(' '));
+        QStringList wrong;
+        for (int i = 0; i < 21; ++i)
+            if (enabled(names[i]) != (expected[i] == QLatin1Char('1')))
+                wrong << QLatin1String(names[i]);
+        for (const auto &[widget, name] : bound)
+            if (control<QAbstractButton>(widget)->isEnabled() != enabled(name))
+                wrong << QLatin1String(widget);
+        EXPECT_EQ(wrong, QStringList());
+    }
+    EXPECT_EQ(prompts.questions, QStringList()) << "nothing was unsaved when it mattered";
+    // Word wrap goes off in the translation only.
+    click(control<QCheckBox>("checkWW"));
+    EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(commentMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 }

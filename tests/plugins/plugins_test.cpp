@@ -3,20 +3,86 @@
 #include "plugins/plugincatalog.h"
 
 #include "../support/testutil.h"
-#include "pluginfixtures.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QListWidget>
+#include <QTabWidget>
 
 using namespace Wordloom;
 
 namespace {
+
+// The built test plug-in of that name ("recorder", "bare", ...).
+QString fixturePlugin(const char *name)
+{
+    return QStringLiteral(WORDLOOM_TEST_PLUGINS "/%1.so").arg(QLatin1String(name));
+}
+
+// Copies the named test plug-ins into folder, creating it.
+void installPlugins(const QString &folder, std::initializer_list<const char *> names)
+{
+    QDir().mkpath(folder);
+    for (const char *name : names)
+        EXPECT_TRUE(QFile::copy(fixturePlugin(name), QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".so")))) << name;
+}
+
+// Whether a library of that path is mapped into this process.
+bool isMapped(const QString &path)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    EXPECT_TRUE(maps.open(QIODevice::ReadOnly));
+    return maps.readAll().contains(QFile::encodeName(path));
+}
+
+// The file the recorder plug-ins write their calls to, emptied on creation.
+struct Journal {
+    explicit Journal(const QString &file) : mPath(file)
+    {
+        clear();
+        qputenv("WORDLOOM_TEST_JOURNAL", QFile::encodeName(file));
+    }
+    ~Journal()
+    {
+        for (const char *variable : {"WORDLOOM_TEST_JOURNAL", "WORDLOOM_TEST_NAME", "WORDLOOM_TEST_EXTENSION", "WORDLOOM_TEST_FILTER"})
+            qunsetenv(variable);
+    }
+    QStringList lines() const
+    {
+        QFile file(mPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+    }
+    void clear() const { EXPECT_TRUE(QFile(mPath).open(QIODevice::WriteOnly | QIODevice::Truncate)); }
+    QString mPath;
+};
 
 class PluginTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     Journal journal{dir.filePath(QStringLiteral("journal.txt"))};
     QString folder = dir.filePath(QStringLiteral("Plugins"));
+};
+
+class ExportWindowTest : public EditorTest {
+protected:
+    void startWith(std::initializer_list<const char *> plugins)
+    {
+        installPlugins(path(QStringLiteral("Plugins")), plugins);
+        window = std::make_unique<MainWindow>(prompts, clock, path(QStringLiteral("Plugins")));
+    }
+    QListWidget *modules() const { return control<QListWidget>("exportModules"); }
+    QListWidgetItem *item(const QString &name) const { return modules()->findItems(name, Qt::MatchExactly).value(0); }
+    void select(const QString &name) const { modules()->setCurrentItem(item(name)); }
+    void doubleClick(const QString &name) const
+    {
+        control<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        window->show();
+        // A double click starts with a click, which selects the entry.
+        const QPoint at = modules()->visualItemRect(item(name)).center();
+        QTest::mouseClick(modules()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(modules()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    Journal journal{path(QStringLiteral("journal.txt"))};
 };
 
 } // namespace
@@ -27,12 +93,6 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     writeBytes(folder + QStringLiteral("/junk.so"), "not a library");
     QDir(folder).mkdir(QStringLiteral("x.so"));
     QFile::copy(fixturePlugin("bare"), folder + QStringLiteral("/other.txt"));
-    // The folder is found from the executable, not from the current directory.
-    const QString cwd = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    EXPECT_EQ(PluginCatalog::programPluginFolder(), QCoreApplication::applicationDirPath() + QStringLiteral("/Plugins"));
-    QDir::setCurrent(cwd);
-
     PluginCatalog catalog;
     catalog.scan(folder);
     EXPECT_EQ(catalog.exportNames(), QStringList({"Bare", "Recorder", "RECORDER"}));
@@ -54,10 +114,6 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     named.scan(folder);
     EXPECT_EQ(named.exportNames(), QStringList({"a=b", "a=b", "a=b"}));
     EXPECT_EQ(named.libraryPath(QStringLiteral("A=B")), folder + QStringLiteral("/twin.so"));
-
-    PluginCatalog none;
-    none.scan(dir.filePath(QStringLiteral("missing")));
-    EXPECT_TRUE(none.exportNames().isEmpty());
 }
 
 TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
@@ -125,4 +181,67 @@ TEST_F(PluginTest, FailuresAreReportedAndTheLibraryReleased)
         EXPECT_EQ(runExport(path, data, pick), ExportOutcome::NotLoaded);
         EXPECT_TRUE(journal.lines().isEmpty());
     }
+}
+
+TEST_F(ExportWindowTest, SaveDialogTakesThePluginsSettingsAndKeepsThem)
+{
+    startWith({"recorder"});
+    action("newFile")->trigger();
+    const struct {
+        const char *extension;
+        const char *name;
+        const char *info[3];
+        const char *title;
+        const char *fileName;
+    } rows[] = {
+        {"csv", nullptr, {"demo", "app", "de"}, "Recorder-Export", "demo_app_de.csv"},
+        {nullptr, "CSV", {"", "", ""}, "CSV-Export", "__.txt"},
+        {"po", "", {"a b", "ü", "x.y"}, "-Export", "a b_ü_x.y.po"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.fileName);
+        row.extension ? qputenv("WORDLOOM_TEST_EXTENSION", row.extension) : qunsetenv("WORDLOOM_TEST_EXTENSION");
+        row.name ? qputenv("WORDLOOM_TEST_NAME", row.name) : qunsetenv("WORDLOOM_TEST_NAME");
+        for (int i = 0; i < 3; ++i)
+            setGridValue(i, QString::fromUtf8(row.info[i]));
+        select(QStringLiteral("Recorder"));
+        prompts.savePaths.push_back(QString());
+        action("exportAction")->trigger();
+        const FileDialogSettings &dialog = prompts.saveDialogs.back();
+        EXPECT_EQ(dialog.title, QString::fromUtf8(row.title));
+        EXPECT_EQ(dialog.fileName, QString::fromUtf8(row.fileName));
+    }
+    // Save As sets its own title, filter and name, not the default extension.
+    prompts.savePaths.push_back(QString());
+    action("saveasAction")->trigger();
+    EXPECT_EQ(prompts.saveDialogs.back().title, QStringLiteral("Speichern als..."));
+    EXPECT_EQ(prompts.saveDialogs.back().defaultExtension, QStringLiteral("po"));
+}
+
+TEST_F(ExportWindowTest, DoubleClickExportsAndFailuresAreShown)
+{
+    startWith({"failing", "recorder"});
+    action("newFile")->trigger();
+    action("exportAction")->trigger();
+    EXPECT_EQ(prompts.infos, QStringList({"Bitte ein Export-Modul auswählen"}));
+    const QString target = path(QStringLiteral("out.txt"));
+    prompts.savePaths.push_back(target);
+    doubleClick(QStringLiteral("Recorder"));
+    const QStringList calls = journal.lines();
+    EXPECT_TRUE(calls.contains(QStringLiteral("setFileName [") + target + QLatin1Char(']')));
+    EXPECT_EQ(calls.last(), QStringLiteral("Free"));
+    // An export changes neither the pack nor its saved state.
+    EXPECT_FALSE(window->pack().isSaved());
+
+    prompts.savePaths.push_back(target);
+    doubleClick(QStringLiteral("Failing"));
+    EXPECT_EQ(prompts.errors, QStringList({"Export fehlgeschlagen: Datenträger voll."}));
+    prompts.errors.clear();
+
+    // The library is gone by the time of the export.
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("Plugins/recorder.so"))));
+    select(QStringLiteral("Recorder"));
+    action("exportAction")->trigger();
+    EXPECT_EQ(prompts.infos.last(), QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
+    EXPECT_EQ(prompts.saveDialogs.size(), 2u);
 }

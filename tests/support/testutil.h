@@ -3,13 +3,19 @@
 #include "document/clock.h"
 #include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
-#include "fakeprompts.h"
+#include "editor/namelistview.h"
+#include "editor/newkeydialog.h"
+#include "editor/prompts.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -22,57 +28,177 @@ QT_END_NAMESPACE
 
 namespace Wordloom {
 
-class FixedClock : public Clock {
+// Answers every box and dialog from a script and records what was asked.
+// A question the script does not answer fails the test instead of blocking.
+class FakePrompts : public Prompts {
 public:
+    std::deque<UnsavedAnswer> unsavedAnswers;
+    std::deque<bool> confirmAnswers;
+    // An empty path cancels the dialog.
+    std::deque<QString> openPaths, savePaths;
+    QStringList infos, errors, questions;
+    std::vector<FileDialogSettings> openDialogs, saveDialogs;
+
+    void showInfo(const QString &message) override { infos.append(message); }
+    void showError(const QString &message) override { errors.append(message); }
+    UnsavedAnswer askUnsavedChanges(const QString &question) override
+    {
+        return next(unsavedAnswers, questions, question, "unsaved-changes question", UnsavedAnswer::Cancel);
+    }
+    bool confirm(const QString &question) override { return next(confirmAnswers, questions, question, "confirmation", false); }
+    QString openFile(const FileDialogSettings &settings) override { return next(openPaths, openDialogs, settings, "open dialog", QString()); }
+    QString saveFile(const FileDialogSettings &settings) override { return next(savePaths, saveDialogs, settings, "save dialog", QString()); }
+    // Every scripted answer was used.
+    bool allAnswered() const
+    {
+        return unsavedAnswers.empty() && confirmAnswers.empty() && openPaths.empty() && savePaths.empty();
+    }
+
+private:
+    // Notes what was asked and gives the next scripted answer.
+    template <typename T, typename Asked, typename Question>
+    static T next(std::deque<T> &answers, Asked &asked, const Question &question, const char *what, T fallback)
+    {
+        asked.push_back(question);
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return fallback;
+        }
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+struct FixedClock : Clock {
     QDate date{2026, 1, 5};
     QTime time{9, 5};
     QDate currentDate() const override { return date; }
     QTime currentTime() const override { return time; }
 };
 
-QByteArray readBytes(const QString &path);
-void writeBytes(const QString &path, const QByteArray &bytes);
-QString testData(const QString &name);
+inline QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
+    return file.readAll();
+}
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << "cannot write " << path.toStdString();
+    file.write(bytes);
+}
+
+// Every line of the five lists as "k name=value", tagged k(eys), c(omments),
+// h(tml), b(reaks) and l(inebreaks).
+inline QStringList listLines(const KeyData &data)
+{
+    QStringList all;
+    const std::pair<char, const Hashlist *> lists[] = {{'k', &data.hashlistKeys}, {'c', &data.hashlistComments},
+        {'h', &data.hashlistHTML}, {'b', &data.hashlistBreaks}, {'l', &data.hashlistLinebreaks}};
+    for (const auto &[tag, list] : lists)
+        for (qsizetype i = 0; i < list->count(); ++i)
+            all << QString(QLatin1Char(tag)) + QLatin1Char(' ') + list->lineAt(i);
+    return all;
+}
+
+inline QString testData(const QString &name) { return QStringLiteral(WORDLOOM_TEST_DATA "/") + name; }
 
 // A main window with scripted prompts and a set clock.
 class EditorTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        window = std::make_unique<MainWindow>(prompts, clock, dir.filePath(QStringLiteral("Plugins")));
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(prompts.allAnswered()) << "scripted answers left over";
+        EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(QStringLiteral(" | ")).toStdString();
+        window.reset();
+    }
 
-    QAction *action(const char *name) const;
-    bool enabled(const char *name) const { return action(name)->isEnabled(); }
     template <typename T> T *control(const char *name) const
     {
         T *widget = window->findChild<T *>(QLatin1String(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    KeyListBox *keyList() const;
-    QPlainTextEdit *valueMemo() const;
-    QPlainTextEdit *commentMemo() const;
-    QString gridValue(int row) const;
-    void setGridValue(int row, const QString &value);
+    QAction *action(const char *name) const { return control<QAction>(name); }
+    bool enabled(const char *name) const { return action(name)->isEnabled(); }
+    KeyListBox *keyList() const { return control<KeyListBox>("lpKey"); }
+    QPlainTextEdit *valueMemo() const { return control<QPlainTextEdit>("lpValue"); }
+    QPlainTextEdit *commentMemo() const { return control<QPlainTextEdit>("lpComment"); }
+    QTableWidget *grid() const { return control<QTableWidget>("lpInfoblock"); }
+    QString gridValue(int row) const { return grid()->item(row, 1)->text(); }
+    void setGridValue(int row, const QString &value) { grid()->item(row, 1)->setText(value); }
+    QString path(const QString &name) const { return dir.filePath(name); }
 
     // Writes a pack file into the temporary folder and returns its path.
-    QString writePack(const QString &name, const QByteArray &xml) const;
+    QString writePack(const QString &name, const QByteArray &xml) const
+    {
+        writeBytes(path(name), xml);
+        return path(name);
+    }
     // Loads a file through the open dialog.
-    void load(const QString &path);
+    void load(const QString &file)
+    {
+        prompts.openPaths.push_back(file);
+        action("loadAction")->trigger();
+    }
     // Writes de.xml and loads it; returns its path.
-    QString loadPack(const QByteArray &xml);
+    QString loadPack(const QByteArray &xml)
+    {
+        const QString file = writePack(QStringLiteral("de.xml"), xml);
+        load(file);
+        return file;
+    }
     // Types into the key field as a user does.
-    void typeKey(const QString &name);
+    void typeKey(const QString &name)
+    {
+        QLineEdit *field = keyList()->field();
+        field->selectAll();
+        name.isEmpty() ? QTest::keyClick(field, Qt::Key_Delete) : QTest::keyClicks(field, name);
+    }
     // Clicks a check box as a user does.
-    void click(QCheckBox *box);
-    // Adds a key through the key name dialog as a user does.
-    void addKey(const QString &name);
+    void click(QCheckBox *box)
+    {
+        window->show();
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(4, box->height() / 2));
+    }
+    // Adds a key through the key name dialog as a user does; Enter presses "Okay".
+    void addKey(const QString &name)
+    {
+        action("newAction")->trigger();
+        QLineEdit *field = window->newKeyDialog()->newkey();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, name);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
     // Picks the entry at a row as a user does.
-    void pickRow(int row);
-    QString path(const QString &name) const { return dir.filePath(name); }
-    QStringList listedKeys() const;
-    // What the key editor shows: "translation|comment|options", the options
-    // as in "101".
-    QString shown() const;
+    void pickRow(int row)
+    {
+        NameListView *view = keyList()->view();
+        view->show();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(view->model()->index(row, 0)).center());
+    }
+    QStringList listedKeys() const
+    {
+        const auto &names = window->pack().keys().names();
+        return QStringList(names.begin(), names.end());
+    }
+    // What the key editor shows: "translation|comment|options", the options as in "101".
+    QString shown() const
+    {
+        QString options;
+        for (const char *name : {"htmlCheckbox", "breakCheckbox", "unixCheckBox"})
+            options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+        return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|') + options;
+    }
 
     FakePrompts prompts;
     FixedClock clock;
