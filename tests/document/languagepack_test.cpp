@@ -13,6 +13,7 @@
 #include <QTemporaryFile>
 #include <csignal>
 #include <functional>
+#include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +187,18 @@ TEST_P(RoundTrip, AModelReadsBackOrIsRefusedNamingTheKey)
     pack.commit(QStringLiteral("title"), KeyEntry{QStringLiteral("t"), {}, {}, {}, {}});
     pack.addKey(QStringLiteral("Title"));
     pack.addKey(QStringLiteral("Title"));
+    // And random mixes of the same characters.
+    std::mt19937 random{unsigned(qHash(QByteArray(encoding)))};
+    const std::u32string pool = (kHard + QStringLiteral("\r\n\t")).toStdU32String();
+    const auto mix = [&](unsigned max) {
+        std::u32string chars;
+        for (unsigned n = random() % (max + 1); n > 0; --n)
+            chars += pool[random() % pool.size()];
+        return QString::fromStdU32String(chars);
+    };
+    const QString options[] = {QStringLiteral("1"), QStringLiteral("0"), QString(), QStringLiteral(" 1")};
+    for (int i = 0; i < 500; ++i)
+        pack.commit(QLatin1Char('k') + mix(12), KeyEntry{mix(60), mix(12), options[random() % 4], options[random() % 4], options[random() % 4]});
     const InfoValues info{kHard, kHard + QStringLiteral("\t"), QStringLiteral("de"), QStringLiteral("1.0.0"), QStringLiteral("\r\n")};
     pack.write(out, info);
     // Nothing stray, such as a second byte order mark, comes before the keys.
