@@ -2,10 +2,10 @@
 
 #include "document/error.h"
 #include "document/progress.h"
+#include "document/workerpool.h"
 
 #include <QDir>
 #include <QSaveFile>
-#include <QThreadPool>
 
 namespace Wordloom {
 
@@ -73,7 +73,7 @@ QStringList LanguagePack::adopt(PackContent pack, const QString &path)
     // Freeing a large old pack takes a while; it is done in the background.
     // The task holds the only reference, so the last one goes there.
     if (pack.keys.size() > 10000)
-        QThreadPool::globalInstance()->start(
+        workerPool().start(
             [old = std::make_shared<PackContent>(std::move(pack))]() mutable { old.reset(); });
     return caseVariants;
 }

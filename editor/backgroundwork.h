@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/progress.h"
+#include "document/workerpool.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -54,7 +55,7 @@ std::optional<T> runWithProgress(QWidget *parent, const QString &label, qint64 t
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.cancelled = true; });
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([&] {
+    watcher.setFuture(QtConcurrent::run(&workerPool(), [&] {
         try {
             result.emplace(work(&progress));
         } catch (...) {

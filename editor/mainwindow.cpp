@@ -4,6 +4,7 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "document/searchresults.h"
+#include "document/workerpool.h"
 #include "editor/aboutbox.h"
 #include "editor/backgroundwork.h"
 #include "editor/infogrid.h"
@@ -800,7 +801,7 @@ void MainWindow::prepareSearch()
         watcher->deleteLater();
         adoptSearchIndex(build);
     });
-    mSearchFuture = QtConcurrent::run([build] { build->run(); });
+    mSearchFuture = QtConcurrent::run(&workerPool(), [build] { build->run(); });
     watcher->setFuture(mSearchFuture);
 }
 
