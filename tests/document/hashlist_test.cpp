@@ -173,6 +173,7 @@ TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
             Hashlist other;
             list.swap(other);
         },
+        [](Hashlist &list) { list = Hashlist(); },
     };
     for (const auto &relayout : relayouts) {
         Hashlist list;
