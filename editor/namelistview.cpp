@@ -1,10 +1,100 @@
 #include "editor/namelistview.h"
 
+#include <QAccessibleWidget>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 
 namespace Wordloom {
+
+namespace {
+
+// One row of a name list, for screen readers.
+class NameRow : public QAccessibleInterface {
+public:
+    NameRow(NameListView *view, int row) : mView(view), mRow(row) {}
+
+    int row() const { return mRow; }
+    bool isValid() const override { return mView && mView->model() && mRow < mView->model()->rowCount(); }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return mView ? mView->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(mView.data()); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && isValid() ? index().data().toString() : QString();
+    }
+    void setText(QAccessible::Text, const QString &) override {}
+    QRect rect() const override
+    {
+        if (!isValid())
+            return QRect();
+        const QRect shown = mView->visualRect(index());
+        return QRect(mView->viewport()->mapToGlobal(shown.topLeft()), shown.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.selectable = state.focusable = true;
+        if (!isValid()) {
+            state.invalid = true;
+            return state;
+        }
+        state.selected = mView->selectionModel()->isSelected(index());
+        state.focused = mView->hasFocus() && mView->currentIndex() == index();
+        state.invisible = !mView->viewport()->rect().intersects(mView->visualRect(index()));
+        return state;
+    }
+
+private:
+    QModelIndex index() const { return mView->model()->index(mRow, 0); }
+    QPointer<NameListView> mView;
+    int mRow;
+};
+
+// The list itself: its children are the rows.
+class NameListAccessible : public QAccessibleWidget {
+public:
+    explicit NameListAccessible(NameListView *view) : QAccessibleWidget(view, QAccessible::List) {}
+
+    int childCount() const override { return view()->model() ? view()->model()->rowCount() : 0; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index >= 0 && index < childCount() ? view()->accessibleRow(index) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child->role() == QAccessible::ListItem && child->parent() == this
+            ? static_cast<const NameRow *>(child)->row()
+            : -1;
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        const QModelIndex index = view()->indexAt(view()->viewport()->mapFromGlobal(QPoint(x, y)));
+        return index.isValid() ? child(index.row()) : nullptr;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        return view()->currentIndex().isValid() ? child(view()->currentIndex().row()) : nullptr;
+    }
+
+private:
+    NameListView *view() const { return static_cast<NameListView *>(widget()); }
+};
+
+QAccessibleInterface *accessibleNameList(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(NameListView::staticMetaObject.className()))
+        return new NameListAccessible(static_cast<NameListView *>(object));
+    return nullptr;
+}
+
+} // namespace
 
 NameListView::NameListView(QWidget *parent)
     : QAbstractItemView(parent)
@@ -16,15 +106,47 @@ NameListView::NameListView(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Tab leaves the list instead of walking its rows.
     setTabKeyNavigation(false);
+    static const bool accessible = (QAccessible::installFactory(accessibleNameList), true);
+    Q_UNUSED(accessible);
+}
+
+NameListView::~NameListView()
+{
+    forgetAccessibleRows();
 }
 
 void NameListView::setModel(QAbstractItemModel *model)
 {
+    forgetAccessibleRows();
     QAbstractItemView::setModel(model);
     // The rows are laid out by their count alone, whatever changed.
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(model, signal, this, [this] { scheduleDelayedItemsLayout(); });
-    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { scheduleDelayedItemsLayout(); });
+        connect(model, signal, this, &NameListView::rowsChanged);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &NameListView::rowsChanged);
+    connect(model, &QAbstractItemModel::modelReset, this, &NameListView::rowsChanged);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &NameListView::rowsChanged);
+}
+
+void NameListView::rowsChanged()
+{
+    forgetAccessibleRows();
+    scheduleDelayedItemsLayout();
+}
+
+QAccessibleInterface *NameListView::accessibleRow(int row) const
+{
+    if (const QAccessible::Id id = mAccessibleRows.value(row))
+        return QAccessible::accessibleInterface(id);
+    auto *item = new NameRow(const_cast<NameListView *>(this), row);
+    mAccessibleRows.insert(row, QAccessible::registerAccessibleInterface(item));
+    return item;
+}
+
+void NameListView::forgetAccessibleRows()
+{
+    for (const QAccessible::Id id : std::as_const(mAccessibleRows))
+        QAccessible::deleteAccessibleInterface(id);
+    mAccessibleRows.clear();
 }
 
 int NameListView::rowCount() const
@@ -164,6 +286,11 @@ void NameListView::paintEvent(QPaintEvent *event)
 void NameListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QAbstractItemView::currentChanged(current, previous);
+    if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(current.row());
+        QAccessible::updateAccessibility(&event);
+    }
     if (mInUserInput)
         emit userPicked(current.isValid() ? current.row() : -1);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QHash>
 #include <QScopedValueRollback>
 
 namespace Wordloom {
@@ -10,16 +12,20 @@ namespace Wordloom {
 // ten (table and list views walk all their rows on such changes). It
 // reports only the changes of the current row that the user's mouse or
 // keyboard make, since the selection model also moves the current row by
-// itself.
+// itself. Screen readers see a list whose items are the rows.
 class NameListView : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit NameListView(QWidget *parent = nullptr);
+    ~NameListView() override;
 
     void setModel(QAbstractItemModel *model) override;
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint &point) const override;
+    // The accessible item of a row, made on first use and kept until the
+    // rows change.
+    QAccessibleInterface *accessibleRow(int row) const;
 
 signals:
     // The row is -1 when the user's action left no current row.
@@ -45,6 +51,8 @@ private:
     int rowHeight() const { return mRowHeight; }
     // The row under a height in the viewport, clamped to the rows.
     int rowAt(int y) const;
+    void rowsChanged();
+    void forgetAccessibleRows();
     template <typename F> void asUserInput(F f)
     {
         const QScopedValueRollback<bool> rollback(mInUserInput, true);
@@ -52,6 +60,7 @@ private:
     }
     int mRowHeight;
     bool mInUserInput = false;
+    mutable QHash<int, QAccessible::Id> mAccessibleRows;
 };
 
 } // namespace Wordloom

@@ -1,5 +1,6 @@
 #include "editor/namelistview.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
@@ -38,4 +39,15 @@ TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
     EXPECT_TRUE(view.selectionModel()->isRowSelected(701));
     view.setCurrentIndex(model.index(5));
     EXPECT_EQ(picked.count(), 8) << "changes from code are not the user's";
+
+    // Screen readers see the rows as the list's items, also after a change.
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_EQ(list->role(), QAccessible::List);
+    EXPECT_EQ(list->childCount(), 1000);
+    EXPECT_TRUE(list->child(5)->state().selected && !list->child(701)->state().selected);
+    EXPECT_EQ(list->indexOfChild(list->child(701)), 701);
+    model.removeRows(0, 1);
+    EXPECT_EQ(list->child(701)->text(QAccessible::Name), QStringLiteral("name702"));
+    EXPECT_EQ(list->childAt(view.viewport()->mapToGlobal(second).x(), view.viewport()->mapToGlobal(second).y())->text(QAccessible::Name),
+        view.indexAt(second).data().toString());
 }
