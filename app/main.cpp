@@ -1,4 +1,5 @@
 #include "document/clock.h"
+#include "document/workerpool.h"
 #include "editor/mainwindow.h"
 #include "editor/widgetprompts.h"
 
@@ -23,5 +24,9 @@ int main(int argc, char *argv[])
     Wordloom::MainWindow window(prompts, clock, Wordloom::PluginCatalog::programPluginFolder());
     prompts.setParentWidget(&window);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Background work (freeing a pack, an index build) ends before the
+    // application object does.
+    Wordloom::workerPool().waitForDone();
+    return status;
 }

@@ -99,14 +99,15 @@ inline quint32 tagOf(size_t hash)
 
 Hashlist::Hashlist() : mGeneration(nextGeneration()) {}
 Hashlist::~Hashlist() = default;
-Hashlist::Hashlist(Hashlist &&) noexcept = default;
+Hashlist::Hashlist(Hashlist &&other) noexcept : Hashlist()
+{
+    swap(other);
+}
 Hashlist &Hashlist::operator=(Hashlist &&other) noexcept
 {
     // Through swap, so a holder of positions hears of the change.
-    if (this != &other) {
+    if (this != &other)
         swap(other);
-        other.clear();
-    }
     return *this;
 }
 

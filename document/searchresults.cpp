@@ -2,6 +2,8 @@
 
 #include "document/hashlist.h"
 
+#include <new>
+
 namespace Wordloom {
 
 SearchResults::SearchResults(const Hashlist &list, QObject *parent)
@@ -22,12 +24,19 @@ void SearchResults::keepNames()
 {
     if (mLines.empty())
         return;
-    QStringList names;
-    names.reserve(qsizetype(mLines.size()));
-    for (const qint32 pos : mLines)
-        names.append(mList.lineName(pos));
-    mNames = std::move(names);
-    mLines.clear();
+    try {
+        QStringList names;
+        names.reserve(qsizetype(mLines.size()));
+        for (const qint32 pos : mLines)
+            names.append(mList.lineName(pos));
+        mNames = std::move(names);
+        mLines.clear();
+    } catch (const std::bad_alloc &) {
+        // Called where the list cannot fail: the results go instead.
+        beginResetModel();
+        mLines.clear();
+        endResetModel();
+    }
 }
 
 int SearchResults::rowCount(const QModelIndex &parent) const

@@ -16,7 +16,7 @@ public:
     NameRow(NameListView *view, int row) : mView(view), mRow(row) {}
 
     int row() const { return mRow; }
-    bool isValid() const override { return mView && mView->model() && mRow < mView->model()->rowCount(); }
+    bool isValid() const override { return mView && mRow < mView->rowCount(); }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return mView ? mView->window()->windowHandle() : nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
@@ -62,7 +62,7 @@ class NameListAccessible : public QAccessibleWidget {
 public:
     explicit NameListAccessible(NameListView *view) : QAccessibleWidget(view, QAccessible::List) {}
 
-    int childCount() const override { return view()->model() ? view()->model()->rowCount() : 0; }
+    int childCount() const override { return view()->rowCount(); }
     QAccessibleInterface *child(int index) const override
     {
         return index >= 0 && index < childCount() ? view()->accessibleRow(index) : nullptr;
@@ -117,14 +117,19 @@ NameListView::~NameListView()
 
 void NameListView::setModel(QAbstractItemModel *model)
 {
+    if (this->model())
+        disconnect(this->model(), nullptr, this, nullptr);
     forgetAccessibleRows();
     QAbstractItemView::setModel(model);
-    // The rows are laid out by their count alone, whatever changed.
+    if (!model)
+        return;
+    // The rows are laid out by their count alone, whatever changed; a reset
+    // or a new layout the view lays out by itself.
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(model, signal, this, &NameListView::rowsChanged);
     connect(model, &QAbstractItemModel::rowsMoved, this, &NameListView::rowsChanged);
-    connect(model, &QAbstractItemModel::modelReset, this, &NameListView::rowsChanged);
-    connect(model, &QAbstractItemModel::layoutChanged, this, &NameListView::rowsChanged);
+    connect(model, &QAbstractItemModel::modelReset, this, &NameListView::forgetAccessibleRows);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &NameListView::forgetAccessibleRows);
 }
 
 void NameListView::rowsChanged()
@@ -175,6 +180,8 @@ void NameListView::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
     if (!index.isValid())
         return;
+    // Rows just added count for the scroll range.
+    executeDelayedItemsLayout();
     const int top = index.row() * rowHeight();
     const int height = viewport()->height();
     const int offset = verticalOffset();
@@ -286,13 +293,21 @@ void NameListView::paintEvent(QPaintEvent *event)
 void NameListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QAbstractItemView::currentChanged(current, previous);
-    if (QAccessible::isActive() && current.isValid() && hasFocus()) {
-        QAccessibleEvent event(this, QAccessible::Focus);
-        event.setChild(current.row());
-        QAccessible::updateAccessibility(&event);
-    }
+    // The current row also moves while a row is being removed, when its
+    // number is not yet the final one.
+    if (QAccessible::isActive())
+        QMetaObject::invokeMethod(this, &NameListView::announceCurrent, Qt::QueuedConnection);
     if (mInUserInput)
         emit userPicked(current.isValid() ? current.row() : -1);
+}
+
+void NameListView::announceCurrent()
+{
+    if (!currentIndex().isValid() || !hasFocus())
+        return;
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(currentIndex().row());
+    QAccessible::updateAccessibility(&event);
 }
 
 void NameListView::mousePressEvent(QMouseEvent *event)

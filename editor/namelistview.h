@@ -23,6 +23,7 @@ public:
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint &point) const override;
+    int rowCount() const;
     // The accessible item of a row, made on first use and kept until the
     // rows change.
     QAccessibleInterface *accessibleRow(int row) const;
@@ -47,12 +48,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    int rowCount() const;
     int rowHeight() const { return mRowHeight; }
     // The row under a height in the viewport, clamped to the rows.
     int rowAt(int y) const;
     void rowsChanged();
     void forgetAccessibleRows();
+    // Tells screen readers which row is current, once the change is done.
+    void announceCurrent();
     template <typename F> void asUserInput(F f)
     {
         const QScopedValueRollback<bool> rollback(mInUserInput, true);

@@ -174,6 +174,7 @@ TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
             list.swap(other);
         },
         [](Hashlist &list) { list = Hashlist(); },
+        [](Hashlist &list) { Hashlist taken(std::move(list)); },
     };
     for (const auto &relayout : relayouts) {
         Hashlist list;

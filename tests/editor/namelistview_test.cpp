@@ -31,6 +31,11 @@ TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
         EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(view.currentIndex()))) << key;
     }
     EXPECT_EQ(picked.count(), 7) << "a key that moves nothing picks nothing";
+    // A row added at the end is scrolled to at once.
+    model.insertRows(1000, 1);
+    view.scrollTo(model.index(1000));
+    EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(model.index(1000))));
+    model.removeRows(1000, 1);
     view.scrollTo(model.index(700), QAbstractItemView::PositionAtTop);
     const QPoint second = view.visualRect(model.index(701)).center();
     EXPECT_EQ(view.indexAt(second).row(), 701);
