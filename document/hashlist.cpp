@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <bit>
 #include <cstring>
+#include <thread>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
