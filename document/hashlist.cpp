@@ -157,12 +157,10 @@ bool Hashlist::contains(const QString &name) const
     return findSlot(name, nameHash(name)) >= 0;
 }
 
-void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
+qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t hash)
 {
-    if (value.isEmpty()) {
-        remove(name, hash);
-        return;
-    }
+    if (value.isEmpty())
+        return remove(name, hash);
     mGeneration = nextGeneration();
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
@@ -198,7 +196,7 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
             unindexValue(pos);
         if (mSearch)
             indexValue(pos);
-        return;
+        return pos;
     }
     if (free == mSlots.size()) {
         free = i;
@@ -213,13 +211,48 @@ void Hashlist::setValue(const QString &name, const QString &value, size_t hash)
         indexValue(pos);
         orderInsert(pos);
     }
+    return pos;
 }
 
-void Hashlist::remove(const QString &name, size_t hash)
+qsizetype Hashlist::position(const QString &name, size_t hash) const
+{
+    const qsizetype slot = findSlot(name, hash);
+    return slot < 0 ? -1 : mSlots[size_t(slot)].pos;
+}
+
+void Hashlist::restore(qsizetype pos, const QString &name, const QString &value, size_t hash)
+{
+    if (value.isEmpty())
+        return;
+    Line *line = pos >= 0 && pos < qsizetype(mLines.size()) ? &mLines[size_t(pos)] : nullptr;
+    if (!line || line->alive() || line->hash != hash || !namesEqual(line->name, name) || findSlot(name, hash) >= 0) {
+        setValue(name, value, hash);
+        return;
+    }
+    mGeneration = nextGeneration();
+    if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
+        rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
+    line->name = name;
+    line->value = value;
+    const size_t mask = mSlots.size() - 1;
+    size_t i = hash & mask;
+    while (mSlots[i].pos >= 0)
+        i = (i + 1) & mask;
+    if (mSlots[i].pos == kEmpty)
+        ++mSlotsUsed;
+    mSlots[i] = Slot{tagOf(hash), qint32(pos)};
+    ++mLive;
+    if (mSearch) {
+        indexValue(pos);
+        orderInsert(pos);
+    }
+}
+
+qsizetype Hashlist::remove(const QString &name, size_t hash)
 {
     const qsizetype slot = findSlot(name, hash);
     if (slot < 0)
-        return;
+        return -1;
     mGeneration = nextGeneration();
     const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
@@ -232,8 +265,9 @@ void Hashlist::remove(const QString &name, size_t hash)
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
     // does not move every line after it.
-    if (mLines.size() > 64 && qsizetype(mLines.size()) > 2 * mLive)
+    if (!mKeepRemoved && mLines.size() > 64 && qsizetype(mLines.size()) > 2 * mLive)
         compact();
+    return pos;
 }
 
 void Hashlist::compact() const
@@ -278,22 +312,38 @@ void Hashlist::swap(Hashlist &other) noexcept
     std::swap(mSearch, other.mSearch);
 }
 
+qsizetype Hashlist::livePosition(qsizetype i) const
+{
+    if (qsizetype(mLines.size()) == mLive)
+        return i;
+    if (!mKeepRemoved) {
+        compact();
+        return i;
+    }
+    if (mLiveGeneration != mGeneration) {
+        mLivePositions.clear();
+        mLivePositions.reserve(size_t(mLive));
+        for (size_t pos = 0; pos < mLines.size(); ++pos)
+            if (mLines[pos].alive())
+                mLivePositions.push_back(qint32(pos));
+        mLiveGeneration = mGeneration;
+    }
+    return i >= 0 && i < mLive ? mLivePositions[size_t(i)] : qsizetype(mLines.size());
+}
+
 const QString &Hashlist::nameAt(qsizetype i) const
 {
-    compact();
-    return mLines.at(size_t(i)).name;
+    return mLines.at(size_t(livePosition(i))).name;
 }
 
 const QString &Hashlist::valueAt(qsizetype i) const
 {
-    compact();
-    return mLines.at(size_t(i)).value;
+    return mLines.at(size_t(livePosition(i))).value;
 }
 
 QString Hashlist::lineAt(qsizetype i) const
 {
-    compact();
-    const Line &line = mLines.at(size_t(i));
+    const Line &line = mLines.at(size_t(livePosition(i)));
     return line.name + QLatin1Char('=') + line.value;
 }
 
@@ -415,8 +465,10 @@ void Hashlist::IndexBuild::run()
     };
     std::vector<Entry> entries;
     entries.reserve(n);
+    // Removed lines kept in place are never hits and stay out of the order.
     for (size_t i = 0; i < n; ++i)
-        entries.push_back(Entry{mNames[i].toCaseFolded(), qsizetype(i)});
+        if (!mValues[i].isEmpty())
+            entries.push_back(Entry{mNames[i].toCaseFolded(), qsizetype(i)});
     // Names are unique ignoring case, so the folded names decide the order.
     std::sort(entries.begin(), entries.end(),
         [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
@@ -432,7 +484,8 @@ std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
 {
     if (mSearch)
         return nullptr;
-    compact();
+    if (!mKeepRemoved)
+        compact();
     auto build = std::make_shared<IndexBuild>();
     build->mGeneration = mGeneration;
     build->mNames.reserve(mLines.size());

@@ -34,8 +34,9 @@ public:
     bool contains(const QString &name) const;
     // A non-empty value replaces the line (taking the name as now given) or
     // appends one; the empty value removes the line.
-    void setValue(const QString &name, const QString &value) { setValue(name, value, nameHash(name)); }
-    void setValue(const QString &name, const QString &value, size_t hash);
+    // Both return the line's position, or -1 when there was none.
+    qsizetype setValue(const QString &name, const QString &value) { return setValue(name, value, nameHash(name)); }
+    qsizetype setValue(const QString &name, const QString &value, size_t hash);
     // Starts loading the index slot a name with this hash probes first, so
     // a caller with other work to do meanwhile does not wait for memory.
     void prefetch(size_t hash) const
@@ -43,8 +44,18 @@ public:
         if (!mSlots.empty())
             __builtin_prefetch(&mSlots[hash & (mSlots.size() - 1)]);
     }
-    void remove(const QString &name) { remove(name, nameHash(name)); }
-    void remove(const QString &name, size_t hash);
+    qsizetype remove(const QString &name) { return remove(name, nameHash(name)); }
+    qsizetype remove(const QString &name, size_t hash);
+    // The position of the name's line, or -1; positions stay valid while
+    // removed lines are kept.
+    qsizetype position(const QString &name, size_t hash) const;
+    const QString &valueAtPosition(qsizetype pos) const { return mLines[size_t(pos)].value; }
+    // Puts a removed line back at the position it had, so the order of the
+    // lines is as before its removal; appends when that place is gone.
+    void restore(qsizetype pos, const QString &name, const QString &value, size_t hash);
+    // While set, removed lines keep their places (positional access skips
+    // them), so that restore() finds them; an undo history needs this.
+    void setKeepRemoved(bool keep) { mKeepRemoved = keep; }
     void clear();
     void swap(Hashlist &other) noexcept;
 
@@ -120,6 +131,8 @@ private:
     void orderErase(const QString &name) const;
     void dropSearchIndex() const;
     void relayout() const;
+    // The position of the i-th live line.
+    qsizetype livePosition(qsizetype i) const;
 
     mutable std::vector<Line> mLines;
     mutable std::vector<Slot> mSlots;
@@ -129,6 +142,11 @@ private:
     // Counts changes, so a search index built apart knows whether it fits.
     mutable quint64 mGeneration = 0;
     mutable std::unique_ptr<SearchIndex> mSearch;
+    bool mKeepRemoved = false;
+    // Live line positions for positional access while removed lines stay,
+    // valid for mLiveGeneration.
+    mutable std::vector<qint32> mLivePositions;
+    mutable quint64 mLiveGeneration = 0;
     // Not moved: it belongs to the object it was set on.
     struct Hook {
         std::function<void()> call;

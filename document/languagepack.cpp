@@ -5,24 +5,11 @@
 #include "document/workerpool.h"
 
 #include <QDir>
+
+#include <algorithm>
 #include <QSaveFile>
 
 namespace Wordloom {
-
-namespace {
-
-// The five lists and the entry's fields that they hold, in the order a
-// commit writes them.
-template <typename Data, typename Entry, typename F> void forEachList(Data &data, Entry &entry, F f)
-{
-    f(data.hashlistKeys, entry.translation);
-    f(data.hashlistComments, entry.comment);
-    f(data.hashlistHTML, entry.encodeHTML);
-    f(data.hashlistBreaks, entry.preserveLinebreaks);
-    f(data.hashlistLinebreaks, entry.unixNewline);
-}
-
-} // namespace
 
 bool KeyEntry::isEmpty() const
 {
@@ -31,15 +18,80 @@ bool KeyEntry::isEmpty() const
         && unixNewline != on;
 }
 
-LanguagePack::LanguagePack() = default;
+QString &KeyEntry::field(KeyField field)
+{
+    switch (field) {
+    case KeyField::Translation:
+        return translation;
+    case KeyField::Comment:
+        return comment;
+    case KeyField::EncodeHTML:
+        return encodeHTML;
+    case KeyField::PreserveLinebreaks:
+        return preserveLinebreaks;
+    case KeyField::UnixNewline:
+        break;
+    }
+    return unixNewline;
+}
+
+LanguagePack::LanguagePack()
+{
+    // Removed lines keep their places, so undo puts them back there.
+    for (KeyField field : kKeyFields)
+        mData.list(field).setKeepRemoved(true);
+    connect(&mHistory, &QUndoStack::cleanChanged, this, &LanguagePack::updateModified);
+}
+
 LanguagePack::~LanguagePack() = default;
 
-void LanguagePack::setSaved(bool saved)
+QString &LanguagePack::infoField(InfoValues &info, int row)
 {
-    if (mSaved == saved)
+    QString *const fields[] = {&info.project, &info.name, &info.lang, &info.version, &info.date};
+    return *fields[std::clamp(row, 0, 4)];
+}
+
+void LanguagePack::setInfoValue(int row, const QString &value)
+{
+    infoField(mInfo, row) = value;
+}
+
+void LanguagePack::editInfoValue(int row, const QString &value)
+{
+    QString &field = infoField(mInfo, row);
+    if (field == value)
         return;
-    mSaved = saved;
-    emit savedChanged(saved);
+    // Without a pack there is no history to add to.
+    if (state() != State::Open) {
+        field = value;
+        return;
+    }
+    static const char *const names[] = {"Projekt", "Name", "Sprache", "Version", "letzte Änderung"};
+    beginStep(QStringLiteral("„%1“ ändern").arg(QString::fromUtf8(names[std::clamp(row, 0, 4)])), QString());
+    mRecording->mInfoRow = row;
+    mRecording->mInfoBefore = std::exchange(field, value);
+    mRecording->mInfoAfter = value;
+    endStep();
+}
+
+void LanguagePack::updateModified()
+{
+    const bool modified = isModified();
+    if (modified == mWasModified)
+        return;
+    mWasModified = modified;
+    emit modifiedChanged(modified);
+}
+
+void LanguagePack::resetHistory(bool unwritten)
+{
+    mHistory.clear();
+    mUndoFloor = 0;
+    mHistoryBytes = 0;
+    mUnwritten = unwritten;
+    mTranslatedRows = -1;
+    mWrittenVersion = mInfo.version;
+    updateModified();
 }
 
 LanguagePack::State LanguagePack::state() const
@@ -68,7 +120,7 @@ QStringList LanguagePack::adopt(PackContent pack, const QString &path)
     mInfo = pack.info;
     mPath = path;
     mFileName = fileNameOf(path);
-    markSaved();
+    resetHistory(false);
     const QStringList caseVariants = std::move(pack.caseVariants);
     // Freeing a large old pack takes a while; it is done in the background.
     // The task holds the only reference, so the last one goes there.
@@ -86,7 +138,7 @@ void LanguagePack::create(const InfoValues &info)
     mData.clear();
     mPath.clear();
     mXml = std::move(xml);
-    markModified();
+    resetHistory(true);
 }
 
 void LanguagePack::close()
@@ -96,7 +148,7 @@ void LanguagePack::close()
     mXml = XmlDocument::createEmpty();
     mPath.clear();
     mInfo = InfoValues();
-    markSaved();
+    resetHistory(false);
 }
 
 namespace {
@@ -139,7 +191,10 @@ void LanguagePack::markWritten(const QString &path)
 {
     mPath = path;
     mFileName = fileNameOf(path);
-    markSaved();
+    mWrittenVersion = mInfo.version;
+    mUnwritten = false;
+    mHistory.setClean();
+    updateModified();
 }
 
 void LanguagePack::writeFile(const QString &path, const InfoValues &info, Progress *progress)
@@ -173,41 +228,41 @@ KeyEntry LanguagePack::entry(const QString &name) const
 {
     KeyEntry entry;
     const size_t hash = nameHash(name);
-    forEachList(mData, entry, [&](const Hashlist &list, QString &field) { field = list.value(name, hash); });
+    for (KeyField field : kKeyFields)
+        entry.field(field) = mData.list(field).value(name, hash);
     return entry;
 }
 
 qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
 {
+    const KeyEntry stored = this->entry(name);
+    const char *what = "Übersetzung";
+    if (stored.translation == entry.translation)
+        what = stored.comment != entry.comment ? "Kommentar" : "Optionen";
+    beginStep(QStringLiteral("%1 von „%2“").arg(QString::fromUtf8(what), name), name);
     qsizetype row = -1;
     if (!entry.isEmpty() && state() == State::Open && mKeys.find(name) < 0)
-        row = mKeys.insert(name);
-    const size_t hash = nameHash(name);
-    forEachList(mData, entry, [&](Hashlist &list, const QString &field) { list.setValue(name, field, hash); });
-    markModified();
+        row = insertKey(name);
+    storeEntry(name, entry);
+    endStep();
     return row;
 }
 
 qsizetype LanguagePack::addKey(const QString &name)
 {
-    const qsizetype row = mKeys.insert(name);
-    markModified();
+    beginStep(QStringLiteral("Schlüssel „%1“ anlegen").arg(name), name);
+    const qsizetype row = insertKey(name);
+    endStep();
     return row;
 }
 
 void LanguagePack::dropKey(const QString &name, qsizetype row)
 {
-    removeEntry(name);
+    beginStep(QStringLiteral("Schlüssel „%1“ löschen").arg(name), name);
+    storeEntry(name, KeyEntry());
     if (row >= 0)
-        mKeys.removeAt(row);
-    markModified();
-}
-
-void LanguagePack::removeEntry(const QString &name)
-{
-    const KeyEntry none;
-    const size_t hash = nameHash(name);
-    forEachList(mData, none, [&](Hashlist &list, const QString &) { list.remove(name, hash); });
+        removeKey(row);
+    endStep();
 }
 
 qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation)
@@ -218,12 +273,228 @@ qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const Q
         return -1;
     KeyEntry carried = entry(oldName);
     carried.translation = translation;
-    removeEntry(oldName);
-    const qsizetype newRow = row >= 0 ? mKeys.rename(row, newName) : mKeys.insert(newName);
-    markModified();
-    const size_t hash = nameHash(newName);
-    forEachList(mData, carried, [&](Hashlist &list, const QString &field) { list.setValue(newName, field, hash); });
+    beginStep(QStringLiteral("Schlüssel „%1“ in „%2“ umbenennen").arg(oldName, newName), newName);
+    storeEntry(oldName, KeyEntry());
+    const qsizetype newRow = row >= 0 ? renameRow(row, newName) : insertKey(newName);
+    storeEntry(newName, carried);
+    endStep();
     return newRow;
+}
+
+void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange> &changes)
+{
+    beginStep(text, changes.empty() ? QString() : changes.front().name);
+    mRecording->mLines.reserve(changes.size());
+    for (const FieldChange &change : changes)
+        setLine(change.field, change.name, change.value, nameHash(change.name));
+    endStep();
+}
+
+// Recording.
+
+void LanguagePack::beginStep(const QString &text, const QString &key)
+{
+    mRecording = std::make_unique<PackStep>(*this, text, key);
+}
+
+void LanguagePack::endStep()
+{
+    std::unique_ptr<PackStep> step = std::move(mRecording);
+    if (step->isEmpty())
+        return;
+    mHistory.push(step.release());
+    trimHistory();
+    updateModified();
+}
+
+void LanguagePack::trimHistory()
+{
+    // A push drops the steps that were undone; count what is left.
+    mHistoryBytes = 0;
+    for (int i = mUndoFloor; i < mHistory.count(); ++i)
+        mHistoryBytes += static_cast<const PackStep *>(mHistory.command(i))->size();
+    // The newest step always stays, whatever its size.
+    while (mHistoryBytes > mHistoryBudget && mUndoFloor < mHistory.index() - 1) {
+        auto *oldest = const_cast<PackStep *>(static_cast<const PackStep *>(mHistory.command(mUndoFloor)));
+        mHistoryBytes -= oldest->size();
+        oldest->release();
+        ++mUndoFloor;
+    }
+}
+
+void LanguagePack::storeEntry(const QString &name, const KeyEntry &entry)
+{
+    const size_t hash = nameHash(name);
+    for (KeyField field : kKeyFields)
+        setLine(field, name, entry.field(field), hash);
+}
+
+void LanguagePack::setLine(KeyField field, const QString &name, const QString &value, size_t hash)
+{
+    Hashlist &list = mData.list(field);
+    const qsizetype pos = list.position(name, hash);
+    PackStep::LineChange change;
+    if (pos >= 0) {
+        change.oldName = list.lineName(qint32(pos));
+        change.before = list.valueAtPosition(pos);
+        if (change.before == value && change.oldName == name)
+            return;
+    } else if (value.isEmpty()) {
+        return;
+    }
+    change.name = name;
+    change.after = value;
+    change.hash = hash;
+    change.field = field;
+    if (field == KeyField::Translation && change.before.isEmpty() != value.isEmpty())
+        countTranslation(name, value.isEmpty() ? -1 : 1);
+    change.pos = list.setValue(name, value, hash);
+    mRecording->mLines.push_back(std::move(change));
+}
+
+qsizetype LanguagePack::insertKey(const QString &name)
+{
+    const qsizetype row = mKeys.insert(name);
+    countRow(name, 1);
+    mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Insert, row, row, name, QString()});
+    return row;
+}
+
+void LanguagePack::removeKey(qsizetype row)
+{
+    const QString name = mKeys.at(row);
+    countRow(name, -1);
+    mKeys.removeAt(row);
+    mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Remove, row, row, name, QString()});
+}
+
+qsizetype LanguagePack::renameRow(qsizetype row, const QString &name)
+{
+    const QString oldName = mKeys.at(row);
+    countRow(oldName, -1);
+    const qsizetype newRow = mKeys.rename(row, name);
+    countRow(name, 1);
+    mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Rename, row, newRow, oldName, name});
+    return newRow;
+}
+
+// Replaying.
+
+void LanguagePack::replay(PackStep &step, bool forward)
+{
+    const auto each = [forward](auto &changes, auto apply) {
+        if (forward)
+            std::for_each(changes.begin(), changes.end(), apply);
+        else
+            std::for_each(changes.rbegin(), changes.rend(), apply);
+    };
+    each(step.mLines, [&](const PackStep::LineChange &change) { applyLine(change, forward); });
+    each(step.mKeys, [&](const PackStep::KeyChange &change) { applyKey(change, forward); });
+    if (step.mInfoRow >= 0) {
+        infoField(mInfo, step.mInfoRow) = forward ? step.mInfoAfter : step.mInfoBefore;
+        emit infoChanged(step.mInfoRow);
+    }
+    // One notice per key, not per line.
+    QString last;
+    for (const PackStep::LineChange &change : step.mLines) {
+        if (change.name != last)
+            emit entryChanged(change.name);
+        last = change.name;
+    }
+}
+
+void LanguagePack::applyLine(const PackStep::LineChange &change, bool forward)
+{
+    Hashlist &list = mData.list(change.field);
+    const QString &from = forward ? change.before : change.after;
+    const QString &to = forward ? change.after : change.before;
+    // The line's spelling now, and the one it takes.
+    const QString &current = forward ? change.oldName : change.name;
+    const QString &target = forward ? change.name : change.oldName;
+    if (change.field == KeyField::Translation && from.isEmpty() != to.isEmpty())
+        countTranslation(target, to.isEmpty() ? -1 : 1);
+    if (to.isEmpty())
+        list.remove(current, change.hash);
+    else if (from.isEmpty())
+        list.restore(change.pos, target, to, change.hash);
+    else
+        list.setValue(target, to, change.hash);
+}
+
+void LanguagePack::applyKey(const PackStep::KeyChange &change, bool forward)
+{
+    using Kind = PackStep::KeyChange::Kind;
+    const bool inserting = (change.kind == Kind::Insert) == forward;
+    switch (change.kind) {
+    case Kind::Insert:
+    case Kind::Remove:
+        if (inserting) {
+            mKeys.insert(change.name);
+            countRow(change.name, 1);
+        } else {
+            countRow(change.name, -1);
+            mKeys.removeAt(change.row);
+        }
+        break;
+    case Kind::Rename:
+        countRow(forward ? change.name : change.newName, -1);
+        if (forward)
+            mKeys.rename(change.row, change.newName);
+        else
+            mKeys.rename(change.newRow, change.name);
+        countRow(forward ? change.newName : change.name, 1);
+        break;
+    }
+}
+
+const PackStep *LanguagePack::undoStep() const
+{
+    return canUndo() ? static_cast<const PackStep *>(mHistory.command(mHistory.index() - 1)) : nullptr;
+}
+
+const PackStep *LanguagePack::redoStep() const
+{
+    return canRedo() ? static_cast<const PackStep *>(mHistory.command(mHistory.index())) : nullptr;
+}
+
+void LanguagePack::undo()
+{
+    if (canUndo())
+        mHistory.undo();
+    updateModified();
+}
+
+void LanguagePack::redo()
+{
+    mHistory.redo();
+    updateModified();
+}
+
+// Counting translated rows.
+
+qsizetype LanguagePack::untranslatedCount() const
+{
+    if (mTranslatedRows < 0) {
+        mTranslatedRows = 0;
+        for (const QString &name : mKeys.names())
+            mTranslatedRows += mData.hashlistKeys.contains(name);
+    }
+    return mKeys.count() - mTranslatedRows;
+}
+
+void LanguagePack::countTranslation(const QString &name, int sign)
+{
+    if (mTranslatedRows < 0)
+        return;
+    // Rows equal ignoring case stand together and share the line.
+    for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
+        mTranslatedRows += sign;
+}
+
+void LanguagePack::countRow(const QString &name, int sign)
+{
+    if (mTranslatedRows >= 0 && mData.hashlistKeys.contains(name))
+        mTranslatedRows += sign;
 }
 
 } // namespace Wordloom

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "document/keylist.h"
+#include "document/packstep.h"
 #include "document/packformat.h"
 #include "document/xmldom.h"
 
 #include <QObject>
+#include <QUndoStack>
 
 namespace Wordloom {
 
@@ -16,14 +18,27 @@ struct KeyEntry {
     QString preserveLinebreaks;
     QString unixNewline;
 
+    QString &field(KeyField field);
+    const QString &field(KeyField f) const { return const_cast<KeyEntry *>(this)->field(f); }
     // Whether there is anything to store.
     bool isEmpty() const;
 };
 
+class PackStep;
+
+// A new value of one field of one key, for a step over many keys.
+struct FieldChange {
+    QString name;
+    KeyField field;
+    QString value;
+};
+
 // The one open language pack: its keys, the five per-key lists, the info
-// values, the XML tree it was loaded or created from, its file and whether it
-// is saved. The object and its lists live as long as the window that holds
-// it; loading, creating and closing refill them.
+// values, the XML tree it was loaded or created from, its file and its undo
+// history. Every change is a step on that history, and the pack is modified
+// while the history is not where it was last loaded or written. The object
+// and its lists live as long as the window that holds it; loading, creating
+// and closing refill them.
 class LanguagePack : public QObject {
     Q_OBJECT
 public:
@@ -32,20 +47,38 @@ public:
     LanguagePack();
     ~LanguagePack() override;
 
-    KeyList &keys() { return mKeys; }
     const KeyList &keys() const { return mKeys; }
     const KeyData &data() const { return mData; }
 
+    // The info values as the info grid shows them.
     const InfoValues &info() const { return mInfo; }
-    void setInfo(const InfoValues &info) { mInfo = info; }
+    static QString &infoField(InfoValues &info, int row);
+    // Sets a value the program computes (version raise, date stamp), not a step.
+    void setInfoValue(int row, const QString &value);
+    // The user's edit of an info value, as a step.
+    void editInfoValue(int row, const QString &value);
+    // Whether the version differs from the one last loaded or written.
+    bool isVersionEdited() const { return mInfo.version != mWrittenVersion; }
     // The file last loaded or written, and its name part for the status line.
     const QString &path() const { return mPath; }
     const QString &fileName() const { return mFileName; }
 
-    bool isSaved() const { return mSaved; }
-    bool isModified() const { return !mSaved; }
-    void markModified() { setSaved(false); }
-    void markSaved() { setSaved(true); }
+    bool isModified() const { return mUnwritten || !mHistory.isClean(); }
+    bool isSaved() const { return !isModified(); }
+
+    // The history. Steps beyond the byte budget are dropped, oldest first.
+    const QUndoStack &history() const { return mHistory; }
+    bool canUndo() const { return mHistory.index() > mUndoFloor; }
+    bool canRedo() const { return mHistory.canRedo(); }
+    // The step undo() or redo() would apply next, or nullptr.
+    const PackStep *undoStep() const;
+    const PackStep *redoStep() const;
+    void undo();
+    void redo();
+    void setHistoryBudget(qint64 bytes) { mHistoryBudget = bytes; }
+
+    // Listed keys without a translation.
+    qsizetype untranslatedCount() const;
 
     State state() const;
 
@@ -69,7 +102,7 @@ public:
     void writeFile(const QString &path, const InfoValues &info, struct Progress *progress = nullptr);
     void markWritten(const QString &path);
 
-    // Key operations; each marks the pack modified.
+    // Key operations; each that changes anything is a step.
     KeyEntry entry(const QString &name) const;
     // Stores the entry under the name. In an open pack a name outside the
     // list joins it when the entry holds anything, so that everything stored
@@ -83,22 +116,55 @@ public:
     // comment and options. Returns the new row, or -1 when another key
     // (ignoring case) already has that name.
     qsizetype renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation);
+    // Sets fields of many keys as one step named text.
+    void changeMany(const QString &text, const std::vector<FieldChange> &changes);
 
 signals:
-    void savedChanged(bool saved);
+    void modifiedChanged(bool modified);
+    // A key's stored data changed by an undo or redo.
+    void entryChanged(const QString &name);
+    void infoChanged(int row);
 
 private:
-    // Removes the name from the five lists, not from the key list.
-    void removeEntry(const QString &name);
-    void setSaved(bool saved);
+    friend class PackStep;
+
+    // Recording: each primitive changes the pack and notes what it did in
+    // the step being recorded.
+    void beginStep(const QString &text, const QString &key);
+    void endStep();
+    void setLine(KeyField field, const QString &name, const QString &value, size_t hash);
+    void storeEntry(const QString &name, const KeyEntry &entry);
+    qsizetype insertKey(const QString &name);
+    void removeKey(qsizetype row);
+    qsizetype renameRow(qsizetype row, const QString &name);
+    // Applies a recorded step forwards or backwards.
+    void replay(PackStep &step, bool forward);
+    void applyLine(const PackStep::LineChange &change, bool forward);
+    void applyKey(const PackStep::KeyChange &change, bool forward);
+    // Keeps the count of translated rows as lines and rows come and go.
+    void countTranslation(const QString &name, int sign);
+    void countRow(const QString &name, int sign);
+    void resetHistory(bool unwritten);
+    void updateModified();
+    void trimHistory();
 
     KeyList mKeys;
     KeyData mData;
     InfoValues mInfo;
+    QString mWrittenVersion;
     QString mPath;
     QString mFileName;
-    bool mSaved = true;
     XmlDocument mXml;
+    QUndoStack mHistory;
+    std::unique_ptr<PackStep> mRecording;
+    // Steps below this index were dropped for the budget.
+    int mUndoFloor = 0;
+    qint64 mHistoryBudget = qint64(64) << 20;
+    qint64 mHistoryBytes = 0;
+    // A created pack is modified until it is written.
+    bool mUnwritten = false;
+    bool mWasModified = false;
+    mutable qsizetype mTranslatedRows = -1;
 };
 
 } // namespace Wordloom

@@ -9,6 +9,23 @@
 
 namespace Wordloom {
 
+Hashlist &KeyData::list(KeyField field)
+{
+    switch (field) {
+    case KeyField::Translation:
+        return hashlistKeys;
+    case KeyField::Comment:
+        return hashlistComments;
+    case KeyField::EncodeHTML:
+        return hashlistHTML;
+    case KeyField::PreserveLinebreaks:
+        return hashlistBreaks;
+    case KeyField::UnixNewline:
+        break;
+    }
+    return hashlistLinebreaks;
+}
+
 void KeyData::clear()
 {
     hashlistKeys.clear();

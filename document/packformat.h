@@ -21,6 +21,11 @@ struct InfoValues {
     bool operator==(const InfoValues &) const = default;
 };
 
+// The five per-key fields, in the order a commit writes them.
+enum class KeyField { Translation, Comment, EncodeHTML, PreserveLinebreaks, UnixNewline };
+inline constexpr KeyField kKeyFields[] = {KeyField::Translation, KeyField::Comment, KeyField::EncodeHTML,
+    KeyField::PreserveLinebreaks, KeyField::UnixNewline};
+
 // The five per-key lists of a pack.
 struct KeyData {
     Hashlist hashlistKeys;       // key -> translation
@@ -29,6 +34,8 @@ struct KeyData {
     Hashlist hashlistLinebreaks; // key -> unixNewline option
     Hashlist hashlistComments;   // key -> comment
 
+    Hashlist &list(KeyField field);
+    const Hashlist &list(KeyField field) const { return const_cast<KeyData *>(this)->list(field); }
     void clear();
     void swap(KeyData &other) noexcept;
 };

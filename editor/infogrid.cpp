@@ -31,7 +31,7 @@ InfoGrid::InfoGrid(QWidget *parent)
     }
     connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *changed) {
         if (changed->column() == 1)
-            emit userEdited();
+            emit userEdited(changed->row());
     });
 }
 

@@ -22,7 +22,7 @@ public:
     void setValue(int row, const QString &value);
 
 signals:
-    void userEdited();
+    void userEdited(int row);
 };
 
 } // namespace Wordloom

@@ -9,7 +9,7 @@
 
 namespace Wordloom {
 
-KeyListBox::KeyListBox(KeyList *model, QWidget *parent)
+KeyListBox::KeyListBox(const KeyList *model, QWidget *parent)
     : QWidget(parent)
     , mModel(model)
     , mField(new QLineEdit(this))
@@ -22,7 +22,8 @@ KeyListBox::KeyListBox(KeyList *model, QWidget *parent)
     layout->addWidget(mView, 1);
     setFocusProxy(mField);
     setToolTip(plainToolTip(QStringLiteral("Zu übersetzende Schlüsselwörter")));
-    mView->setModel(model);
+    // Qt views take a mutable model; this one only reads it.
+    mView->setModel(const_cast<KeyList *>(model));
     connect(mView, &NameListView::userPicked, this, &KeyListBox::onUserPicked);
     connect(mField, &QLineEdit::textEdited, this, &KeyListBox::onTyped);
 }

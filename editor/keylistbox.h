@@ -15,7 +15,7 @@ class NameListView;
 class KeyListBox : public QWidget {
     Q_OBJECT
 public:
-    explicit KeyListBox(KeyList *model, QWidget *parent = nullptr);
+    explicit KeyListBox(const KeyList *model, QWidget *parent = nullptr);
 
     QLineEdit *field() const { return mField; }
     NameListView *view() const { return mView; }
@@ -38,7 +38,7 @@ private:
     void onUserPicked(int row);
     void onTyped(const QString &text);
 
-    KeyList *mModel;
+    const KeyList *mModel;
     QLineEdit *mField;
     NameListView *mView;
 };

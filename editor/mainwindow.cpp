@@ -28,6 +28,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -75,7 +77,18 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
             &MainWindow::htmlCheckboxClick, &MainWindow::breakCheckboxClick, &MainWindow::unixCheckBoxClick};
         handler(clicks[option])();
     });
-    connect(lpInfoblock, &InfoGrid::userEdited, this, handler(&MainWindow::lpInfoblockStringsChange));
+    connect(lpInfoblock, &InfoGrid::userEdited, this, [this](int row) {
+        guarded([this, row] { lpInfoblockStringsChange(row); });
+    });
+    connect(&mPack, &LanguagePack::infoChanged, this, [this](int row) {
+        InfoValues info = mPack.info();
+        lpInfoblock->setValue(row, LanguagePack::infoField(info, row));
+    });
+    connect(&mPack, &LanguagePack::modifiedChanged, this, &MainWindow::showPackSummary);
+    connect(&mPack.history(), &QUndoStack::indexChanged, this, [this] {
+        updateActions();
+        showPackSummary();
+    });
     connect(suchbegriff, &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
         if (row >= 0)
@@ -93,7 +106,8 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mAboutBox->hide();
     scanForPlugins(pluginFolder);
 
-    setActions({saveAction, saveasAction, closeAction}, false);
+    updateActions();
+    showPackSummary();
     showPage("TabSheet5");
 
     OpenDialog1.title = QStringLiteral("Languagepack laden");
@@ -148,6 +162,11 @@ void MainWindow::buildActions()
         QKeySequence(Qt::CTRL | Qt::Key_Down), true, &MainWindow::nextActionExecute);
     prevAction = makeAction("prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"),
         QKeySequence(Qt::CTRL | Qt::Key_Up), true, &MainWindow::prevActionExecute);
+    undoAction = makeAction("undoAction", QStringLiteral("Rückgängig"), QString(), QKeySequence(Qt::CTRL | Qt::Key_Z),
+        false, &MainWindow::undoActionExecute);
+    redoAction = makeAction("redoAction", QStringLiteral("Wiederholen"), QString(),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false, &MainWindow::redoActionExecute);
+    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
 
     // Ctrl+Return takes over and goes on, like Ctrl+Down.
     nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Down), QKeySequence(Qt::CTRL | Qt::Key_Return)});
@@ -250,12 +269,19 @@ void MainWindow::buildFrame()
     auto *bottom = panel("Panel_Unten");
     bottom->setFixedHeight(142);
     auto *bottomLayout = tight(new QVBoxLayout(bottom));
+    // The messages at the left; the pack's name and counts stay at the right.
+    auto *statusLine = tight(new QHBoxLayout);
     statusBarLabel = named(new QLabel, "statusBar");
-    statusBarLabel->setFixedHeight(25);
-    statusBarLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBarLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    statusBarLabel->setTextFormat(Qt::PlainText);
-    bottomLayout->addWidget(statusBarLabel);
+    packSummary = named(new QLabel, "packSummary");
+    for (QLabel *label : {statusBarLabel, packSummary}) {
+        label->setFixedHeight(25);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setTextFormat(Qt::PlainText);
+        statusLine->addWidget(label);
+    }
+    statusLine->setStretch(0, 1);
+    bottomLayout->addLayout(statusLine);
     PageControl1 = named(new QTabWidget, "PageControl1");
     PageControl1->setTabPosition(QTabWidget::South);
     PageControl1->setMinimumHeight(102);
@@ -318,6 +344,7 @@ void MainWindow::buildFrame()
     packMenu->addActions({loadAction, newFile, saveAction, saveasAction, closeAction});
     packMenu->addSeparator();
     packMenu->addAction(exitAction);
+    named(menuBar()->addMenu(QStringLiteral("&Bearbeiten")), "menuBearbeiten")->addActions({undoAction, redoAction});
     named(menuBar()->addMenu(QStringLiteral("&Hilfe")), "menuHilfe")->addAction(aboutAction);
     // F10 opens the first menu, as in other desktop programs.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -344,6 +371,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         // an enabled action of the window takes them first. Left unclaimed,
         // the key goes to the window's shortcuts.
         const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        // A text field with typing of its own to undo keeps its undo keys.
+        if ((undoAction->shortcuts().contains(pressed) && fieldCanUndo(watched, false))
+            || (redoAction->shortcuts().contains(pressed) && fieldCanUndo(watched, true)))
+            return QMainWindow::eventFilter(watched, event);
         for (const QAction *action : actions()) {
             if (action->isEnabled() && action->shortcuts().contains(pressed)) {
                 event->ignore();
@@ -397,20 +428,13 @@ void MainWindow::showInfo(const QString &message)
 
 InfoValues MainWindow::gridValues()
 {
-    return lpInfoblock->values();
-}
-
-void MainWindow::copyGridToFields()
-{
-    mPack.setInfo(gridValues());
+    lpInfoblock->commitPendingEdit();
+    return mPack.info();
 }
 
 void MainWindow::setInfoValue(int row, const QString &value)
 {
-    InfoValues info = mPack.info();
-    QString *const fields[] = {&info.project, &info.name, &info.lang, &info.version, &info.date};
-    *fields[row] = value;
-    mPack.setInfo(info);
+    mPack.setInfoValue(row, value);
     lpInfoblock->setValue(row, value);
 }
 
@@ -420,10 +444,55 @@ QString MainWindow::proposedFileName(const QString &extension) const
     return info.project + QLatin1Char('_') + info.name + QLatin1Char('_') + info.lang + QLatin1Char('.') + extension;
 }
 
-void MainWindow::showPackActions(bool open)
+void MainWindow::updateActions()
 {
-    setActions({submitAction, resetAction}, false);
-    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, saveasAction, closeAction}, open);
+    const bool open = mPack.state() == LanguagePack::State::Open;
+    setActions({submitAction, resetAction}, mPendingEdits);
+    saveAction->setEnabled(mSaveOffered);
+    saveasAction->setEnabled(open || mSaveAsOffered);
+    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, closeAction}, open);
+    const PackStep *undo = mPack.undoStep();
+    const PackStep *redo = mPack.redoStep();
+    undoAction->setEnabled(undo);
+    redoAction->setEnabled(redo);
+    undoAction->setText(undo ? QStringLiteral("Rückgängig: ") + undo->text() : QStringLiteral("Rückgängig"));
+    redoAction->setText(redo ? QStringLiteral("Wiederholen: ") + redo->text() : QStringLiteral("Wiederholen"));
+}
+
+void MainWindow::setPendingEdits(bool pending)
+{
+    mPendingEdits = pending;
+    updateActions();
+}
+
+void MainWindow::offerSave(bool save, bool saveAs)
+{
+    mSaveOffered = save;
+    mSaveAsOffered = saveAs;
+    updateActions();
+}
+
+void MainWindow::showPackSummary()
+{
+    const QLocale german(QLocale::German);
+    QString text;
+    if (mPack.state() == LanguagePack::State::Open) {
+        text = mPack.fileName().isEmpty() ? QStringLiteral("Unbenannt") : mPack.fileName();
+        if (mPack.isModified())
+            text += QStringLiteral(" *");
+        text += QStringLiteral("   ") + german.toString(mPack.keys().count()) + QStringLiteral(" Schlüssel, ")
+            + german.toString(mPack.untranslatedCount()) + QStringLiteral(" ohne Übersetzung");
+    }
+    packSummary->setText(text);
+}
+
+bool MainWindow::fieldCanUndo(QObject *watched, bool redo) const
+{
+    if (const auto *memo = qobject_cast<const QPlainTextEdit *>(watched))
+        return redo ? memo->document()->isRedoAvailable() : memo->document()->isUndoAvailable();
+    if (const auto *field = qobject_cast<const QLineEdit *>(watched))
+        return redo ? field->isRedoAvailable() : field->isUndoAvailable();
+    return false;
 }
 
 QString MainWindow::unsavedNote(const char *what) const
@@ -441,7 +510,7 @@ void MainWindow::setActions(std::initializer_list<QAction *> actions, bool enabl
 
 bool MainWindow::hasPendingEdits() const
 {
-    return submitAction->isEnabled() && mPack.state() == LanguagePack::State::Open;
+    return mPendingEdits && mPack.state() == LanguagePack::State::Open;
 }
 
 void MainWindow::takeOverPendingEdits()
@@ -469,35 +538,36 @@ void MainWindow::lpKeyChange()
 {
     mShownKey = lpKey->text();
     mKeyEditor->showEntry(mPack.entry(mShownKey));
-    setActions({submitAction, resetAction}, false);
+    setPendingEdits(false);
     showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
 }
 
 void MainWindow::lpValueChange()
 {
-    setActions({submitAction, resetAction, saveAction}, true);
+    mSaveOffered = true;
+    setPendingEdits(true);
     showStatus(unsavedNote("Übersetzung geändert"));
 }
 
 void MainWindow::lpCommentChange()
 {
-    setActions({submitAction, resetAction}, true);
+    setPendingEdits(true);
     showStatus(unsavedNote("Kommentar geändert"));
 }
 
 void MainWindow::htmlCheckboxClick()
 {
-    setActions({submitAction, resetAction}, true);
+    setPendingEdits(true);
 }
 
 void MainWindow::breakCheckboxClick()
 {
-    setActions({submitAction, resetAction}, true);
+    setPendingEdits(true);
 }
 
 void MainWindow::unixCheckBoxClick()
 {
-    setActions({submitAction, resetAction}, true);
+    setPendingEdits(true);
 }
 
 void MainWindow::submitActionExecute()
@@ -512,8 +582,8 @@ void MainWindow::submitKey(const QString &name)
         lpKey->selectRow(int(row));
     if (name == lpKey->text())
         mShownKey = name;
-    setActions({submitAction, resetAction}, false);
-    setActions({saveAction, saveasAction}, true);
+    mPendingEdits = false;
+    offerSave(true, true);
     showStatus(unsavedNote("Änderungen übernommen"));
 }
 
@@ -521,17 +591,63 @@ void MainWindow::resetActionExecute()
 {
     const KeyEntry stored = mPack.entry(lpKey->text());
     mKeyEditor->setTexts(stored.translation, stored.comment);
-    setActions({resetAction, submitAction}, false);
+    setPendingEdits(false);
 }
 
-void MainWindow::lpInfoblockStringsChange()
+void MainWindow::lpInfoblockStringsChange(int row)
 {
-    // An info edit is unsaved work like any other; without a pack there is
+    // An info edit is a step like any other; without a pack there is
     // nothing to save it to.
-    if (mPack.state() != LanguagePack::State::Open)
+    InfoValues shown = lpInfoblock->values();
+    mPack.editInfoValue(row, LanguagePack::infoField(shown, row));
+    if (mPack.state() == LanguagePack::State::Open)
+        offerSave(true, true);
+}
+
+// Undo and redo.
+
+void MainWindow::undoActionExecute()
+{
+    lpInfoblock->commitPendingEdit();
+    takeOverPendingEdits();
+    const PackStep *step = mPack.undoStep();
+    if (!step)
         return;
-    setActions({saveAction, saveasAction}, true);
-    mPack.markModified();
+    const QString key = step->key();
+    const int infoRow = step->infoRow();
+    mPack.undo();
+    showStepResult(key, infoRow);
+}
+
+void MainWindow::redoActionExecute()
+{
+    lpInfoblock->commitPendingEdit();
+    takeOverPendingEdits();
+    const PackStep *step = mPack.redoStep();
+    if (!step)
+        return;
+    const QString key = step->key();
+    const int infoRow = step->infoRow();
+    mPack.redo();
+    showStepResult(key, infoRow);
+}
+
+void MainWindow::showStepResult(const QString &key, int infoRow)
+{
+    mSaveOffered = mPack.isModified();
+    if (infoRow >= 0) {
+        showPage("TabSheet4");
+        lpInfoblock->setCurrentCell(infoRow, 1);
+    } else {
+        // A key no longer listed leaves the row where it stood selected.
+        const qsizetype row = mPack.keys().find(key);
+        const int current = std::min(lpKey->currentRow(), int(mPack.keys().count()) - 1);
+        lpKey->selectRow(row >= 0 ? int(row) : std::max(current, 0) < mPack.keys().count() ? std::max(current, 0) : -1);
+        if (row < 0 && mPack.keys().count() == 0)
+            lpKey->clear();
+    }
+    lpKeyChange();
+    showStatus(QStringLiteral("Schritt angewandt (") + mPack.fileName() + QLatin1Char(')'));
 }
 
 // Loading, saving, new pack, close and exit.
@@ -559,8 +675,8 @@ void MainWindow::loadActionExecute()
     mKeyEditor->clearTexts();
     lpInfoblock->setValues(mPack.info());
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
-    showPackActions(true);
-    saveAction->setEnabled(false);
+    mPendingEdits = false;
+    offerSave(false, false);
     lpKeyChange();
     showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
     mKeyEditor->focusTranslation();
@@ -581,7 +697,9 @@ void MainWindow::saveActionExecute()
         saveasActionExecute();
         return;
     }
-    bumpVersion();
+    // A version the user typed is written as typed.
+    if (!mPack.isVersionEdited())
+        bumpVersion();
     writePack(mPack.path());
 }
 
@@ -591,7 +709,6 @@ void MainWindow::saveasActionExecute()
     SaveDialog1.title = QStringLiteral("Speichern als...");
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
     submitActionExecute();
-    copyGridToFields();
     SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
@@ -631,7 +748,8 @@ void MainWindow::writePack(const QString &path)
     }
     mPack.markWritten(path);
     showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
-    saveAction->setEnabled(false);
+    offerSave(false, mSaveAsOffered);
+    showPackSummary();
 }
 
 void MainWindow::bumpVersion()
@@ -678,8 +796,9 @@ void MainWindow::newFileExecute()
     SaveDialog1.fileName.clear();
     lpKey->clear();
     mPack.create(mPack.info());
-    showPackActions(true);
-    saveAction->setEnabled(true);
+    mPendingEdits = false;
+    offerSave(true, mSaveAsOffered);
+    showPackSummary();
     lpKeyChange();
     showStatus(QStringLiteral("Neues Languagepack erstellt"));
     showPage("TabSheet4");
@@ -694,8 +813,9 @@ void MainWindow::closeActionExecute()
     mPack.close();
     lpInfoblock->setValues(mPack.info());
     SaveDialog1.fileName.clear();
-    showPackActions(false);
-    saveAction->setEnabled(false);
+    mPendingEdits = false;
+    offerSave(false, false);
+    showPackSummary();
     lpKeyChange();
     showStatus(QStringLiteral("Kein Languagepack geladen"));
 }
@@ -780,7 +900,7 @@ void MainWindow::renameKeyRequestExecute()
     }
     lpKey->selectRow(int(row));
     mShownKey = newName;
-    setActions({saveAction, saveasAction}, true);
+    offerSave(true, true);
     showStatus(QStringLiteral("Key/Value geändert (") + mPack.fileName() + QStringLiteral(" nicht gespeichert)"));
 }
 
@@ -889,7 +1009,6 @@ void MainWindow::exportActionExecute()
         SaveDialog1.title = offer.dialogTitle();
         SaveDialog1.defaultExtension = offer.extension;
         SaveDialog1.filter = offer.dialogFilter();
-        copyGridToFields();
         SaveDialog1.fileName = proposedFileName(offer.extension);
         const QString path = mPrompts.saveFile(SaveDialog1);
         if (!path.isEmpty())

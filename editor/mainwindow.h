@@ -65,7 +65,9 @@ public:
     // Shows the key at a row of the list, after taking edits over.
     void showKeyAt(int row);
     void resetActionExecute();
-    void lpInfoblockStringsChange();
+    void lpInfoblockStringsChange(int row);
+    void undoActionExecute();
+    void redoActionExecute();
 
     void loadActionExecute();
     void saveActionExecute();
@@ -132,14 +134,23 @@ private:
     void adoptSearchIndex(const std::shared_ptr<Hashlist::IndexBuild> &build);
     void showPage(const char *name);
 
+    // The info values, with a cell still being edited taken over.
     InfoValues gridValues();
-    void copyGridToFields();
     // Sets an info field and its grid row.
     void setInfoValue(int row, const QString &value);
     // project_name_language.extension from the info fields.
     QString proposedFileName(const QString &extension) const;
-    // The actions that follow whether a pack is open.
-    void showPackActions(bool open);
+    // Sets every enabled state from the pack, the pending edits and what
+    // the last commands offered to save.
+    void updateActions();
+    void setPendingEdits(bool pending);
+    void offerSave(bool save, bool saveAs);
+    // The pack's name, whether it is modified, and its counts.
+    void showPackSummary();
+    // Whether a text field has typing of its own to undo or redo.
+    bool fieldCanUndo(QObject *watched, bool redo) const;
+    // Shows what an undone or redone step changed.
+    void showStepResult(const QString &key, int infoRow);
     // "<what> (nicht gespeichert: <file>)" for the status line.
     QString unsavedNote(const char *what) const;
     void setActions(std::initializer_list<QAction *> actions, bool enabled);
@@ -152,6 +163,12 @@ private:
     // The key whose data the editor shows.
     QString mShownKey;
     bool mClosingConfirmed = false;
+    // The editor shows edits not yet taken over.
+    bool mPendingEdits = false;
+    // Save and Save As as the last commands left them; Save As is also on
+    // while a pack is open.
+    bool mSaveOffered = false;
+    bool mSaveAsOffered = false;
 
     FileDialogSettings OpenDialog1;
     FileDialogSettings SaveDialog1;
@@ -165,6 +182,7 @@ private:
     KeyEditorPanel *mKeyEditor = nullptr;
     QCheckBox *checkWW = nullptr;
     QLabel *statusBarLabel = nullptr;
+    QLabel *packSummary = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QListWidget *exportModules = nullptr;
     InfoGrid *lpInfoblock = nullptr;
@@ -198,6 +216,8 @@ private:
     QAction *aboutAction = nullptr;
     QAction *nextAction = nullptr;
     QAction *prevAction = nullptr;
+    QAction *undoAction = nullptr;
+    QAction *redoAction = nullptr;
 };
 
 } // namespace Wordloom

@@ -105,7 +105,7 @@ std::string failedSave(const QString &from, const QString &target, const std::fu
 
 TEST_F(LanguagePackTest, KeyOperationsKeepTheFiveListsAndTheKeyListInStep)
 {
-    QSignalSpy saved(&pack, &LanguagePack::savedChanged);
+    QSignalSpy saved(&pack, &LanguagePack::modifiedChanged);
     EXPECT_TRUE(pack.isSaved());
 
     // Rename carries comment and options; a clash with another key is refused.

@@ -120,10 +120,12 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     editCurrentKey(QStringLiteral("+"));
     clock.date = QDate(2026, 11, 23);
     clock.time = QTime(14, 30);
-    setGridValue(3, QStringLiteral("2.0.0")); // Save raises from the loaded version, not the row
+    setGridValue(3, QStringLiteral("3.1.0")); // a typed version is written as typed, the next save raises it
     action("saveAction")->trigger();
     EXPECT_EQ(QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
-        QStringList({"1.0.4", "1.0.4", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
+        QStringList({"3.1.0", "3.1.0", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
+    window->saveActionExecute();
+    EXPECT_EQ(readPackFile(file).info.version, QStringLiteral("3.1.1"));
 
     // Save As writes the grid as it stands; later saves go to the new file.
     const QString second = path(QStringLiteral("second.xml"));
