@@ -388,8 +388,23 @@ void LanguagePack::replay(PackStep &step, bool forward)
         else
             std::for_each(changes.rbegin(), changes.rend(), apply);
     };
+    // Lines and rows replay apart from each other, so the count of
+    // translated rows is taken over the names the step touches.
+    QStringList touched;
+    if (step.mLines.size() + step.mKeys.size() <= 64) {
+        for (const PackStep::LineChange &change : step.mLines)
+            if (change.field == KeyField::Translation)
+                touched << change.name;
+        for (const PackStep::KeyChange &change : step.mKeys)
+            touched << change.name << change.newName;
+    }
+    const qsizetype counted = mTranslatedRows;
+    const qsizetype before = translatedRowsOf(touched);
+    mTranslatedRows = -1;
     each(step.mLines, [&](const PackStep::LineChange &change) { applyLine(change, forward); });
     each(step.mKeys, [&](const PackStep::KeyChange &change) { applyKey(change, forward); });
+    if (counted >= 0 && (step.mLines.size() + step.mKeys.size() <= 64))
+        mTranslatedRows = counted + translatedRowsOf(touched) - before;
     if (step.mInfoRow >= 0) {
         infoField(mInfo, step.mInfoRow) = forward ? step.mInfoAfter : step.mInfoBefore;
         emit infoChanged(step.mInfoRow);
@@ -480,6 +495,22 @@ qsizetype LanguagePack::untranslatedCount() const
             mTranslatedRows += mData.hashlistKeys.contains(name);
     }
     return mKeys.count() - mTranslatedRows;
+}
+
+qsizetype LanguagePack::translatedRowsOf(QStringList names) const
+{
+    // Each name once, ignoring case, as rows equal ignoring case share a line.
+    for (QString &name : names)
+        name = name.toCaseFolded();
+    names.removeDuplicates();
+    qsizetype rows = 0;
+    for (const QString &name : names) {
+        if (!mData.hashlistKeys.contains(name))
+            continue;
+        for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
+            ++rows;
+    }
+    return rows;
 }
 
 void LanguagePack::countTranslation(const QString &name, int sign)

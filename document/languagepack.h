@@ -144,6 +144,7 @@ private:
     // Keeps the count of translated rows as lines and rows come and go.
     void countTranslation(const QString &name, int sign);
     void countRow(const QString &name, int sign);
+    qsizetype translatedRowsOf(QStringList names) const;
     void resetHistory(bool unwritten);
     void updateModified();
     void trimHistory();

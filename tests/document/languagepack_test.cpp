@@ -289,3 +289,96 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
         EXPECT_EQ(entries(), QStringList({"pack.xml", "sub", "sub/x"}));
     }
 }
+
+// Random steps on a random pack: each undone and redone gives the same
+// file and the same lines in the same order that plug-ins see; undoing all
+// gives the pack as loaded; the modified state follows the saved point.
+TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
+{
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    const QString pool[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"),
+        QStringLiteral("d.e"), QStringLiteral("Ä"), QStringLiteral("x=y"), QString()};
+    const auto text = [&] { return pick(3) == 0 ? QString() : kHard.mid(pick(20), pick(8) + 1); };
+    const auto option = [&] { return QString::fromLatin1(pick(3) == 0 ? "" : pick(2) ? "1" : "0"); };
+    const auto name = [&] { return pool[pick(std::size(pool))]; };
+    const QString out = dir.filePath(QStringLiteral("out.xml"));
+    const auto snapshot = [&] {
+        pack.writeFile(out, pack.info());
+        return (QString::fromUtf8(readBytes(out)) + lines().join(u'|') + names().join(u'|')).toStdString();
+    };
+    std::vector<std::string> states{snapshot()};
+    const auto check = [&](int step) {
+        const std::string now = snapshot();
+        if (pack.history().index() < int(states.size())) {
+            ASSERT_EQ(now, states.back()) << "a change without a step, at " << step;
+            return;
+        }
+        pack.undo();
+        ASSERT_EQ(snapshot(), states.back()) << "undo of step " << step;
+        pack.redo();
+        ASSERT_EQ(snapshot(), now) << "redo of step " << step;
+        states.push_back(now);
+        qsizetype untranslated = 0;
+        for (const QString &key : pack.keys().names())
+            untranslated += !pack.data().hashlistKeys.contains(key);
+        ASSERT_EQ(pack.untranslatedCount(), untranslated) << "after step " << step;
+    };
+    for (int i = 0; i < 20; ++i) {
+        pack.commit(name() + QString::number(i), KeyEntry{text(), text(), option(), option(), option()});
+        check(-1);
+    }
+    int savedAt = 0;
+    for (int step = 0; step < 300; ++step) {
+        const int rows = int(pack.keys().count());
+        const QString key = rows > 0 ? pack.keys().at(pick(rows)) : name();
+        switch (pick(6)) {
+        case 0:
+            pack.commit(pick(4) ? key : name(), KeyEntry{text(), text(), option(), option(), option()});
+            break;
+        case 1:
+            pack.addKey(name());
+            break;
+        case 2:
+            pack.dropKey(key, rows > 0 ? pack.keys().find(key) : -1);
+            break;
+        case 3:
+            pack.renameKey(key, rows > 0 ? pack.keys().find(key) : -1, name() + QString::number(pick(3)), text());
+            break;
+        case 4:
+            pack.editInfoValue(pick(5), text());
+            break;
+        default: {
+            std::vector<FieldChange> changes;
+            for (qsizetype row = 0; row < pack.keys().count(); row += 1 + pick(2))
+                changes.push_back({pack.keys().at(row), kKeyFields[pick(5)], text()});
+            pack.changeMany(QStringLiteral("viele"), changes);
+        }
+        }
+        check(step);
+        if (pick(40) == 0) {
+            pack.markWritten(pack.path());
+            savedAt = pack.history().index();
+        }
+        EXPECT_EQ(pack.isModified(), pack.history().index() != savedAt);
+    }
+    while (pack.canUndo()) {
+        pack.undo();
+        EXPECT_EQ(pack.isModified(), pack.history().index() != savedAt);
+    }
+    EXPECT_EQ(snapshot(), states.front());
+    while (pack.canRedo())
+        pack.redo();
+    EXPECT_EQ(snapshot(), states.back());
+
+    // A new step after undo drops what could be redone; a budget drops the
+    // oldest steps, and a saved point among them cannot be reached again.
+    pack.undo();
+    pack.addKey(QStringLiteral("neu"));
+    EXPECT_FALSE(pack.canRedo());
+    pack.setHistoryBudget(1);
+    pack.addKey(QStringLiteral("neu2"));
+    pack.undo();
+    EXPECT_FALSE(pack.canUndo());
+    EXPECT_TRUE(pack.isModified());
+}

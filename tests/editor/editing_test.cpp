@@ -1,5 +1,6 @@
 #include "../support/testutil.h"
 
+#include <QMenuBar>
 #include <functional>
 
 using namespace Wordloom;
@@ -192,6 +193,56 @@ TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
     EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
     EXPECT_TRUE(enabled("saveAction"));
+}
+
+TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
+{
+    QStringList menus;
+    for (const QAction *menu : window->menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, QStringList({"&Languagepack", "&Bearbeiten", "&Hilfe"}));
+    QAction *undo = action("undoAction");
+    QAction *redo = action("redoAction");
+    EXPECT_EQ(undo->shortcuts(), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z"))});
+    EXPECT_EQ(redo->shortcuts(), QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))}));
+    const auto texts = [&] { return QStringList({undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"}); };
+    EXPECT_EQ(texts(), QStringList({"-", "-"}));
+    const QString loaded = state() + gridValue(0);
+    activate();
+
+    QTest::keyClicks(valueMemo(), QStringLiteral("!"));
+    submit();
+    const QString changed = shown();
+    pickRow(Beta);
+    action("dropAction")->trigger();
+    setGridValue(0, QStringLiteral("other"));
+    EXPECT_EQ(texts(), QStringList({"Rückgängig: „Projekt“ ändern", "-"}));
+    const QString after = state() + gridValue(0);
+
+    // Each undo shows what it changed; undoing all is the pack as loaded.
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(keyList()->view(), key, modifiers);
+        return keyList()->text() + QLatin1Char('|') + shown() + QLatin1Char('|') + gridValue(0);
+    };
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("alpha|") + changed + QStringLiteral("|demo"));
+    EXPECT_EQ(texts(), QStringList({"Rückgängig: Schlüssel „beta“ löschen", "Wiederholen: „Projekt“ ändern"}));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("beta|Zweite\nZeile|Notiz|101|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("alpha|Erste\nzwei||000|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    EXPECT_EQ(state() + gridValue(0), loaded);
+    EXPECT_FALSE(window->pack().isModified()) << "back at the state as loaded";
+    EXPECT_EQ(texts(), QStringList({"-", "Wiederholen: Übersetzung von „alpha“"}));
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(state() + gridValue(0), after);
+    EXPECT_TRUE(window->pack().isModified());
+
+    // Typing of its own in a memo is undone there first.
+    const int steps = window->pack().history().index();
+    QTest::keyClicks(commentMemo(), QStringLiteral("xy"));
+    QTest::keyClick(commentMemo(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(commentMemo()->toPlainText(), QString());
+    EXPECT_EQ(window->pack().history().index(), steps);
+    EXPECT_FALSE(redo->isEnabled()) << "the memo's own undo, not a step's";
 }
 
 using StartupTest = EditorTest;

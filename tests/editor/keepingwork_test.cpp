@@ -24,12 +24,6 @@ protected:
         EditorTest::SetUp();
         file = writePack(QStringLiteral("de.xml"), kPack);
     }
-    void activate()
-    {
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
     // Everything the user sees of the open pack.
     QString snapshot() const
     {

@@ -136,6 +136,13 @@ protected:
     QString gridValue(int row) const { return grid()->item(row, 1)->text(); }
     void setGridValue(int row, const QString &value) { grid()->item(row, 1)->setText(value); }
     QString path(const QString &name) const { return dir.filePath(name); }
+    // Shortcuts reach only an active window.
+    void activate()
+    {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
 
     // Writes a pack file into the temporary folder and returns its path.
     QString writePack(const QString &name, const QByteArray &xml) const
