@@ -1,0 +1,489 @@
+#include "document/xmldom.h"
+
+#include "document/keytextcodec.h"
+#include "document/progress.h"
+#include "document/xmlprivate.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <exception>
+
+namespace Wordloom {
+
+using namespace xmlpriv;
+
+XmlDocument XmlDocument::parseFile(const QString &path, const ContentHandler &content, Progress *progress)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    try {
+        return parseDevice(file, QFileInfo(path).fileName(), content, progress);
+    } catch (const ReadFailure &) {
+        throw Error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+}
+
+XmlDocument XmlDocument::parseText(const QString &text)
+{
+    return parseData(text.toUtf8(), QString());
+}
+
+XmlDocument XmlDocument::parseData(const QByteArray &bytes, const QString &source, const ContentHandler &content)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return parseDevice(buffer, source, content);
+}
+
+void StreamedElement::reset()
+{
+    mName.clear();
+    mLine = 0;
+    mHasChildNodes = false;
+    mAttributeCount = 0;
+    mChildCount = 0;
+}
+
+bool StreamedElement::hasAttribute(const char *name) const
+{
+    for (qsizetype i = 0; i < mAttributeCount; ++i)
+        if (mAttributes[size_t(i)].name == name)
+            return true;
+    return false;
+}
+
+QByteArrayView StreamedElement::rawAttribute(const char *name) const
+{
+    for (qsizetype i = 0; i < mAttributeCount; ++i)
+        if (mAttributes[size_t(i)].name == name)
+            return QByteArrayView(mAttributes[size_t(i)].value.data(), qsizetype(mAttributes[size_t(i)].value.size()));
+    return QByteArrayView();
+}
+
+const StreamedElement::Child *StreamedElement::child(const char *name) const
+{
+    for (qsizetype i = 0; i < mChildCount; ++i)
+        if (mChildren[size_t(i)].name == name)
+            return &mChildren[size_t(i)];
+    return nullptr;
+}
+
+// Fills a StreamedElement from parser events, or from a finished node.
+class StreamBuilder {
+public:
+    enum Kind { kNone, kText, kCData, kOther };
+
+    StreamedElement element;
+    // The child being recorded while inside a child element, or -1.
+    qsizetype recording = -1;
+
+    void begin(const xmlChar *name, long line, int attributeCount, const xmlChar **attributes)
+    {
+        element.reset();
+        element.mName = reinterpret_cast<const char *>(name);
+        element.mLine = line;
+        // Five pointers each: name, prefix, URI, value, end of value.
+        for (int i = 0; i < attributeCount; ++i) {
+            const xmlChar **a = attributes + 5 * i;
+            if (a[1])
+                continue;
+            addAttribute(reinterpret_cast<const char *>(a[0]), reinterpret_cast<const char *>(a[3]), size_t(a[4] - a[3]));
+        }
+    }
+
+    void markChildNode() { element.mHasChildNodes = true; }
+
+    // A child element starts: recorded when it is the first of its name.
+    void beginChild(const char *name)
+    {
+        element.mHasChildNodes = true;
+        recording = element.child(name) ? -1 : addChild(name);
+    }
+
+    // A node directly inside the recorded child.
+    void childNode(Kind kind, const char *text, size_t length)
+    {
+        if (recording < 0)
+            return;
+        StreamedElement::Child &c = element.mChildren[size_t(recording)];
+        if (kind != kOther && c.lastKind == kind) {
+            if (c.nodes == 1)
+                c.text.append(text, length);
+            return;
+        }
+        if (++c.nodes == 1 && kind != kOther)
+            c.text.assign(text, length);
+        c.lastKind = kind;
+    }
+
+    void fromNode(xmlNodePtr node)
+    {
+        element.reset();
+        element.mName = reinterpret_cast<const char *>(node->name);
+        element.mLine = xmlGetLineNo(node);
+        element.mHasChildNodes = node->children != nullptr;
+        for (xmlAttrPtr a = node->properties; a; a = a->next) {
+            if (a->ns)
+                continue;
+            const QByteArray value = XmlNode(node).rawAttribute(reinterpret_cast<const char *>(a->name));
+            addAttribute(reinterpret_cast<const char *>(a->name), value.constData(), size_t(value.size()));
+        }
+        for (xmlNodePtr c = node->children; c; c = c->next) {
+            if (c->type != XML_ELEMENT_NODE)
+                continue;
+            beginChild(reinterpret_cast<const char *>(c->name));
+            for (xmlNodePtr g = c->children; g; g = g->next) {
+                const Kind kind = g->type == XML_TEXT_NODE ? kText : g->type == XML_CDATA_SECTION_NODE ? kCData : kOther;
+                const char *text = kind == kOther ? "" : reinterpret_cast<const char *>(g->content);
+                // The tree has joined what joins, so each node counts.
+                if (recording >= 0)
+                    element.mChildren[size_t(recording)].lastKind = kNone;
+                childNode(kind, text, text ? std::strlen(text) : 0);
+            }
+        }
+        recording = -1;
+    }
+
+private:
+    void addAttribute(const char *name, const char *value, size_t length)
+    {
+        if (size_t(element.mAttributeCount) == element.mAttributes.size())
+            element.mAttributes.emplace_back();
+        StreamedElement::Attribute &a = element.mAttributes[size_t(element.mAttributeCount++)];
+        a.name = name;
+        a.value.assign(value, length);
+    }
+
+    qsizetype addChild(const char *name)
+    {
+        if (size_t(element.mChildCount) == element.mChildren.size())
+            element.mChildren.emplace_back();
+        StreamedElement::Child &c = element.mChildren[size_t(element.mChildCount)];
+        c.name = name;
+        c.text.clear();
+        c.nodes = 0;
+        c.lastKind = kNone;
+        return element.mChildCount++;
+    }
+};
+
+QByteArrayView StreamedElement::childText(const char *name) const
+{
+    const Child *c = child(name);
+    if (!c || c->nodes == 0)
+        return QByteArrayView();
+    if (c->nodes > 1 || c->lastKind == StreamBuilder::kOther)
+        throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten."));
+    return QByteArrayView(c->text.data(), qsizetype(c->text.size()));
+}
+
+namespace {
+
+// What a streaming parse keeps beside libxml2's context (its _private).
+struct Stream {
+    QIODevice *input = nullptr;
+    Progress *progress = nullptr;
+    bool cancelled = false;
+    const XmlDocument::ContentHandler *handler = nullptr;
+    // The root's first "content" element while it is open.
+    xmlNodePtr content = nullptr;
+    bool contentSeen = false;
+    // Without a document type there are no entities beyond the predefined
+    // ones, so the elements inside "content" are read from the parser's
+    // events without building nodes; with one, libxml2 builds them.
+    bool hasDoctype = false;
+    bool fast = false;
+    // How deep inside "content" the fast path is.
+    int depth = 0;
+    StreamBuilder builder;
+    bool readFailed = false;
+    // The first bytes, to tell whether the file has a declaration.
+    char head[16] = {};
+    qsizetype headSize = 0;
+    std::exception_ptr failure;
+};
+
+Stream &streamOf(void *context)
+{
+    return *static_cast<Stream *>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+int readInput(void *context, char *buffer, int length) noexcept
+{
+    auto *stream = static_cast<Stream *>(context);
+    if (stream->progress && stream->progress->cancelled) {
+        stream->cancelled = true;
+        return -1;
+    }
+    const qint64 n = stream->input->read(buffer, length);
+    if (stream->progress && n > 0)
+        stream->progress->done += n;
+    if (n < 0) {
+        stream->readFailed = true;
+        return -1;
+    }
+    const qsizetype take = std::min<qsizetype>(qsizetype(n), qsizetype(sizeof stream->head) - stream->headSize);
+    std::memcpy(stream->head + stream->headSize, buffer, size_t(take));
+    stream->headSize += take;
+    return int(n);
+}
+
+// libxml2's own tree builder, which the hooks below wrap.
+const xmlSAXHandler &treeBuilder()
+{
+    static const xmlSAXHandler handler = [] {
+        xmlSAXHandler h;
+        std::memset(&h, 0, sizeof h);
+        xmlSAXVersion(&h, 2);
+        return h;
+    }();
+    return handler;
+}
+
+// Hands the element to the handler. Nothing may throw through libxml2: a
+// failure stops the parser and is rethrown after it returns.
+void deliver(xmlParserCtxtPtr context, Stream &stream) noexcept
+{
+    if (stream.failure || !*stream.handler)
+        return;
+    try {
+        (*stream.handler)(stream.builder.element);
+    } catch (...) {
+        stream.failure = std::current_exception();
+        xmlStopParser(context);
+    }
+}
+
+// Hands every element libxml2 built inside "content" over, in document
+// order, and frees everything there.
+void flushContent(xmlParserCtxtPtr context, Stream &stream) noexcept
+{
+    while (xmlNodePtr child = stream.content->children) {
+        if (child->type == XML_ELEMENT_NODE && !stream.failure) {
+            try {
+                stream.builder.fromNode(child);
+            } catch (...) {
+                stream.failure = std::current_exception();
+                xmlStopParser(context);
+            }
+            deliver(context, stream);
+        }
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+    }
+}
+
+bool fastInside(const Stream &stream)
+{
+    return stream.content && stream.fast;
+}
+
+void startElement(void *context, const xmlChar *localName, const xmlChar *prefix, const xmlChar *uri,
+    int namespaceCount, const xmlChar **namespaces, int attributeCount, int defaultedCount,
+    const xmlChar **attributes) noexcept
+{
+    Stream &stream = streamOf(context);
+    if (fastInside(stream)) {
+        try {
+            if (stream.depth == 0)
+                stream.builder.begin(localName, xmlSAX2GetLineNumber(context), attributeCount, attributes);
+            else if (stream.depth == 1)
+                stream.builder.beginChild(reinterpret_cast<const char *>(localName));
+            else if (stream.depth == 2)
+                stream.builder.childNode(StreamBuilder::kOther, "", 0);
+        } catch (...) {
+            stream.failure = std::current_exception();
+            xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+        }
+        ++stream.depth;
+        return;
+    }
+    treeBuilder().startElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+        defaultedCount, attributes);
+    if (stream.contentSeen || !stream.handler)
+        return;
+    const xmlNodePtr node = static_cast<xmlParserCtxtPtr>(context)->node;
+    if (node && node->parent && node->parent->parent && node->parent->parent->type == XML_DOCUMENT_NODE
+        && std::strcmp(reinterpret_cast<const char *>(node->name), "content") == 0) {
+        stream.content = node;
+        stream.contentSeen = true;
+        stream.fast = !stream.hasDoctype;
+        stream.depth = 0;
+    }
+}
+
+void endElement(void *context, const xmlChar *localName, const xmlChar *prefix, const xmlChar *uri) noexcept
+{
+    const auto ctxt = static_cast<xmlParserCtxtPtr>(context);
+    Stream &stream = streamOf(context);
+    if (fastInside(stream) && stream.depth > 0) {
+        if (--stream.depth == 0)
+            deliver(ctxt, stream);
+        else if (stream.depth == 1)
+            stream.builder.recording = -1;
+        return;
+    }
+    const xmlNodePtr node = ctxt->node;
+    treeBuilder().endElementNs(context, localName, prefix, uri);
+    if (!stream.content || !node)
+        return;
+    if (node->parent == stream.content)
+        flushContent(ctxt, stream);
+    else if (node == stream.content) {
+        flushContent(ctxt, stream);
+        stream.content = nullptr;
+    }
+}
+
+// A node that is not an element. On the fast path it is noted where the
+// element needs it; directly inside "content" it is dropped; elsewhere
+// libxml2 builds it.
+template <typename Forward>
+void otherNode(void *context, StreamBuilder::Kind kind, const xmlChar *text, int length, Forward forward) noexcept
+{
+    Stream &stream = streamOf(context);
+    if (fastInside(stream)) {
+        try {
+            if (stream.depth == 1)
+                stream.builder.markChildNode();
+            else if (stream.depth == 2)
+                stream.builder.childNode(kind, reinterpret_cast<const char *>(text), size_t(length));
+        } catch (...) {
+            stream.failure = std::current_exception();
+            xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+        }
+        return;
+    }
+    if (stream.content && static_cast<xmlParserCtxtPtr>(context)->node == stream.content)
+        return;
+    forward();
+}
+
+void characters(void *context, const xmlChar *text, int length) noexcept
+{
+    otherNode(context, StreamBuilder::kText, text, length, [&] { treeBuilder().characters(context, text, length); });
+}
+
+void whitespace(void *context, const xmlChar *text, int length) noexcept
+{
+    otherNode(context, StreamBuilder::kText, text, length,
+        [&] { treeBuilder().ignorableWhitespace(context, text, length); });
+}
+
+void cdata(void *context, const xmlChar *text, int length) noexcept
+{
+    otherNode(context, StreamBuilder::kCData, text, length, [&] { treeBuilder().cdataBlock(context, text, length); });
+}
+
+void comment(void *context, const xmlChar *text) noexcept
+{
+    otherNode(context, StreamBuilder::kOther, nullptr, 0, [&] { treeBuilder().comment(context, text); });
+}
+
+void instruction(void *context, const xmlChar *target, const xmlChar *data) noexcept
+{
+    otherNode(context, StreamBuilder::kOther, nullptr, 0,
+        [&] { treeBuilder().processingInstruction(context, target, data); });
+}
+
+void reference(void *context, const xmlChar *name) noexcept
+{
+    otherNode(context, StreamBuilder::kOther, nullptr, 0, [&] { treeBuilder().reference(context, name); });
+}
+
+void documentType(void *context, const xmlChar *name, const xmlChar *externalId, const xmlChar *systemId) noexcept
+{
+    streamOf(context).hasDoctype = true;
+    treeBuilder().internalSubset(context, name, externalId, systemId);
+}
+
+const xmlSAXHandler &streamingHandler()
+{
+    static const xmlSAXHandler handler = [] {
+        xmlSAXHandler h = treeBuilder();
+        h.startElementNs = startElement;
+        h.endElementNs = endElement;
+        h.characters = characters;
+        h.ignorableWhitespace = whitespace;
+        h.cdataBlock = cdata;
+        h.comment = comment;
+        h.processingInstruction = instruction;
+        h.reference = reference;
+        h.internalSubset = documentType;
+        return h;
+    }();
+    return handler;
+}
+
+} // namespace
+
+XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, const ContentHandler &content,
+    Progress *progress)
+{
+    prepareLibxml();
+    const QString where = source.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(source);
+
+    Stream stream;
+    stream.input = &input;
+    stream.progress = progress;
+    stream.handler = content ? &content : nullptr;
+    // libxml2 copies the handler table; the context stays its userData, as
+    // its tree builder expects.
+    const std::unique_ptr<xmlParserCtxt, FreeParserContext> context(xmlCreateIOParserCtxt(
+        const_cast<xmlSAXHandler *>(&streamingHandler()), nullptr, readInput, nullptr, &stream, XML_CHAR_ENCODING_NONE));
+    if (!context)
+        throw Error(QStringLiteral("Nicht genügend Speicher zum Lesen der Datei%1.").arg(where));
+    context->_private = &stream;
+    tExternalRefused = false;
+    // Internal entities are expanded within libxml2's limits against
+    // expansion bombs; no DTD is loaded and the network is never used.
+    xmlCtxtUseOptions(context.get(), XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
+    xmlParseDocument(context.get());
+    XmlDocument result;
+    result.mDoc.reset(context->myDoc);
+    context->myDoc = nullptr;
+
+    if (stream.cancelled)
+        throw Cancelled();
+    if (stream.readFailed)
+        throw ReadFailure();
+    const bool wellFormed = result.mDoc && context->wellFormed;
+    QString reason;
+    int line = 0;
+    if (const xmlError *err = xmlCtxtGetLastError(context.get()); err && err->code != XML_ERR_OK) {
+        reason = QString::fromUtf8(err->message).trimmed();
+        line = err->line;
+    }
+
+    if (tExternalRefused)
+        throw Error(QStringLiteral("Die Datei%1 verweist auf externe Daten (Entity oder DTD); "
+                                   "diese werden aus Sicherheitsgründen nicht geladen.")
+                        .arg(where));
+    if (stream.failure)
+        std::rethrow_exception(stream.failure);
+    if (!wellFormed) {
+        QString message = QStringLiteral("Die Datei%1 ist kein gültiges XML").arg(where);
+        if (line > 0)
+            message += QStringLiteral(" (Zeile %1)").arg(line);
+        if (!reason.isEmpty())
+            message += QStringLiteral(": ") + reason;
+        throw Error(message);
+    }
+    result.mHasDeclaration = startsWithDeclaration(QByteArray::fromRawData(stream.head, stream.headSize));
+    return result;
+}
+
+} // namespace Wordloom
