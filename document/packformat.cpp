@@ -328,6 +328,18 @@ std::optional<qint32> toInt32(QStringView text)
 
 } // namespace
 
+QString proposedFileName(const InfoValues &info, const QString &extension)
+{
+    return info.project + QLatin1Char('_') + info.name + QLatin1Char('_') + info.lang + QLatin1Char('.') + extension;
+}
+
+QString caseVariantWarning(const QStringList &names)
+{
+    return QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen sich daher "
+                          "Übersetzung, Kommentar und Optionen; beim Speichern erhalten sie dieselben Texte: ")
+        + names.join(QStringLiteral(", "));
+}
+
 QString bumpVersion(const QString &version)
 {
     QStringView first, second, third;

@@ -64,6 +64,13 @@ PackContent readPackData(const QByteArray &bytes, const QString &source = QStrin
 void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
     const KeyData &data);
 
+// project_name_language.extension, the name offered for a pack or export.
+QString proposedFileName(const InfoValues &info, const QString &extension);
+
+// The warning about names that share their entry with another name
+// differing only in letter case.
+QString caseVariantWarning(const QStringList &names);
+
 // The document text of a new pack.
 QString newPackTemplate(const InfoValues &info);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPushButton>
+#include <QScreen>
 #include <QWidget>
 
 namespace Wordloom {
@@ -33,6 +34,20 @@ template <typename L> L *tight(L *layout)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     return layout;
+}
+
+// Opens a dialog at its stored position, the top left of the screen.
+inline void placeAtStoredPosition(QWidget *dialog)
+{
+    if (const QScreen *screen = dialog->screen())
+        dialog->move(screen->availableGeometry().topLeft());
+}
+
+inline void showInFront(QWidget *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 } // namespace Wordloom

@@ -3,71 +3,39 @@
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/error.h"
-#include "document/searchresults.h"
-#include "document/workerpool.h"
 #include "editor/aboutbox.h"
 #include "editor/backgroundwork.h"
+#include "editor/errorguard.h"
 #include "editor/infogrid.h"
 #include "editor/keyeditorpanel.h"
 #include "editor/keylistbox.h"
 #include "editor/layoutparts.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
-#include "editor/uifonts.h"
+#include "editor/searchpage.h"
+#include "editor/statusline.h"
 #include "plugins/exportrun.h"
 
 #include <QAction>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QTextDocument>
-#include <QScreen>
-#include <QShortcut>
-#include <QSplitter>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 #include <optional>
 
 namespace Wordloom {
 
-namespace {
-
-// From this many translations on, building the search index takes long
-// enough to do it in the background, and to show the wait cursor.
-constexpr qsizetype kLargeSearch = 10000;
-
-void placeAtStoredPosition(QWidget *dialog)
-{
-    if (const QScreen *screen = dialog->screen())
-        dialog->move(screen->availableGeometry().topLeft());
-}
-
-void showInFront(QWidget *dialog)
-{
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-}
-
-} // namespace
-
 MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &pluginFolder, QWidget *parent)
     : QMainWindow(parent)
     , mPrompts(prompts)
     , mClock(clock)
+    , mActions(this)
 {
-    buildActions();
-    buildFrame();
+    setupUi(this, mPack, mActions);
+    connectActions();
 
     connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::keyChosenByUser));
     connect(mKeyEditor, &KeyEditorPanel::translationChanged, this, handler(&MainWindow::lpValueChange));
@@ -84,13 +52,13 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
         InfoValues info = mPack.info();
         lpInfoblock->setValue(row, LanguagePack::infoField(info, row));
     });
-    connect(&mPack, &LanguagePack::modifiedChanged, this, &MainWindow::showPackSummary);
+    connect(&mPack, &LanguagePack::modifiedChanged, this, [this] { mStatusLine->showSummary(mPack); });
     connect(&mPack.history(), &QUndoStack::indexChanged, this, [this] {
         updateActions();
-        showPackSummary();
+        mStatusLine->showSummary(mPack);
     });
-    connect(suchbegriff, &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
-    connect(ergenbisse, &NameListView::userPicked, this, [this](int row) {
+    connect(mSearchPage->field(), &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
+    connect(mSearchPage->results(), &NameListView::userPicked, this, [this](int row) {
         if (row >= 0)
             handler(&MainWindow::ergenbisseClick)();
     });
@@ -100,19 +68,15 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { handler(&MainWindow::newKeyRequestExecute)(); };
     mNewKeyDialog->hide();
     mRenameKeyDialog = named(new NewKeyDialog(this), "renameKeyDialog");
-    mRenameKeyDialog->onConfirm = [this](NewKeyDialog &) { renameKeyRequest->trigger(); };
+    mRenameKeyDialog->onConfirm = [this](NewKeyDialog &) { mActions.renameKeyRequest->trigger(); };
     mRenameKeyDialog->hide();
     mAboutBox = new AboutBox(this);
     mAboutBox->hide();
     scanForPlugins(pluginFolder);
 
     updateActions();
-    showPackSummary();
+    mStatusLine->showSummary(mPack);
     showPage("TabSheet5");
-
-    OpenDialog1.title = QStringLiteral("Languagepack laden");
-    OpenDialog1.filter = QStringLiteral("Languagepacks (*.xml)|*.xml");
-    OpenDialog1.defaultExtension = QStringLiteral("xml");
 
     // The window's shortcuts go before what a text field would make of the
     // same keys.
@@ -123,240 +87,35 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildActions()
+void MainWindow::connectActions()
 {
-    const QKeySequence none;
-    loadAction = makeAction("loadAction", QStringLiteral("Languagepack laden"), QStringLiteral("Läd ein existierendes Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_L), true, &MainWindow::loadActionExecute);
-    newFile = makeAction("newFile", QStringLiteral("Neues Languagepack"), QStringLiteral("Erstellt ein neues, leeres Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_N), true, &MainWindow::newFileExecute);
-    saveAction = makeAction("saveAction", QStringLiteral("Speichern"), QStringLiteral("Speichert das aktuelle Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_S), false, &MainWindow::saveActionExecute);
-    saveasAction = makeAction("saveasAction", QStringLiteral("Speichern als"), QStringLiteral("Speichert das Languagepack unter einem neuen Namen"),
-        none, false, &MainWindow::saveasActionExecute);
-    closeAction = makeAction("closeAction", QStringLiteral("Schleßen"), QStringLiteral("Schließt das aktuelle Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_W), false, &MainWindow::closeActionExecute);
-    exitAction = makeAction("exitAction", QStringLiteral("Beenden"), QStringLiteral("Programm beenden"),
-        QKeySequence(Qt::CTRL | Qt::Key_Q), true, &MainWindow::exitActionExecute);
-    exportAction = makeAction("exportAction", QStringLiteral("Export starten"), QStringLiteral("Exportiert das Languagepack"),
-        none, false, &MainWindow::exportActionExecute);
-    newAction = makeAction("newAction", QStringLiteral("+"), QString(), QKeySequence(Qt::CTRL | Qt::Key_A), false,
-        &MainWindow::newActionExecute);
-    dropAction = makeAction("dropAction", QStringLiteral("-"), QString(), none, false, &MainWindow::dropActionExecute);
-    renameAction = makeAction("renameAction", QStringLiteral("o"), QString(), none, false, &MainWindow::renameActionExecute);
-    renameKeyRequest = makeAction("renameKeyRequest", QStringLiteral("renameKeyRequest"), QString(), none, true,
-        &MainWindow::renameKeyRequestExecute);
-    submitAction = makeAction("submitAction", QStringLiteral("Übernehmen"), QStringLiteral("Änderungen übernehmen"), none, false,
-        &MainWindow::submitActionExecute);
-    resetAction = makeAction("resetAction", QStringLiteral("Verwerfen"), QStringLiteral("Änderungen verwerfen"), none, false,
-        &MainWindow::resetActionExecute);
-    suchAction = makeAction("suchAction", QStringLiteral("Suchen"), QStringLiteral("Sucht nach Texten im Languagepack"), none, false,
-        &MainWindow::suchActionExecute);
-    changeSearchType = makeAction("changeSearchType", QStringLiteral("beim Tippen suchen"),
-        QStringLiteral("Bereeits beim Eintippen des Textes suchen"), none, true, &MainWindow::changeSearchTypeExecute);
-    toggleWW = makeAction("toggleWW", QString(), QStringLiteral("Wordwrap ein-/ausschalten"), none, false, &MainWindow::toggleWWExecute);
-    doppelCheck = makeAction("doppelCheck", QStringLiteral("Doppel-Check"), QString(), none, true, &MainWindow::doppelCheckExecute);
-    syntaxCheck = makeAction("syntaxCheck", QStringLiteral("Syntax-Check"), QString(), none, true, &MainWindow::syntaxCheckExecute);
-    aboutAction = makeAction("aboutAction", QStringLiteral("Info"), QString(), none, true, &MainWindow::aboutActionExecute);
-    nextAction = makeAction("nextAction", QStringLiteral("Next"), QStringLiteral("Go to next key"),
-        QKeySequence(Qt::CTRL | Qt::Key_Down), true, &MainWindow::nextActionExecute);
-    prevAction = makeAction("prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"),
-        QKeySequence(Qt::CTRL | Qt::Key_Up), true, &MainWindow::prevActionExecute);
-    undoAction = makeAction("undoAction", QStringLiteral("Rückgängig"), QString(), QKeySequence(Qt::CTRL | Qt::Key_Z),
-        false, &MainWindow::undoActionExecute);
-    redoAction = makeAction("redoAction", QStringLiteral("Wiederholen"), QString(),
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false, &MainWindow::redoActionExecute);
-    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-
-    // Ctrl+Return takes over and goes on, like Ctrl+Down.
-    nextAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Down), QKeySequence(Qt::CTRL | Qt::Key_Return)});
-    for (QAction *action : {toggleWW, changeSearchType}) {
-        action->setCheckable(true);
-        action->setChecked(true);
-    }
-}
-
-QAction *MainWindow::makeAction(const char *name, const QString &caption, const QString &hint,
-    const QKeySequence &shortcut, bool enabled, void (MainWindow::*method)())
-{
-    auto *action = named(new QAction(caption, this), name);
-    if (!hint.isEmpty())
-        action->setToolTip(plainToolTip(hint));
-    action->setShortcut(shortcut);
-    action->setEnabled(enabled);
-    // Shortcuts belong to the window, whether or not a menu shows the action.
-    addAction(action);
-    connect(action, &QAction::triggered, this, handler(method));
-    return action;
-}
-
-QPushButton *MainWindow::bindButton(QPushButton *button, QAction *action)
-{
-    const auto sync = [button, action] {
-        button->setText(action->text());
-        button->setEnabled(action->isEnabled());
-    };
-    sync();
-    connect(action, &QAction::changed, button, sync);
-    connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    return button;
-}
-
-QCheckBox *MainWindow::actionBox(const char *name, QAction *action)
-{
-    auto *box = named(new QCheckBox(action->text()), name);
-    box->setToolTip(action->toolTip());
-    box->setChecked(action->isChecked());
-    box->setEnabled(action->isEnabled());
-    connect(action, &QAction::changed, box, [box, action] { box->setEnabled(action->isEnabled()); });
-    // The box takes its new state first, then the action's handler reads it.
-    connect(box, &QCheckBox::clicked, action, [action](bool checked) {
-        action->setChecked(checked);
-        // Runs the handler; trigger() would toggle the state once more.
-        emit action->triggered(checked);
-    });
-    return box;
-}
-
-void MainWindow::buildFrame()
-{
-    setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("Wordloom"));
-    setWindowIcon(QIcon(AboutBox::programIcon(64)));
-    setFont(interfaceFont());
-    resize(669, 651);
-    move(0, 0);
-    setMinimumSize(658, 460);
-    auto *central = panel("central", this);
-    setCentralWidget(central);
-    auto *mainLayout = tight(new QVBoxLayout(central));
-    mainLayout->setContentsMargins(2, 2, 2, 0);
-
-    // Left column: the key list, the add, drop and rename buttons and the
-    // word wrap box.
-    auto *left = panel("Panel_Links");
-    left->setMinimumWidth(185);
-    auto *leftLayout = tight(new QVBoxLayout(left));
-    leftLayout->addWidget(named(new QLabel(QStringLiteral("Schlüssel")), "Label_Keys"));
-    lpKey = named(new KeyListBox(&mPack.keys()), "lpKey");
-    leftLayout->addWidget(lpKey, 1);
-    auto *modification = panel("Panel_ModificationBTNs");
-    modification->setFixedHeight(19);
-    auto *modificationLayout = tight(new QHBoxLayout(modification));
-    QPushButton *const keyButtons[] = {bindButton(fixedButton("buttonNew", 49, 17), newAction),
-        bindButton(fixedButton("buttonDrop", 49, 17), dropAction), bindButton(fixedButton("buttonRename", 49, 17), renameAction)};
-    for (QPushButton *button : keyButtons)
-        modificationLayout->addWidget(button);
-    modificationLayout->addStretch(1);
-    checkWW = actionBox("checkWW", toggleWW);
-    modificationLayout->addWidget(checkWW);
-    leftLayout->addWidget(modification);
-
-    mKeyEditor = new KeyEditorPanel;
-    bindButton(mKeyEditor->resetButton(), resetAction);
-    bindButton(mKeyEditor->submitButton(), submitAction);
-
-    auto *columns = named(new QSplitter(Qt::Horizontal), "Splitter_Spalten");
-    columns->setHandleWidth(2);
-    columns->setChildrenCollapsible(false);
-    columns->addWidget(left);
-    columns->addWidget(mKeyEditor);
-    columns->setStretchFactor(1, 1);
-    columns->setSizes({190, 477});
-    mainLayout->addWidget(columns, 1);
-
-    // Bottom region: the status line over the tab pages.
-    auto *bottom = panel("Panel_Unten");
-    bottom->setFixedHeight(142);
-    auto *bottomLayout = tight(new QVBoxLayout(bottom));
-    // The messages at the left; the pack's name and counts stay at the right.
-    auto *statusLine = tight(new QHBoxLayout);
-    statusBarLabel = named(new QLabel, "statusBar");
-    packSummary = named(new QLabel, "packSummary");
-    for (QLabel *label : {statusBarLabel, packSummary}) {
-        label->setFixedHeight(25);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setTextFormat(Qt::PlainText);
-        statusLine->addWidget(label);
-    }
-    statusLine->setStretch(0, 1);
-    bottomLayout->addLayout(statusLine);
-    PageControl1 = named(new QTabWidget, "PageControl1");
-    PageControl1->setTabPosition(QTabWidget::South);
-    PageControl1->setMinimumHeight(102);
-    PageControl1->setMaximumHeight(140);
-    bottomLayout->addWidget(PageControl1, 1);
-    mainLayout->addWidget(bottom);
-
-    auto *checksPage = panel("TabSheet1");
-    auto *checksLayout = new QVBoxLayout(checksPage);
-    QPushButton *const checkButtons[] = {bindButton(fixedButton("buttonDoppelCheck", 113, 25), doppelCheck),
-        bindButton(fixedButton("buttonSyntaxCheck", 113, 25), syntaxCheck)};
-    for (QPushButton *button : checkButtons)
-        checksLayout->addWidget(button);
-    checksLayout->addStretch(1);
-    PageControl1->addTab(checksPage, QStringLiteral("Checks"));
-
-    auto *exportPage = panel("TabSheet2");
-    auto *exportLayout = new QHBoxLayout(exportPage);
-    exportModules = named(new QListWidget, "exportModules");
-    exportModules->setToolTip(plainToolTip(QStringLiteral("Vorhandene Export-Plugins")));
-    exportModules->setSelectionMode(QAbstractItemView::SingleSelection);
-    exportLayout->addWidget(exportModules, 1);
-    auto *exportColumn = panel("Panel_Export");
-    exportColumn->setFixedWidth(235);
-    auto *exportColumnLayout = tight(new QVBoxLayout(exportColumn));
-    QPushButton *buttonExport = bindButton(fixedButton("buttonExport", 113, 25), exportAction);
-    exportColumnLayout->addStretch(1);
-    exportColumnLayout->addWidget(buttonExport, 0, Qt::AlignRight);
-    exportLayout->addWidget(exportColumn);
-    PageControl1->addTab(exportPage, QStringLiteral("Export"));
-
-    auto *packPage = panel("TabSheet4");
-    lpInfoblock = named(new InfoGrid, "lpInfoblock");
-    tight(new QVBoxLayout(packPage))->addWidget(lpInfoblock);
-    PageControl1->addTab(packPage, QStringLiteral("Languagepack"));
-
-    auto *searchPage = panel("TabSheet5");
-    auto *searchLayout = new QHBoxLayout(searchPage);
-    auto *searchColumn = panel("Panel_Suchen");
-    searchColumn->setFixedWidth(201);
-    auto *searchColumnLayout = tight(new QVBoxLayout(searchColumn));
-    suchbegriff = named(new QLineEdit, "suchbegriff");
-    suchbegriff->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
-    QPushButton *buttonSuchen = bindButton(fixedButton("buttonSuchen", 113, 25), suchAction);
-    searchOnType = actionBox("searchOnType", changeSearchType);
-    searchColumnLayout->addWidget(suchbegriff);
-    searchColumnLayout->addWidget(buttonSuchen);
-    searchColumnLayout->addWidget(searchOnType);
-    searchColumnLayout->addStretch(1);
-    searchLayout->addWidget(searchColumn);
-    ergenbisse = named(new NameListView, "ergenbisse");
-    ergenbisse->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
-    mResults = new SearchResults(mPack.data().hashlistKeys, this);
-    mPack.data().hashlistKeys.setBeforeRelayout([this] { mResults->keepNames(); });
-    ergenbisse->setModel(mResults);
-    searchLayout->addWidget(ergenbisse, 1);
-    PageControl1->addTab(searchPage, QStringLiteral("Suchen"));
-
-    QMenu *packMenu = named(menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");
-    packMenu->addActions({loadAction, newFile, saveAction, saveasAction, closeAction});
-    packMenu->addSeparator();
-    packMenu->addAction(exitAction);
-    named(menuBar()->addMenu(QStringLiteral("&Bearbeiten")), "menuBearbeiten")->addActions({undoAction, redoAction});
-    named(menuBar()->addMenu(QStringLiteral("&Hilfe")), "menuHilfe")->addAction(aboutAction);
-    // F10 opens the first menu, as in other desktop programs.
-    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, [this, packMenu] { menuBar()->setActiveAction(packMenu->menuAction()); });
-
-    // Tab follows the window from top left to bottom right.
-    QList<QWidget *> order = {lpKey->field(), lpKey->view(), keyButtons[0], keyButtons[1], keyButtons[2], checkWW};
-    order << mKeyEditor->tabChain()
-          << QList<QWidget *>{PageControl1, checkButtons[0], checkButtons[1], exportModules, buttonExport, lpInfoblock,
-                 suchbegriff, buttonSuchen, searchOnType, ergenbisse};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    const ActionTable &a = mActions;
+    const std::pair<QAction *, void (MainWindow::*)()> handlers[] = {
+        {a.loadAction, &MainWindow::loadActionExecute},
+        {a.newFile, &MainWindow::newFileExecute},
+        {a.saveAction, &MainWindow::saveActionExecute},
+        {a.saveasAction, &MainWindow::saveasActionExecute},
+        {a.closeAction, &MainWindow::closeActionExecute},
+        {a.exitAction, &MainWindow::exitActionExecute},
+        {a.exportAction, &MainWindow::exportActionExecute},
+        {a.newAction, &MainWindow::newActionExecute},
+        {a.dropAction, &MainWindow::dropActionExecute},
+        {a.renameAction, &MainWindow::renameActionExecute},
+        {a.renameKeyRequest, &MainWindow::renameKeyRequestExecute},
+        {a.submitAction, &MainWindow::submitActionExecute},
+        {a.resetAction, &MainWindow::resetActionExecute},
+        {a.suchAction, &MainWindow::suchActionExecute},
+        {a.changeSearchType, &MainWindow::changeSearchTypeExecute},
+        {a.toggleWW, &MainWindow::toggleWWExecute},
+        {a.doppelCheck, &MainWindow::doppelCheckExecute},
+        {a.syntaxCheck, &MainWindow::syntaxCheckExecute},
+        {a.aboutAction, &MainWindow::aboutActionExecute},
+        {a.nextAction, &MainWindow::nextActionExecute},
+        {a.prevAction, &MainWindow::prevActionExecute},
+        {a.undoAction, &MainWindow::undoActionExecute},
+        {a.redoAction, &MainWindow::redoActionExecute}};
+    for (const auto &[action, method] : handlers)
+        connect(action, &QAction::triggered, this, handler(method));
 }
 
 void MainWindow::showPage(const char *name)
@@ -370,16 +129,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         // A text field claims some combinations (Ctrl+A, Ctrl+Up) for itself;
         // an enabled action of the window takes them first. Left unclaimed,
         // the key goes to the window's shortcuts.
-        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
-        // A text field with typing of its own to undo keeps its undo keys.
-        if ((undoAction->shortcuts().contains(pressed) && fieldCanUndo(watched, false))
-            || (redoAction->shortcuts().contains(pressed) && fieldCanUndo(watched, true)))
-            return QMainWindow::eventFilter(watched, event);
-        for (const QAction *action : actions()) {
-            if (action->isEnabled() && action->shortcuts().contains(pressed)) {
-                event->ignore();
-                return true;
-            }
+        if (mActions.claims(QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()), watched)) {
+            event->ignore();
+            return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -387,23 +139,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 bool MainWindow::guarded(const std::function<void()> &handler)
 {
-    QString message;
-    try {
-        handler();
-        return true;
-    } catch (const Error &error) {
-        message = error.message();
-    } catch (const std::bad_alloc &) {
-        message = QStringLiteral("Nicht genügend Arbeitsspeicher");
-    } catch (const std::exception &error) {
-        message = QString::fromLocal8Bit(error.what());
-    } catch (...) {
-        message = QStringLiteral("Unbekannter Fehler");
-    }
-    if (!message.endsWith(QLatin1Char('.')))
-        message += QLatin1Char('.');
-    mPrompts.showError(message);
-    return false;
+    return runGuarded(mPrompts, handler);
 }
 
 std::function<void()> MainWindow::handler(void (MainWindow::*method)())
@@ -413,12 +149,12 @@ std::function<void()> MainWindow::handler(void (MainWindow::*method)())
 
 void MainWindow::showStatus(const QString &message)
 {
-    statusBarLabel->setText(message);
+    mStatusLine->showMessage(message);
 }
 
 QString MainWindow::statusText() const
 {
-    return statusBarLabel->text();
+    return mStatusLine->message();
 }
 
 void MainWindow::showInfo(const QString &message)
@@ -438,25 +174,9 @@ void MainWindow::setInfoValue(int row, const QString &value)
     lpInfoblock->setValue(row, value);
 }
 
-QString MainWindow::proposedFileName(const QString &extension) const
-{
-    const InfoValues &info = mPack.info();
-    return info.project + QLatin1Char('_') + info.name + QLatin1Char('_') + info.lang + QLatin1Char('.') + extension;
-}
-
 void MainWindow::updateActions()
 {
-    const bool open = mPack.state() == LanguagePack::State::Open;
-    setActions({submitAction, resetAction}, mPendingEdits);
-    saveAction->setEnabled(mSaveOffered);
-    saveasAction->setEnabled(open || mSaveAsOffered);
-    setActions({exportAction, newAction, renameAction, dropAction, toggleWW, closeAction}, open);
-    const PackStep *undo = mPack.undoStep();
-    const PackStep *redo = mPack.redoStep();
-    undoAction->setEnabled(undo);
-    redoAction->setEnabled(redo);
-    undoAction->setText(undo ? QStringLiteral("Rückgängig: ") + undo->text() : QStringLiteral("Rückgängig"));
-    redoAction->setText(redo ? QStringLiteral("Wiederholen: ") + redo->text() : QStringLiteral("Wiederholen"));
+    mActions.showState(mPack, mPendingEdits, mSaveOffered, mSaveAsOffered);
 }
 
 void MainWindow::setPendingEdits(bool pending)
@@ -472,38 +192,17 @@ void MainWindow::offerSave(bool save, bool saveAs)
     updateActions();
 }
 
-void MainWindow::showPackSummary()
+void MainWindow::showFreshPack(bool saveOffered, bool saveAsOffered)
 {
-    const QLocale german(QLocale::German);
-    QString text;
-    if (mPack.state() == LanguagePack::State::Open) {
-        text = mPack.fileName().isEmpty() ? QStringLiteral("Unbenannt") : mPack.fileName();
-        if (mPack.isModified())
-            text += QStringLiteral(" *");
-        text += QStringLiteral("   ") + german.toString(mPack.keys().count()) + QStringLiteral(" Schlüssel, ")
-            + german.toString(mPack.untranslatedCount()) + QStringLiteral(" ohne Übersetzung");
-    }
-    packSummary->setText(text);
-}
-
-bool MainWindow::fieldCanUndo(QObject *watched, bool redo) const
-{
-    if (const auto *memo = qobject_cast<const QPlainTextEdit *>(watched))
-        return redo ? memo->document()->isRedoAvailable() : memo->document()->isUndoAvailable();
-    if (const auto *field = qobject_cast<const QLineEdit *>(watched))
-        return redo ? field->isRedoAvailable() : field->isUndoAvailable();
-    return false;
+    mPendingEdits = false;
+    offerSave(saveOffered, saveAsOffered);
+    mStatusLine->showSummary(mPack);
+    lpKeyChange();
 }
 
 QString MainWindow::unsavedNote(const char *what) const
 {
     return QString::fromUtf8(what) + QStringLiteral(" (nicht gespeichert: ") + mPack.fileName() + QLatin1Char(')');
-}
-
-void MainWindow::setActions(std::initializer_list<QAction *> actions, bool enabled)
-{
-    for (QAction *action : actions)
-        action->setEnabled(enabled);
 }
 
 // Key selection and editing.
@@ -608,27 +307,24 @@ void MainWindow::lpInfoblockStringsChange(int row)
 
 void MainWindow::undoActionExecute()
 {
-    lpInfoblock->commitPendingEdit();
-    takeOverPendingEdits();
-    const PackStep *step = mPack.undoStep();
-    if (!step)
-        return;
-    const QString key = step->key();
-    const int infoRow = step->infoRow();
-    mPack.undo();
-    showStepResult(key, infoRow);
+    replayStep(false);
 }
 
 void MainWindow::redoActionExecute()
 {
+    replayStep(true);
+}
+
+void MainWindow::replayStep(bool forward)
+{
     lpInfoblock->commitPendingEdit();
     takeOverPendingEdits();
-    const PackStep *step = mPack.redoStep();
+    const PackStep *step = forward ? mPack.redoStep() : mPack.undoStep();
     if (!step)
         return;
     const QString key = step->key();
     const int infoRow = step->infoRow();
-    mPack.redo();
+    forward ? mPack.redo() : mPack.undo();
     showStepResult(key, infoRow);
 }
 
@@ -641,10 +337,8 @@ void MainWindow::showStepResult(const QString &key, int infoRow)
     } else {
         // A key no longer listed leaves the row where it stood selected.
         const qsizetype row = mPack.keys().find(key);
-        const int current = std::min(lpKey->currentRow(), int(mPack.keys().count()) - 1);
-        lpKey->selectRow(row >= 0 ? int(row) : std::max(current, 0) < mPack.keys().count() ? std::max(current, 0) : -1);
-        if (row < 0 && mPack.keys().count() == 0)
-            lpKey->clear();
+        const int count = int(mPack.keys().count());
+        lpKey->selectRow(row >= 0 ? int(row) : count > 0 ? std::clamp(lpKey->currentRow(), 0, count - 1) : -1);
     }
     lpKeyChange();
     showStatus(QStringLiteral("Schritt angewandt (") + mPack.fileName() + QLatin1Char(')'));
@@ -675,18 +369,13 @@ void MainWindow::loadActionExecute()
     mKeyEditor->clearTexts();
     lpInfoblock->setValues(mPack.info());
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
-    mPendingEdits = false;
-    offerSave(false, false);
-    lpKeyChange();
+    showFreshPack(false, false);
     showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
     mKeyEditor->focusTranslation();
-    prepareSearch();
+    mSearchPage->prepare();
 
     if (!caseVariants.isEmpty())
-        showInfo(QStringLiteral("Diese Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung und teilen "
-                                "sich daher Übersetzung, Kommentar und Optionen; beim Speichern erhalten sie "
-                                "dieselben Texte: ")
-            + caseVariants.join(QStringLiteral(", ")));
+        showInfo(caseVariantWarning(caseVariants));
 }
 
 void MainWindow::saveActionExecute()
@@ -709,7 +398,7 @@ void MainWindow::saveasActionExecute()
     SaveDialog1.title = QStringLiteral("Speichern als...");
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
     submitActionExecute();
-    SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(QStringLiteral("xml"));
+    SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
@@ -749,7 +438,7 @@ void MainWindow::writePack(const QString &path)
     mPack.markWritten(path);
     showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
     offerSave(false, mSaveAsOffered);
-    showPackSummary();
+    mStatusLine->showSummary(mPack);
 }
 
 void MainWindow::bumpVersion()
@@ -796,10 +485,7 @@ void MainWindow::newFileExecute()
     SaveDialog1.fileName.clear();
     lpKey->clear();
     mPack.create(mPack.info());
-    mPendingEdits = false;
-    offerSave(true, mSaveAsOffered);
-    showPackSummary();
-    lpKeyChange();
+    showFreshPack(true, mSaveAsOffered);
     showStatus(QStringLiteral("Neues Languagepack erstellt"));
     showPage("TabSheet4");
 }
@@ -813,10 +499,7 @@ void MainWindow::closeActionExecute()
     mPack.close();
     lpInfoblock->setValues(mPack.info());
     SaveDialog1.fileName.clear();
-    mPendingEdits = false;
-    offerSave(false, false);
-    showPackSummary();
-    lpKeyChange();
+    showFreshPack(false, false);
     showStatus(QStringLiteral("Kein Languagepack geladen"));
 }
 
@@ -906,72 +589,35 @@ void MainWindow::renameKeyRequestExecute()
 
 // Search.
 
-// The search index of a loaded pack is built in the background, so the
-// first keystroke does not wait for it.
-void MainWindow::prepareSearch()
-{
-    if (mPack.data().hashlistKeys.count() <= kLargeSearch)
-        return;
-    const std::shared_ptr<Hashlist::IndexBuild> build = mPack.data().hashlistKeys.prepareSearchIndex();
-    if (!build)
-        return;
-    mSearchBuild = build;
-    auto *watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, build] {
-        watcher->deleteLater();
-        adoptSearchIndex(build);
-    });
-    mSearchFuture = QtConcurrent::run(&workerPool(), [build] { build->run(); });
-    watcher->setFuture(mSearchFuture);
-}
-
-void MainWindow::adoptSearchIndex(const std::shared_ptr<Hashlist::IndexBuild> &build)
-{
-    if (mSearchBuild != build)
-        return;
-    mSearchFuture.waitForFinished();
-    mPack.data().hashlistKeys.adoptSearchIndex(*build);
-    mSearchBuild.reset();
-}
-
 bool MainWindow::isSearchReady() const
 {
-    return !mSearchBuild;
+    return mSearchPage->isReady();
 }
 
 void MainWindow::suchActionExecute()
 {
-    const Hashlist &translations = mPack.data().hashlistKeys;
-    // A search before the background build is done waits for it; without
-    // one, the first search of a large pack builds the index first.
-    std::optional<BusyCursor> busy;
-    if (!translations.isSearchReady() && translations.count() > kLargeSearch && !suchbegriff->text().isEmpty()) {
-        busy.emplace();
-        if (mSearchBuild)
-            adoptSearchIndex(mSearchBuild);
-    }
-    mResults->show(translations.linesContaining(suchbegriff->text()));
+    mSearchPage->search();
 }
 
 void MainWindow::suchbegriffChange()
 {
-    if (searchOnType->isChecked())
+    if (mSearchPage->onTypeBox()->isChecked())
         suchActionExecute();
 }
 
 void MainWindow::changeSearchTypeExecute()
 {
-    if (searchOnType->isChecked()) {
-        suchAction->setEnabled(false);
+    if (mSearchPage->onTypeBox()->isChecked()) {
+        mActions.suchAction->setEnabled(false);
         suchActionExecute();
     } else {
-        suchAction->setEnabled(true);
+        mActions.suchAction->setEnabled(true);
     }
 }
 
 void MainWindow::ergenbisseClick()
 {
-    const QString name = ergenbisse->currentIndex().data().toString();
+    const QString name = mSearchPage->results()->currentIndex().data().toString();
     takeOverPendingEdits();
     lpKey->selectRow(int(mPack.keys().find(name)));
     lpKeyChange();
@@ -1009,7 +655,7 @@ void MainWindow::exportActionExecute()
         SaveDialog1.title = offer.dialogTitle();
         SaveDialog1.defaultExtension = offer.extension;
         SaveDialog1.filter = offer.dialogFilter();
-        SaveDialog1.fileName = proposedFileName(offer.extension);
+        SaveDialog1.fileName = proposedFileName(mPack.info(), offer.extension);
         const QString path = mPrompts.saveFile(SaveDialog1);
         if (!path.isEmpty())
             SaveDialog1.fileName = path;
