@@ -235,15 +235,17 @@ KeyEntry LanguagePack::entry(const QString &name) const
 
 qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
 {
-    const KeyEntry stored = this->entry(name);
-    const char *what = "Übersetzung";
-    if (stored.translation == entry.translation)
-        what = stored.comment != entry.comment ? "Kommentar" : "Optionen";
-    beginStep(QStringLiteral("%1 von „%2“").arg(QString::fromUtf8(what), name), name);
+    beginStep(QString(), name);
     qsizetype row = -1;
     if (!entry.isEmpty() && state() == State::Open && mKeys.find(name) < 0)
         row = insertKey(name);
     storeEntry(name, entry);
+    // The step is named after the first field it changed.
+    const auto &lines = mRecording->mLines;
+    const char *what = lines.empty() || lines.front().field == KeyField::Translation ? "Übersetzung"
+        : lines.front().field == KeyField::Comment                                  ? "Kommentar"
+                                                                                    : "Optionen";
+    mRecording->setText(QStringLiteral("%1 von „%2“").arg(QString::fromUtf8(what), name));
     endStep();
     return row;
 }
@@ -390,21 +392,21 @@ void LanguagePack::replay(PackStep &step, bool forward)
     };
     // Lines and rows replay apart from each other, so the count of
     // translated rows is taken over the names the step touches.
+    const bool small = step.mLines.size() + step.mKeys.size() <= 64;
     QStringList touched;
-    if (step.mLines.size() + step.mKeys.size() <= 64) {
+    if (small) {
         for (const PackStep::LineChange &change : step.mLines)
             if (change.field == KeyField::Translation)
                 touched << change.name;
         for (const PackStep::KeyChange &change : step.mKeys)
             touched << change.name << change.newName;
     }
-    const qsizetype counted = mTranslatedRows;
-    const qsizetype before = translatedRowsOf(touched);
-    mTranslatedRows = -1;
+    const qsizetype before = small ? translatedRowsOf(touched) : 0;
     each(step.mLines, [&](const PackStep::LineChange &change) { applyLine(change, forward); });
     each(step.mKeys, [&](const PackStep::KeyChange &change) { applyKey(change, forward); });
-    if (counted >= 0 && (step.mLines.size() + step.mKeys.size() <= 64))
-        mTranslatedRows = counted + translatedRowsOf(touched) - before;
+    // A large step is counted anew when the count is next asked for.
+    if (mTranslatedRows >= 0)
+        mTranslatedRows = small ? mTranslatedRows + translatedRowsOf(touched) - before : -1;
     if (step.mInfoRow >= 0) {
         infoField(mInfo, step.mInfoRow) = forward ? step.mInfoAfter : step.mInfoBefore;
         emit infoChanged(step.mInfoRow);
@@ -426,8 +428,6 @@ void LanguagePack::applyLine(const PackStep::LineChange &change, bool forward)
     // The line's spelling now, and the one it takes.
     const QString &current = forward ? change.oldName : change.name;
     const QString &target = forward ? change.name : change.oldName;
-    if (change.field == KeyField::Translation && from.isEmpty() != to.isEmpty())
-        countTranslation(target, to.isEmpty() ? -1 : 1);
     if (to.isEmpty())
         list.remove(current, change.hash);
     else if (from.isEmpty())
@@ -439,26 +439,15 @@ void LanguagePack::applyLine(const PackStep::LineChange &change, bool forward)
 void LanguagePack::applyKey(const PackStep::KeyChange &change, bool forward)
 {
     using Kind = PackStep::KeyChange::Kind;
-    const bool inserting = (change.kind == Kind::Insert) == forward;
-    switch (change.kind) {
-    case Kind::Insert:
-    case Kind::Remove:
-        if (inserting) {
-            mKeys.insert(change.name);
-            countRow(change.name, 1);
-        } else {
-            countRow(change.name, -1);
-            mKeys.removeAt(change.row);
-        }
-        break;
-    case Kind::Rename:
-        countRow(forward ? change.name : change.newName, -1);
+    if (change.kind == Kind::Rename) {
         if (forward)
             mKeys.rename(change.row, change.newName);
         else
             mKeys.rename(change.newRow, change.name);
-        countRow(forward ? change.newName : change.name, 1);
-        break;
+    } else if ((change.kind == Kind::Insert) == forward) {
+        mKeys.insert(change.name);
+    } else {
+        mKeys.removeAt(change.row);
     }
 }
 

@@ -53,6 +53,7 @@ public:
     // The info values as the info grid shows them.
     const InfoValues &info() const { return mInfo; }
     static QString &infoField(InfoValues &info, int row);
+    static const QString &infoField(const InfoValues &info, int row) { return infoField(const_cast<InfoValues &>(info), row); }
     // Sets a value the program computes (version raise, date stamp), not a step.
     void setInfoValue(int row, const QString &value);
     // The user's edit of an info value, as a step.

@@ -49,8 +49,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
         guarded([this, row] { lpInfoblockStringsChange(row); });
     });
     connect(&mPack, &LanguagePack::infoChanged, this, [this](int row) {
-        InfoValues info = mPack.info();
-        lpInfoblock->setValue(row, LanguagePack::infoField(info, row));
+        lpInfoblock->setValue(row, LanguagePack::infoField(mPack.info(), row));
     });
     connect(&mPack, &LanguagePack::modifiedChanged, this, [this] { mStatusLine->showSummary(mPack); });
     connect(&mPack.history(), &QUndoStack::indexChanged, this, [this] {
@@ -297,8 +296,7 @@ void MainWindow::lpInfoblockStringsChange(int row)
 {
     // An info edit is a step like any other; without a pack there is
     // nothing to save it to.
-    InfoValues shown = lpInfoblock->values();
-    mPack.editInfoValue(row, LanguagePack::infoField(shown, row));
+    mPack.editInfoValue(row, LanguagePack::infoField(lpInfoblock->values(), row));
     if (mPack.state() == LanguagePack::State::Open)
         offerSave(true, true);
 }
