@@ -8,8 +8,13 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // A file-size limit then fails the write, which is reported, instead of
+    // ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wordloom"));
     QApplication::setApplicationVersion(QStringLiteral(WORDLOOM_VERSION));

@@ -5,8 +5,13 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // A file-size limit then fails the write, which is reported, instead of
+    // ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("wordloom-cli"));
     QTextStream out(stdout);

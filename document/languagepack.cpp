@@ -1,13 +1,13 @@
 #include "document/languagepack.h"
 
 #include "document/error.h"
+#include "document/packfile.h"
 #include "document/progress.h"
 #include "document/workerpool.h"
 
 #include <QDir>
 
 #include <algorithm>
-#include <QSaveFile>
 
 namespace Wordloom {
 
@@ -199,29 +199,20 @@ void LanguagePack::markWritten(const QString &path)
 
 void LanguagePack::writeFile(const QString &path, const InfoValues &info, Progress *progress)
 {
-    QSaveFile file(path);
-    const auto fail = [&](const QString &reason) {
-        return Error(QStringLiteral("Die Datei \"%1\" konnte nicht gespeichert werden: %2")
-                         .arg(QDir::toNativeSeparators(path), reason));
-    };
-    // Unbuffered: the pack is written in large pieces, and a short write (a
-    // full disk) shows at once and is never committed as a truncated file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw fail(file.errorString());
+    PackFile file(path);
+    file.start();
     try {
         CountingDevice counted(file, progress);
         writePack(counted, mXml, info, mKeys.names(), mData);
-    } catch (const Error &error) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
-        file.cancelWriting();
+    } catch (const Error &) {
+        file.cancel();
         if (progress && progress->cancelled)
             throw Cancelled();
-        if (reason.isEmpty())
-            throw;
-        throw fail(reason);
+        if (file.hasFailed())
+            throw file.failure();
+        throw;
     }
-    if (!file.commit())
-        throw fail(file.errorString());
+    file.commit();
 }
 
 KeyEntry LanguagePack::entry(const QString &name) const
