@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -160,7 +161,8 @@ int main(int argc, char **argv)
 
     KeyListBox *keyBox = window.findChild<KeyListBox *>(QStringLiteral("lpKey"));
     const int rows = int(window.pack().keys().count());
-    std::vector<double> select, add, rename, drop, doppel, syntax;
+    auto *memo = window.findChild<QPlainTextEdit *>(QStringLiteral("lpValue"));
+    std::vector<double> select, add, rename, drop, doppel, syntax, takeOver, undo, redo;
     // The key operations are quick: more runs steady their medians.
     const int ops = qEnvironmentVariableIsSet("WORDLOOM_BENCH_OPS") ? qEnvironmentVariableIntValue("WORDLOOM_BENCH_OPS")
                                                                     : std::max(runs, 25);
@@ -171,6 +173,11 @@ int main(int argc, char **argv)
             keyBox->selectRow(row);
             window.lpKeyChange();
         }));
+        // Take a typed translation over, then undo and redo that step.
+        memo->setPlainText(QStringLiteral("Bench %1").arg(i));
+        takeOver.push_back(timed([&] { window.submitActionExecute(); }));
+        undo.push_back(timed([&] { window.undoActionExecute(); }));
+        redo.push_back(timed([&] { window.redoActionExecute(); }));
         const QString name = QStringLiteral("zz.bench.%1").arg(i);
         add.push_back(timed([&] {
             window.newKeyDialog()->setKeyName(name);
@@ -190,11 +197,30 @@ int main(int argc, char **argv)
         syntax.push_back(timed([&] { window.syntaxCheckExecute(); }));
     }
     report("select a key", select);
+    report("take a translation over", takeOver);
+    report("undo a take-over", undo);
+    report("redo a take-over", redo);
     report("add a key", add);
     report("drop a key", drop);
     report("rename a key with a translation", rename);
     report("Doppel-Check", doppel);
     report("Syntax-Check", syntax);
+
+    // One batch step over every key: a comment for each, as a replace-all
+    // would make; then undone and redone from the window.
+    std::vector<double> batch, batchUndo, batchRedo;
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        std::vector<FieldChange> changes;
+        changes.reserve(size_t(rows));
+        for (const QString &key : window.pack().keys().names())
+            changes.push_back({key, KeyField::Comment, QStringLiteral("Stapel %1").arg(i)});
+        batch.push_back(timed([&] { window.pack().changeMany(QStringLiteral("Stapel"), changes); }));
+        batchUndo.push_back(timed([&] { window.undoActionExecute(); }));
+        batchRedo.push_back(timed([&] { window.redoActionExecute(); }));
+    }
+    report("batch step over every key (comments)", batch);
+    report("undo the batch step", batchUndo);
+    report("redo the batch step", batchRedo);
 
     // Saving the edited pack under another name, in the background.
     QTemporaryDir dir;
