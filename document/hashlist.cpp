@@ -220,14 +220,13 @@ qsizetype Hashlist::position(const QString &name, size_t hash) const
     return slot < 0 ? -1 : mSlots[size_t(slot)].pos;
 }
 
-void Hashlist::restore(qsizetype pos, const QString &name, const QString &value, size_t hash)
+qsizetype Hashlist::restore(qsizetype pos, const QString &name, const QString &value, size_t hash)
 {
     if (value.isEmpty())
-        return;
+        return -1;
     Line *line = pos >= 0 && pos < qsizetype(mLines.size()) ? &mLines[size_t(pos)] : nullptr;
     if (!line || line->alive() || line->hash != hash || !namesEqual(line->name, name) || findSlot(name, hash) >= 0) {
-        setValue(name, value, hash);
-        return;
+        return setValue(name, value, hash);
     }
     mGeneration = nextGeneration();
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
@@ -246,6 +245,7 @@ void Hashlist::restore(qsizetype pos, const QString &name, const QString &value,
         indexValue(pos);
         orderInsert(pos);
     }
+    return pos;
 }
 
 qsizetype Hashlist::remove(const QString &name, size_t hash)

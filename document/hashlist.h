@@ -52,7 +52,8 @@ public:
     const QString &valueAtPosition(qsizetype pos) const { return mLines[size_t(pos)].value; }
     // Puts a removed line back at the position it had, so the order of the
     // lines is as before its removal; appends when that place is gone.
-    void restore(qsizetype pos, const QString &name, const QString &value, size_t hash);
+    // Returns where the line went.
+    qsizetype restore(qsizetype pos, const QString &name, const QString &value, size_t hash);
     // While set, removed lines keep their places (positional access skips
     // them), so that restore() finds them; an undo history needs this.
     void setKeepRemoved(bool keep) { mKeepRemoved = keep; }

@@ -92,6 +92,7 @@ void LanguagePack::resetHistory(bool unwritten)
     mTranslatedRows = -1;
     mWrittenVersion = mInfo.version;
     updateModified();
+    emit historyReset();
 }
 
 LanguagePack::State LanguagePack::state() const
@@ -195,6 +196,7 @@ void LanguagePack::markWritten(const QString &path)
     mUnwritten = false;
     mHistory.setClean();
     updateModified();
+    emit written();
 }
 
 void LanguagePack::writeFile(const QString &path, const InfoValues &info, Progress *progress)
@@ -290,14 +292,16 @@ void LanguagePack::beginStep(const QString &text, const QString &key)
     mRecording = std::make_unique<PackStep>(*this, text, key);
 }
 
-void LanguagePack::endStep()
+void LanguagePack::endStep(bool evenEmpty)
 {
     std::unique_ptr<PackStep> step = std::move(mRecording);
-    if (step->isEmpty())
+    if (step->isEmpty() && !evenEmpty)
         return;
-    mHistory.push(step.release());
+    PackStep *pushed = step.release();
+    mHistory.push(pushed);
     trimHistory();
     updateModified();
+    emit stepDone(*pushed);
 }
 
 void LanguagePack::trimHistory()
@@ -322,7 +326,7 @@ void LanguagePack::storeEntry(const QString &name, const KeyEntry &entry)
         setLine(field, name, entry.field(field), hash);
 }
 
-void LanguagePack::setLine(KeyField field, const QString &name, const QString &value, size_t hash)
+void LanguagePack::setLine(KeyField field, const QString &name, const QString &value, size_t hash, qsizetype revive)
 {
     Hashlist &list = mData.list(field);
     const qsizetype pos = list.position(name, hash);
@@ -341,7 +345,7 @@ void LanguagePack::setLine(KeyField field, const QString &name, const QString &v
     change.field = field;
     if (field == KeyField::Translation && change.before.isEmpty() != value.isEmpty())
         countTranslation(name, value.isEmpty() ? -1 : 1);
-    change.pos = list.setValue(name, value, hash);
+    change.pos = pos < 0 && revive >= 0 ? list.restore(revive, name, value, hash) : list.setValue(name, value, hash);
     mRecording->mLines.push_back(std::move(change));
 }
 
@@ -454,15 +458,91 @@ const PackStep *LanguagePack::redoStep() const
 
 void LanguagePack::undo()
 {
-    if (canUndo())
-        mHistory.undo();
+    if (!canUndo())
+        return;
+    mHistory.undo();
     updateModified();
+    emit stepUndone(*static_cast<const PackStep *>(mHistory.command(mHistory.index())));
 }
 
 void LanguagePack::redo()
 {
+    if (!canRedo())
+        return;
     mHistory.redo();
     updateModified();
+    emit stepRedone(*static_cast<const PackStep *>(mHistory.command(mHistory.index() - 1)));
+}
+
+qsizetype LanguagePack::exactRow(const QString &name, qsizetype hint) const
+{
+    if (hint >= 0 && hint < mKeys.count() && mKeys.at(hint) == name)
+        return hint;
+    // Names equal but for letter case sort next to each other.
+    for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
+        if (mKeys.at(row) == name)
+            return row;
+    return -1;
+}
+
+void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &conflicts, bool strict)
+{
+    using Kind = PackStep::KeyChange::Kind;
+    beginStep(recorded.text(), recorded.key());
+    const auto each = [forward](const auto &changes, auto apply) {
+        if (forward)
+            std::for_each(changes.begin(), changes.end(), apply);
+        else
+            std::for_each(changes.rbegin(), changes.rend(), apply);
+    };
+    each(recorded.mLines, [&](const PackStep::LineChange &change) {
+        const Hashlist &list = mData.list(change.field);
+        const size_t hash = nameHash(change.name);
+        const qsizetype pos = list.position(change.name, hash);
+        const QString current = pos >= 0 ? list.valueAtPosition(pos) : QString();
+        if (current != (forward ? change.before : change.after)) {
+            conflicts << change.name;
+            return;
+        }
+        const QString &spelling = forward || change.oldName.isEmpty() ? change.name : change.oldName;
+        setLine(change.field, spelling, forward ? change.after : change.before, hash, change.pos);
+    });
+    // A rename onto another row's name would merge the two.
+    const auto taken = [this](const QString &name, qsizetype row) {
+        const qsizetype other = exactRow(name, -1);
+        return other >= 0 && other != row;
+    };
+    each(recorded.mKeys, [&](const PackStep::KeyChange &change) {
+        const bool rename = change.kind == Kind::Rename;
+        const QString &from = rename && !forward ? change.newName : change.name;
+        const qsizetype row = exactRow(from, rename && !forward ? change.newRow : change.row);
+        if (!rename && (change.kind == Kind::Insert) == forward) {
+            if (strict && row >= 0)
+                conflicts << change.name;
+            else
+                insertKey(change.name);
+        } else if (row < 0 || (rename && taken(forward ? change.newName : change.name, row))) {
+            conflicts << from;
+        } else if (rename) {
+            renameRow(row, forward ? change.newName : change.name);
+        } else {
+            removeKey(row);
+        }
+    });
+    if (recorded.mInfoRow >= 0) {
+        QString &field = infoField(mInfo, recorded.mInfoRow);
+        if (field != (forward ? recorded.mInfoBefore : recorded.mInfoAfter)) {
+            conflicts << QString();
+        } else {
+            mRecording->mInfoRow = recorded.mInfoRow;
+            mRecording->mInfoBefore = field;
+            mRecording->mInfoAfter = field = forward ? recorded.mInfoAfter : recorded.mInfoBefore;
+            emit infoChanged(recorded.mInfoRow);
+        }
+    }
+    // A step that lost every change still holds its place, so that the
+    // undo and redo after it meet the steps they were made on.
+    endStep(true);
 }
 
 // Counting translated rows.

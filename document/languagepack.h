@@ -119,12 +119,25 @@ public:
     qsizetype renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation);
     // Sets fields of many keys as one step named text.
     void changeMany(const QString &text, const std::vector<FieldChange> &changes);
+    // Makes a recorded step again as a new step, forward or backward, by
+    // the same primitives, so a step of another session replays. A change
+    // that does not find what the step started from is left out and its key
+    // is added to the conflicts; with strict, so is a key added that is
+    // there already.
+    void reapply(const PackStep &recorded, bool forward, QStringList &conflicts, bool strict);
 
 signals:
     void modifiedChanged(bool modified);
     // A key's stored data changed by an undo or redo.
     void entryChanged(const QString &name);
     void infoChanged(int row);
+    // The history as a journal follows it: a step pushed, undone or redone;
+    // a fresh history (load, new, close); the pack written.
+    void stepDone(const Wordloom::PackStep &step);
+    void stepUndone(const Wordloom::PackStep &step);
+    void stepRedone(const Wordloom::PackStep &step);
+    void historyReset();
+    void written();
 
 private:
     friend class PackStep;
@@ -132,14 +145,18 @@ private:
     // Recording: each primitive changes the pack and notes what it did in
     // the step being recorded.
     void beginStep(const QString &text, const QString &key);
-    void endStep();
-    void setLine(KeyField field, const QString &name, const QString &value, size_t hash);
+    // Pushes the recorded step; an empty one only when forced.
+    void endStep(bool evenEmpty = false);
+    // A line that is gone comes back at revive when that place is free.
+    void setLine(KeyField field, const QString &name, const QString &value, size_t hash, qsizetype revive = -1);
     void storeEntry(const QString &name, const KeyEntry &entry);
     qsizetype insertKey(const QString &name);
     void removeKey(qsizetype row);
     qsizetype renameRow(qsizetype row, const QString &name);
     // Applies a recorded step forwards or backwards.
     void replay(PackStep &step, bool forward);
+    // The row of exactly this name, tried at the hint first; -1 when none.
+    qsizetype exactRow(const QString &name, qsizetype hint) const;
     void applyLine(const PackStep::LineChange &change, bool forward);
     void applyKey(const PackStep::KeyChange &change, bool forward);
     // Keeps the count of translated rows as lines and rows come and go.

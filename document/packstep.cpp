@@ -2,6 +2,7 @@
 
 #include "document/languagepack.h"
 
+#include <atomic>
 #include <utility>
 
 namespace Wordloom {
@@ -11,6 +12,8 @@ PackStep::PackStep(LanguagePack &pack, const QString &text, const QString &key)
     , mPack(pack)
     , mKey(key)
 {
+    static std::atomic<quint64> made;
+    mSerial = ++made;
 }
 
 void PackStep::redo()

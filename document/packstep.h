@@ -46,6 +46,8 @@ public:
     const QString &key() const { return mKey; }
     int infoRow() const { return mInfoRow; }
     bool isEmpty() const { return mLines.empty() && mKeys.empty() && mInfoRow < 0; }
+    // Tells apart every step made in this process.
+    quint64 serial() const { return mSerial; }
     // The bytes of text the step keeps alive.
     qint64 size() const;
     // Frees the recorded changes of a step that can no longer be undone.
@@ -53,6 +55,7 @@ public:
 
 private:
     friend class LanguagePack;
+    friend class JournalCodec;
 
     LanguagePack &mPack;
     QString mKey;
@@ -64,6 +67,7 @@ private:
     // The step was applied while it was recorded.
     bool mApplied = true;
     mutable qint64 mSize = -1;
+    quint64 mSerial;
 };
 
 } // namespace Wordloom

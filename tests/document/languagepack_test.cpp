@@ -1,5 +1,7 @@
 #include "document/error.h"
+#include "document/journal.h"
 #include "document/languagepack.h"
+#include "document/recovery.h"
 #include "document/progress.h"
 #include "plugins/exportrun.h"
 
@@ -293,15 +295,55 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
 // Random steps on a random pack: each undone and redone gives the same
 // file and the same lines in the same order that plug-ins see; undoing all
 // gives the pack as loaded; the modified state follows the saved point.
+// Random steps of every kind over a small pool of names, letter case
+// variants included, as the window makes them.
+struct RandomSteps {
+    std::mt19937 random{7};
+    int pick(int n) { return int(random() % unsigned(n)); }
+    QString text() { return pick(3) == 0 ? QString() : kHard.mid(pick(20), pick(8) + 1); }
+    QString option() { return QString::fromLatin1(pick(3) == 0 ? "" : pick(2) ? "1" : "0"); }
+    QString name()
+    {
+        static const QString pool[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"),
+            QStringLiteral("d.e"), QStringLiteral("Ä"), QStringLiteral("x=y")};
+        return pool[pick(std::size(pool))];
+    }
+    KeyEntry entry() { return KeyEntry{text(), text(), option(), option(), option()}; }
+    void operator()(LanguagePack &pack)
+    {
+        const int rows = int(pack.keys().count());
+        const QString key = rows > 0 ? pack.keys().at(pick(rows)) : name();
+        switch (pick(6)) {
+        case 0:
+            pack.commit(pick(4) ? key : name(), entry());
+            break;
+        case 1:
+            // As the window does, a key is only added when it is not there.
+            if (const QString added = name(); pack.keys().find(added) < 0)
+                pack.addKey(added);
+            break;
+        case 2:
+            pack.dropKey(key, rows > 0 ? pack.keys().find(key) : -1);
+            break;
+        case 3:
+            pack.renameKey(key, rows > 0 ? pack.keys().find(key) : -1, name() + QString::number(pick(3)), text());
+            break;
+        case 4:
+            pack.editInfoValue(pick(5), text());
+            break;
+        default: {
+            std::vector<FieldChange> changes;
+            for (qsizetype row = 0; row < pack.keys().count(); row += 1 + pick(2))
+                changes.push_back({pack.keys().at(row), kKeyFields[pick(5)], text()});
+            pack.changeMany(QStringLiteral("viele"), changes);
+        }
+        }
+    }
+};
+
 TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
 {
-    std::mt19937 random(7);
-    const auto pick = [&](int n) { return int(random() % unsigned(n)); };
-    const QString pool[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"),
-        QStringLiteral("d.e"), QStringLiteral("Ä"), QStringLiteral("x=y"), QString()};
-    const auto text = [&] { return pick(3) == 0 ? QString() : kHard.mid(pick(20), pick(8) + 1); };
-    const auto option = [&] { return QString::fromLatin1(pick(3) == 0 ? "" : pick(2) ? "1" : "0"); };
-    const auto name = [&] { return pool[pick(std::size(pool))]; };
+    RandomSteps steps;
     const QString out = dir.filePath(QStringLiteral("out.xml"));
     const auto snapshot = [&] {
         pack.writeFile(out, pack.info());
@@ -325,38 +367,14 @@ TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
         ASSERT_EQ(pack.untranslatedCount(), untranslated) << "after step " << step;
     };
     for (int i = 0; i < 20; ++i) {
-        pack.commit(name() + QString::number(i), KeyEntry{text(), text(), option(), option(), option()});
+        pack.commit(steps.name() + QString::number(i), steps.entry());
         check(-1);
     }
     int savedAt = 0;
     for (int step = 0; step < 300; ++step) {
-        const int rows = int(pack.keys().count());
-        const QString key = rows > 0 ? pack.keys().at(pick(rows)) : name();
-        switch (pick(6)) {
-        case 0:
-            pack.commit(pick(4) ? key : name(), KeyEntry{text(), text(), option(), option(), option()});
-            break;
-        case 1:
-            pack.addKey(name());
-            break;
-        case 2:
-            pack.dropKey(key, rows > 0 ? pack.keys().find(key) : -1);
-            break;
-        case 3:
-            pack.renameKey(key, rows > 0 ? pack.keys().find(key) : -1, name() + QString::number(pick(3)), text());
-            break;
-        case 4:
-            pack.editInfoValue(pick(5), text());
-            break;
-        default: {
-            std::vector<FieldChange> changes;
-            for (qsizetype row = 0; row < pack.keys().count(); row += 1 + pick(2))
-                changes.push_back({pack.keys().at(row), kKeyFields[pick(5)], text()});
-            pack.changeMany(QStringLiteral("viele"), changes);
-        }
-        }
+        steps(pack);
         check(step);
-        if (pick(40) == 0) {
+        if (steps.pick(40) == 0) {
             pack.markWritten(pack.path());
             savedAt = pack.history().index();
         }
@@ -381,4 +399,51 @@ TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
     pack.undo();
     EXPECT_FALSE(pack.canUndo());
     EXPECT_TRUE(pack.isModified());
+}
+
+TEST_F(LanguagePackTest, AJournalReplayedOntoItsBaseGivesTheDocument)
+{
+    Journal journal(pack, dir.filePath(QStringLiteral("recovery")));
+    RandomSteps steps;
+    const QString base = pack.path();
+    const QString out = dir.filePath(QStringLiteral("out.xml"));
+    const auto written = [&](LanguagePack &from) {
+        from.writeFile(out, from.info());
+        return readBytes(out).toStdString();
+    };
+    for (int round = 0; round < 20; ++round) {
+        for (int i = 0; i < 30; ++i) {
+            const int what = steps.pick(10);
+            if (what < 3) {
+                pack.undo();
+            } else if (what < 5) {
+                pack.redo();
+            } else if (what == 5 && steps.pick(3) == 0) {
+                pack.writeFile(base, pack.info());
+                pack.markWritten(base);
+            } else {
+                steps(pack);
+            }
+        }
+        // The journal as a crash would leave it, replayed onto the file.
+        const QString copy = dir.filePath(QStringLiteral("copy.journal"));
+        QFile::remove(copy);
+        ASSERT_EQ(journal.filePath().isEmpty(), pack.isSaved()) << "round " << round;
+        LanguagePack recovered;
+        recovered.load(base);
+        if (!journal.filePath().isEmpty()) {
+            journal.sync();
+            ASSERT_TRUE(QFile::copy(journal.filePath(), copy));
+            const RecoveryResult result = replayJournal(recovered, copy, false);
+            EXPECT_EQ(result.end, JournalReading::End::Complete);
+            EXPECT_TRUE(result.conflicts.isEmpty()) << result.conflicts.join(u',').toStdString();
+        }
+        ASSERT_EQ(written(recovered), written(pack)) << "round " << round;
+        // The steps that came back undo to the file.
+        while (recovered.canUndo())
+            recovered.undo();
+        LanguagePack file;
+        file.load(base);
+        ASSERT_EQ(written(recovered), written(file)) << "round " << round;
+    }
 }

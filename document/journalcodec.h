@@ -1,0 +1,71 @@
+#pragma once
+
+#include "document/packformat.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+class QDataStream;
+
+#include <memory>
+#include <vector>
+
+namespace Wordloom {
+
+class LanguagePack;
+class PackStep;
+
+// What a journal says about the pack its steps apply to.
+struct JournalHeader {
+    // Empty for a pack that was never saved; it starts from info.
+    QString packPath;
+    qint64 size = -1;
+    qint64 modified = 0;
+    InfoValues info;
+    qint64 pid = 0;
+    QString host;
+    QDateTime started;
+};
+
+// One record after the header: a step pushed, undone or redone. Undo and
+// redo carry the step when the journal does not hold it; then the replay
+// makes it as a new step.
+struct JournalRecord {
+    enum class Kind : quint8 { Header = 1, BaseHash, Push, Undo, Redo, UndoStep, RedoStep };
+    Kind kind;
+    std::unique_ptr<PackStep> step;
+};
+
+// A journal as read back. Reading stops at the first record that is cut
+// off or damaged; what came before it is kept.
+struct JournalReading {
+    enum class End { Complete, Cut, Damaged };
+    JournalHeader header;
+    QByteArray baseHash;
+    std::vector<JournalRecord> records;
+    End end = End::Complete;
+    bool valid = false;
+};
+
+// The record format: each record is framed as a little-endian length of
+// the payload, a CRC-32 of sequence number and payload, the sequence number
+// (counting from 0, the header) and the payload, whose first byte is its
+// kind. A file starts with the magic line.
+class JournalCodec {
+public:
+    static const QByteArray kMagic;
+
+    static QByteArray frame(quint64 sequence, const QByteArray &payload);
+    static QByteArray header(const JournalHeader &header);
+    static QByteArray baseHash(const QByteArray &hash);
+    static QByteArray step(JournalRecord::Kind kind, const PackStep *step);
+
+    // The steps are made for the pack they will be replayed on; without a
+    // pack they are only counted, for offering the journal back.
+    static JournalReading read(const QByteArray &bytes, LanguagePack *pack);
+    // Reads a step's changes after its text, key and line count.
+    static void fill(PackStep &step, QDataStream &in, quint64 lines);
+};
+
+} // namespace Wordloom
