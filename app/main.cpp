@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 #include <csignal>
@@ -29,6 +30,8 @@ int main(int argc, char *argv[])
     Wordloom::MainWindow window(prompts, clock, Wordloom::PluginCatalog::programPluginFolder());
     prompts.setParentWidget(&window);
     window.show();
+    // What a session that died left is offered once the window is up.
+    QTimer::singleShot(0, &window, [&window] { window.offerRecovery(); });
     const int status = app.exec();
     // Background work (freeing a pack, an index build) ends before the
     // application object does.

@@ -15,6 +15,7 @@ public:
     void showError(const QString &message) override { qFatal("%s", qPrintable(message)); }
     UnsavedAnswer askUnsavedChanges(const QString &) override { return UnsavedAnswer::No; }
     bool confirm(const QString &) override { return true; }
+    RecoveryAnswer askRecovery(const QString &) override { return RecoveryAnswer::Later; }
     QString openFile(const FileDialogSettings &) override { return path; }
     QString saveFile(const FileDialogSettings &) override { return savePath.isEmpty() ? path : savePath; }
 };

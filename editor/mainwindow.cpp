@@ -3,6 +3,7 @@
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/error.h"
+#include "document/journal.h"
 #include "editor/aboutbox.h"
 #include "editor/backgroundwork.h"
 #include "editor/errorguard.h"
@@ -12,6 +13,7 @@
 #include "editor/layoutparts.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
+#include "editor/recoveryoffer.h"
 #include "editor/searchpage.h"
 #include "editor/statusline.h"
 #include "plugins/exportrun.h"
@@ -72,6 +74,9 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mAboutBox = new AboutBox(this);
     mAboutBox->hide();
     scanForPlugins(pluginFolder);
+    mJournal = std::make_unique<Journal>(mPack);
+    // After the message of the command that made the step.
+    connect(mJournal.get(), &Journal::failed, this, &MainWindow::showStatus, Qt::QueuedConnection);
 
     updateActions();
     mStatusLine->showSummary(mPack);
@@ -353,13 +358,19 @@ void MainWindow::loadActionExecute()
     if (path.isEmpty())
         return;
     OpenDialog1.fileName = path;
+    if (loadPath(path))
+        offerRecovery(path);
+}
+
+bool MainWindow::loadPath(const QString &path)
+{
     // Reads everything before anything of the open pack changes; a large
     // file is read in the background, and a cancelled read changes nothing.
     std::optional<PackContent> read = runWithProgress<PackContent>(this, QStringLiteral("Languagepack wird geladen …"),
         QFileInfo(path).size(), [&path](Progress *p) { return LanguagePack::read(path, p); });
     if (!read) {
         showStatus(QStringLiteral("Laden abgebrochen"));
-        return;
+        return false;
     }
     const QStringList caseVariants = mPack.adopt(std::move(*read), path);
 
@@ -374,6 +385,20 @@ void MainWindow::loadActionExecute()
 
     if (!caseVariants.isEmpty())
         showInfo(caseVariantWarning(caseVariants));
+    return true;
+}
+
+void MainWindow::offerRecovery(const QString &packPath)
+{
+    RecoveryOffer offer{mPrompts, mPack, *mJournal, [this](const QString &path) { return loadPath(path); },
+        [this](const InfoValues &info) { createPack(info); }, [this] { return checkUnsavedChanges(); },
+        [this](const QString &message) {
+            lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
+            lpKeyChange();
+            updateActions();
+            showStatus(message);
+        }};
+    offer.run(packPath);
 }
 
 void MainWindow::saveActionExecute()
@@ -480,9 +505,15 @@ void MainWindow::newFileExecute()
     setInfoValue(2, QStringLiteral("Lang"));
     setInfoValue(3, QStringLiteral("1.0.0"));
     stampDate();
+    createPack(mPack.info());
+}
+
+void MainWindow::createPack(const InfoValues &info)
+{
     SaveDialog1.fileName.clear();
     lpKey->clear();
-    mPack.create(mPack.info());
+    mPack.create(info);
+    lpInfoblock->setValues(mPack.info());
     showFreshPack(true, mSaveAsOffered);
     showStatus(QStringLiteral("Neues Languagepack erstellt"));
     showPage("TabSheet4");
@@ -649,6 +680,8 @@ void MainWindow::exportActionExecute()
         return;
     }
     lpInfoblock->commitPendingEdit();
+    // A plug-in runs inside the editor: what it may take down is on disk.
+    mJournal->sync();
     const auto chooseFile = [this](const ExportOffer &offer) {
         SaveDialog1.title = offer.dialogTitle();
         SaveDialog1.defaultExtension = offer.extension;

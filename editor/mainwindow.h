@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -19,6 +20,7 @@ namespace Wordloom {
 
 class AboutBox;
 class InfoGrid;
+class Journal;
 class Clock;
 class KeyEditorPanel;
 class KeyListBox;
@@ -106,6 +108,9 @@ public:
     void prevActionExecute();
 
     void showInfo(const QString &message);
+    // Offers back what sessions that ended without saving left: all of it
+    // at start-up, or what the pack just loaded from packPath left.
+    void offerRecovery(const QString &packPath = QString());
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -122,6 +127,10 @@ private:
     void showStatus(const QString &message);
     void showPage(const char *name);
 
+    // Loads the pack in the window; false when it failed or was cancelled.
+    bool loadPath(const QString &path);
+    // A new pack with the info values, shown on the info page.
+    void createPack(const InfoValues &info);
     // The info values, with a cell still being edited taken over.
     InfoValues gridValues();
     // Sets an info field and its grid row.
@@ -144,6 +153,7 @@ private:
     const Clock &mClock;
     LanguagePack mPack;
     PluginCatalog mPlugins;
+    std::unique_ptr<Journal> mJournal;
     QDateTime lastChange;
     // The key whose data the editor shows.
     QString mShownKey;

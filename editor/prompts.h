@@ -16,6 +16,7 @@ struct FileDialogSettings {
 };
 
 enum class UnsavedAnswer { Yes, No, Cancel };
+enum class RecoveryAnswer { Restore, Discard, Later };
 
 // The one door to modal message boxes and file dialogs.
 class Prompts {
@@ -29,6 +30,9 @@ public:
     virtual UnsavedAnswer askUnsavedChanges(const QString &question) = 0;
     // "Bestätigen" with "&Ja" and "&Nein"; Escape answers "&Nein".
     virtual bool confirm(const QString &question) = 0;
+    // "Wiederherstellen" (the default), "Verwerfen" and "Später"; Escape
+    // answers "Später".
+    virtual RecoveryAnswer askRecovery(const QString &question) = 0;
     // The chosen path, or the empty text when the dialog was cancelled.
     virtual QString openFile(const FileDialogSettings &settings) = 0;
     virtual QString saveFile(const FileDialogSettings &settings) = 0;

@@ -76,6 +76,16 @@ bool WidgetPrompts::confirm(const QString &question)
         == 0;
 }
 
+RecoveryAnswer WidgetPrompts::askRecovery(const QString &question)
+{
+    const int answer = askBox(mParent, QMessageBox::Question, QStringLiteral("Wiederherstellen"), question,
+        {{QStringLiteral("Wiederherstellen"), QMessageBox::AcceptRole},
+            {QStringLiteral("Verwerfen"), QMessageBox::DestructiveRole},
+            {QStringLiteral("Später"), QMessageBox::RejectRole}},
+        2);
+    return answer == 0 ? RecoveryAnswer::Restore : answer == 1 ? RecoveryAnswer::Discard : RecoveryAnswer::Later;
+}
+
 QStringList WidgetPrompts::nameFilters(const QString &filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));

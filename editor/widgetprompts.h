@@ -17,6 +17,7 @@ public:
     void showError(const QString &message) override;
     UnsavedAnswer askUnsavedChanges(const QString &question) override;
     bool confirm(const QString &question) override;
+    RecoveryAnswer askRecovery(const QString &question) override;
     QString openFile(const FileDialogSettings &settings) override;
     QString saveFile(const FileDialogSettings &settings) override;
 

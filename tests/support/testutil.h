@@ -34,6 +34,7 @@ class FakePrompts : public Prompts {
 public:
     std::deque<UnsavedAnswer> unsavedAnswers;
     std::deque<bool> confirmAnswers;
+    std::deque<RecoveryAnswer> recoveryAnswers;
     // An empty path cancels the dialog.
     std::deque<QString> openPaths, savePaths;
     QStringList infos, errors, questions;
@@ -46,12 +47,17 @@ public:
         return next(unsavedAnswers, questions, question, "unsaved-changes question", UnsavedAnswer::Cancel);
     }
     bool confirm(const QString &question) override { return next(confirmAnswers, questions, question, "confirmation", false); }
+    RecoveryAnswer askRecovery(const QString &question) override
+    {
+        return next(recoveryAnswers, questions, question, "recovery question", RecoveryAnswer::Later);
+    }
     QString openFile(const FileDialogSettings &settings) override { return next(openPaths, openDialogs, settings, "open dialog", QString()); }
     QString saveFile(const FileDialogSettings &settings) override { return next(savePaths, saveDialogs, settings, "save dialog", QString()); }
     // Every scripted answer was used.
     bool allAnswered() const
     {
-        return unsavedAnswers.empty() && confirmAnswers.empty() && openPaths.empty() && savePaths.empty();
+        return unsavedAnswers.empty() && confirmAnswers.empty() && recoveryAnswers.empty() && openPaths.empty()
+            && savePaths.empty();
     }
 
 private:
