@@ -11,11 +11,12 @@ class ScriptedPrompts : public Prompts {
 public:
     QString path;
     QString savePath;
+    RecoveryAnswer recovery = RecoveryAnswer::Later;
     void showInfo(const QString &) override {}
     void showError(const QString &message) override { qFatal("%s", qPrintable(message)); }
     UnsavedAnswer askUnsavedChanges(const QString &) override { return UnsavedAnswer::No; }
     bool confirm(const QString &) override { return true; }
-    RecoveryAnswer askRecovery(const QString &) override { return RecoveryAnswer::Later; }
+    RecoveryAnswer askRecovery(const QString &) override { return recovery; }
     QString openFile(const FileDialogSettings &) override { return path; }
     QString saveFile(const FileDialogSettings &) override { return savePath.isEmpty() ? path : savePath; }
 };

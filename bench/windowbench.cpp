@@ -4,10 +4,13 @@
 // median of several runs; the window is shown (offscreen is fine).
 //   build/bin/wordloom-windowbench PACK [RUNS]
 // WORDLOOM_BENCH_VERBOSE=1 also prints every keystroke with the search's own
-// time and its hits; WORDLOOM_BENCH_OPS=N runs the key operations N times. Packs: ../shared/perf/gen.py N DIR.
+// time and its hits; WORDLOOM_BENCH_OPS=N runs the key operations N times;
+// WORDLOOM_BENCH_RECOVERY=N times the recovery of N take-overs (default
+// 10000, 0 skips it). Packs: ../shared/perf/gen.py N DIR.
 #include "bench/scriptedprompts.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
+#include "document/journal.h"
 #include "document/languagepack.h"
 #include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
@@ -15,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -97,6 +101,9 @@ int main(int argc, char **argv)
     }
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // The journals of the run stay out of the user's state folder.
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
 
@@ -234,5 +241,33 @@ int main(int argc, char **argv)
     }
     report("save as", save);
     report("longest pause in repainting during a save", savePauses);
+
+    // Take-overs a session made before it died, then recovered in a new
+    // window: the load of the pack and the replay of the journal.
+    const int recovered = qEnvironmentVariableIsSet("WORDLOOM_BENCH_RECOVERY")
+        ? qEnvironmentVariableIntValue("WORDLOOM_BENCH_RECOVERY")
+        : 10000;
+    if (recovered > 0) {
+        prompts.path = prompts.savePath;
+        loadAction->trigger();
+        for (int i = 0; i < recovered; ++i) {
+            keyBox->selectRow((i * 7919) % rows);
+            window.lpKeyChange();
+            memo->setPlainText(QStringLiteral("Wiederhergestellt %1").arg(i));
+            window.submitActionExecute();
+        }
+        const QDir folder(Journal::defaultFolder());
+        const QStringList journals = folder.entryList({QStringLiteral("*.journal")});
+        QFile::copy(folder.filePath(journals.value(0)), folder.filePath(QStringLiteral("left.journal")));
+        std::printf("%-44s %lld bytes for %d steps\n", "journal", (long long)QFileInfo(folder.filePath(
+            QStringLiteral("left.journal"))).size(), recovered);
+        ScriptedPrompts restoring;
+        restoring.recovery = RecoveryAnswer::Restore;
+        MainWindow second(restoring, clock, QString());
+        const double total = timed([&] { second.offerRecovery(); });
+        std::printf("%-44s %.2f ms (%lld steps back)\n", "recovery: load and replay", total,
+            (long long)second.pack().history().count());
+        std::printf("%-44s %.2f ms\n", "  of which the replay (total - load median)", total - median(load));
+    }
     return 0;
 }

@@ -1,9 +1,13 @@
 #include "document/journal.h"
 
+#include "../support/drill.h"
 #include "../support/testutil.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
+
+#include <csignal>
 
 using namespace Wordloom;
 
@@ -50,6 +54,7 @@ protected:
     }
     QString saveAs(const QString &name)
     {
+        QFile::remove(path(name));
         prompts.savePaths.push_back(path(name));
         action("saveasAction")->trigger();
         return QString::fromUtf8(readBytes(path(name)));
@@ -86,6 +91,41 @@ TEST_F(RecoveryTest, ACrashedSessionComesBackAsTheStepsItMade)
     // The steps came back as steps.
     window->undoActionExecute();
     EXPECT_EQ(gridValue(0), QStringLiteral("demo"));
+}
+
+TEST_F(RecoveryTest, AnEditorKilledAtAnyMomentLosesNoStepItFinished)
+{
+    const QString file = writePack(QStringLiteral("de.xml"), kPack);
+    // Killed once idle after four steps, and once in the middle of writing
+    // the journal's fourth record.
+    for (const char *killAt : {"", "3"}) {
+        SCOPED_TRACE(killAt);
+        QProcess drill;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (*killAt)
+            environment.insert(QStringLiteral("WORDLOOM_JOURNAL_KILL_AT"), QLatin1String(killAt));
+        drill.setProcessEnvironment(environment);
+        drill.start(QStringLiteral(WORDLOOM_CRASHDRILL), {file, QStringLiteral("4")});
+        if (*killAt) {
+            ASSERT_TRUE(drill.waitForFinished(30000));
+        } else {
+            ASSERT_TRUE(drill.waitForReadyRead(30000));
+            ::kill(pid_t(drill.processId()), SIGKILL);
+            drill.waitForFinished();
+        }
+        EXPECT_EQ(drill.exitStatus(), QProcess::CrashExit);
+
+        restart(RecoveryAnswer::Restore);
+        const int steps = window->pack().history().count();
+        EXPECT_EQ(steps == 4, !*killAt) << steps;
+        EXPECT_TRUE(steps >= 2 || !*killAt) << steps;
+        const QString recovered = saveAs(QStringLiteral("recovered.xml"));
+        window = std::make_unique<MainWindow>(prompts, clock, QString());
+        load(file);
+        drillSteps(*window, steps);
+        EXPECT_EQ(recovered, saveAs(QStringLiteral("uninterrupted.xml")));
+        window.reset();
+    }
 }
 
 TEST_F(RecoveryTest, WhatAJournalCannotGiveBackIsSaidAndKept)
