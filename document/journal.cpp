@@ -13,6 +13,7 @@
 #include <QUuid>
 
 #include <csignal>
+#include <limits>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -169,17 +170,23 @@ bool Journal::open()
 
 void Journal::append(const QByteArray &payload)
 {
-    const QByteArray frame = JournalCodec::frame(mSequence, payload);
+    // The frame holds a 32-bit length.
+    if (payload.size() > qsizetype(std::numeric_limits<quint32>::max())) {
+        fail(QStringLiteral("Eine Änderung ist für das Journal zu groß"));
+        return;
+    }
+    const QByteArray head = JournalCodec::frameHead(mSequence, payload);
     // A test makes the process die in the middle of this record.
     static const qint64 killAt = qEnvironmentVariableIsSet("WORDLOOM_JOURNAL_KILL_AT")
         ? qEnvironmentVariableIntValue("WORDLOOM_JOURNAL_KILL_AT")
         : -1;
     if (qint64(mSequence) == killAt) {
-        mFile->write(frame.constData(), frame.size() / 2);
+        mFile->write(head);
+        mFile->write(payload.constData(), payload.size() / 2);
         std::raise(SIGKILL);
     }
     ++mSequence;
-    if (mFile->write(frame) != frame.size()) {
+    if (mFile->write(head) != head.size() || mFile->write(payload) != payload.size()) {
         fail(mFile->errorString());
         return;
     }

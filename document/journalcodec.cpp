@@ -3,8 +3,10 @@
 #include "document/languagepack.h"
 #include "document/packstep.h"
 
-#include <QDataStream>
 #include <QtEndian>
+
+#include <cstring>
+#include <functional>
 
 #include <zlib.h>
 
@@ -14,11 +16,12 @@ const QByteArray JournalCodec::kMagic = QByteArrayLiteral("WORDLOOM-JOURNAL 1\n"
 
 namespace {
 
+using Kind = JournalRecord::Kind;
+
 constexpr qsizetype kFrameHead = 16;
 
-quint32 checksum(const char *data, qsizetype size)
+quint32 checksum(const char *data, qsizetype size, uLong crc = crc32(0, nullptr, 0))
 {
-    uLong crc = crc32(0, nullptr, 0);
     // zlib takes at most 4 GiB at a time.
     for (qsizetype done = 0; done < size;) {
         const uInt chunk = uInt(std::min<qsizetype>(size - done, qsizetype(1) << 30));
@@ -28,38 +31,86 @@ quint32 checksum(const char *data, qsizetype size)
     return quint32(crc);
 }
 
-QDataStream &stream(QDataStream &out)
-{
-    out.setVersion(QDataStream::Qt_6_0);
-    out.setByteOrder(QDataStream::LittleEndian);
-    return out;
-}
-
-QByteArray payload(JournalRecord::Kind kind, const std::function<void(QDataStream &)> &write)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    stream(out) << quint8(kind);
-    write(out);
-    return bytes;
-}
-
-void writeInfo(QDataStream &out, const InfoValues &info)
-{
-    out << info.project << info.name << info.lang << info.version << info.date;
-}
-
-void readInfo(QDataStream &in, InfoValues &info)
-{
-    in >> info.project >> info.name >> info.lang >> info.version >> info.date;
-}
-
 quint32 frameChecksum(quint64 sequence, QByteArrayView payload)
 {
     char bytes[8];
     qToLittleEndian(sequence, bytes);
-    const uLong crc = checksum(bytes, 8);
-    return quint32(crc32_combine(crc, checksum(payload.data(), payload.size()), z_off_t(payload.size())));
+    return checksum(payload.data(), payload.size(), checksum(bytes, 8));
+}
+
+// Little-endian numbers, and texts as a length and their UTF-16 code units;
+// a step of a million lines is written in one pass over presized memory.
+class Writer {
+public:
+    explicit Writer(Kind kind, qsizetype size = 64)
+    {
+        mBytes.reserve(size + 1);
+        number(quint8(kind));
+    }
+    template <typename T> Writer &number(T value)
+    {
+        char bytes[sizeof(T)];
+        qToLittleEndian(value, bytes);
+        mBytes.append(bytes, sizeof(T));
+        return *this;
+    }
+    Writer &text(const QString &value)
+    {
+        number(quint32(value.size()));
+        mBytes.append(reinterpret_cast<const char *>(value.utf16()), value.size() * 2);
+        return *this;
+    }
+    static qsizetype sizeOf(const QString &value) { return 4 + 2 * value.size(); }
+    QByteArray take() { return std::move(mBytes); }
+
+private:
+    QByteArray mBytes;
+};
+
+// Reads what Writer wrote; a read past the end marks the reader failed and
+// gives zeros and empty texts from then on.
+class Reader {
+public:
+    explicit Reader(QByteArrayView bytes) : mBytes(bytes), mAt(1) {}
+    bool ok() const { return mOk; }
+    template <typename T> T number()
+    {
+        if (!need(sizeof(T)))
+            return T();
+        const T value = qFromLittleEndian<T>(mBytes.data() + mAt);
+        mAt += qsizetype(sizeof(T));
+        return value;
+    }
+    QString text()
+    {
+        const qsizetype units = number<quint32>();
+        if (!need(2 * units))
+            return QString();
+        QString value(reinterpret_cast<const QChar *>(mBytes.data() + mAt), units);
+        mAt += 2 * units;
+        return value;
+    }
+
+private:
+    bool need(qsizetype size)
+    {
+        mOk = mOk && size >= 0 && mBytes.size() - mAt >= size;
+        return mOk;
+    }
+    QByteArrayView mBytes;
+    qsizetype mAt;
+    bool mOk = true;
+};
+
+void writeInfo(Writer &out, const InfoValues &info)
+{
+    out.text(info.project).text(info.name).text(info.lang).text(info.version).text(info.date);
+}
+
+void readInfo(Reader &in, InfoValues &info)
+{
+    for (QString *field : {&info.project, &info.name, &info.lang, &info.version, &info.date})
+        *field = in.text();
 }
 
 // Calls record(sequence, payload) for each whole, sound frame in order
@@ -87,64 +138,90 @@ JournalReading::End walk(const QByteArray &bytes, const std::function<bool(quint
 
 } // namespace
 
-QByteArray JournalCodec::frame(quint64 sequence, const QByteArray &payload)
+QByteArray JournalCodec::frameHead(quint64 sequence, const QByteArray &payload)
 {
-    QByteArray out(kFrameHead, Qt::Uninitialized);
-    char *head = out.data();
-    qToLittleEndian(quint32(payload.size()), head);
-    qToLittleEndian(frameChecksum(sequence, payload), head + 4);
-    qToLittleEndian(sequence, head + 8);
-    out += payload;
-    return out;
+    QByteArray head(kFrameHead, Qt::Uninitialized);
+    qToLittleEndian(quint32(payload.size()), head.data());
+    qToLittleEndian(frameChecksum(sequence, payload), head.data() + 4);
+    qToLittleEndian(sequence, head.data() + 8);
+    return head;
 }
 
 QByteArray JournalCodec::header(const JournalHeader &header)
 {
-    return payload(JournalRecord::Kind::Header, [&](QDataStream &out) {
-        out << header.packPath << header.size << header.modified << header.pid << header.host << header.started;
-        writeInfo(out, header.info);
-    });
+    Writer out(Kind::Header);
+    out.text(header.packPath).number(header.size).number(header.modified).number(header.pid).text(header.host);
+    out.number(header.started.toMSecsSinceEpoch());
+    writeInfo(out, header.info);
+    return out.take();
 }
 
 QByteArray JournalCodec::baseHash(const QByteArray &hash)
 {
-    return payload(JournalRecord::Kind::BaseHash, [&](QDataStream &out) { out << hash; });
+    Writer out(Kind::BaseHash);
+    out.number(quint32(hash.size()));
+    QByteArray bytes = out.take();
+    return bytes + hash;
 }
 
-QByteArray JournalCodec::step(JournalRecord::Kind kind, const PackStep *step)
+QByteArray JournalCodec::step(Kind kind, const PackStep *step)
 {
-    return payload(kind, [&](QDataStream &out) {
-        if (!step)
-            return;
-        out << step->text() << step->mKey << quint64(step->mLines.size());
-        for (const PackStep::LineChange &line : step->mLines)
-            out << quint8(line.field) << line.name << line.oldName << line.before << line.after << qint64(line.pos);
-        out << quint64(step->mKeys.size());
-        for (const PackStep::KeyChange &key : step->mKeys)
-            out << quint8(key.kind) << qint64(key.row) << qint64(key.newRow) << key.name << key.newName;
-        out << qint32(step->mInfoRow) << step->mInfoBefore << step->mInfoAfter;
-    });
+    if (!step)
+        return Writer(kind).take();
+    qsizetype size = Writer::sizeOf(step->text()) + Writer::sizeOf(step->mKey) + 64;
+    for (const PackStep::LineChange &line : step->mLines)
+        size += 9 + Writer::sizeOf(line.name) + Writer::sizeOf(line.oldName) + Writer::sizeOf(line.before)
+            + Writer::sizeOf(line.after);
+    for (const PackStep::KeyChange &key : step->mKeys)
+        size += 17 + Writer::sizeOf(key.name) + Writer::sizeOf(key.newName);
+    size += Writer::sizeOf(step->mInfoBefore) + Writer::sizeOf(step->mInfoAfter);
+    Writer out(kind, size);
+    out.text(step->text()).text(step->mKey).number(quint64(step->mLines.size()));
+    for (const PackStep::LineChange &line : step->mLines) {
+        out.number(quint8(line.field)).text(line.name).text(line.oldName).text(line.before).text(line.after);
+        out.number(qint64(line.pos));
+    }
+    out.number(quint64(step->mKeys.size()));
+    for (const PackStep::KeyChange &key : step->mKeys)
+        out.number(quint8(key.kind)).number(qint64(key.row)).number(qint64(key.newRow)).text(key.name).text(key.newName);
+    out.number(qint32(step->mInfoRow)).text(step->mInfoBefore).text(step->mInfoAfter);
+    return out.take();
 }
 
-namespace {
-
-using Kind = JournalRecord::Kind;
-
-// Decodes a step record; null when it does not decode.
-std::unique_ptr<PackStep> decodeStep(QByteArrayView payload, LanguagePack &pack)
+std::unique_ptr<PackStep> JournalCodec::decodeStep(QByteArrayView payload, LanguagePack &pack)
 {
-    const QByteArray bytes = QByteArray::fromRawData(payload.data(), payload.size());
-    QDataStream in(bytes);
-    quint8 tag;
-    QString text, key;
-    quint64 lines = 0;
-    stream(in) >> tag >> text >> key >> lines;
+    Reader in(payload);
+    const QString text = in.text();
+    const QString key = in.text();
     auto step = std::make_unique<PackStep>(pack, text, key);
-    JournalCodec::fill(*step, in, lines);
-    return in.status() == QDataStream::Ok ? std::move(step) : nullptr;
+    const quint64 lines = in.number<quint64>();
+    for (quint64 i = 0; i < lines && in.ok(); ++i) {
+        PackStep::LineChange line;
+        line.field = KeyField(std::min<int>(in.number<quint8>(), int(KeyField::UnixNewline)));
+        line.name = in.text();
+        line.oldName = in.text();
+        line.before = in.text();
+        line.after = in.text();
+        line.pos = in.number<qint64>();
+        line.hash = nameHash(line.name);
+        step->mLines.push_back(std::move(line));
+    }
+    const quint64 keys = in.number<quint64>();
+    for (quint64 i = 0; i < keys && in.ok(); ++i) {
+        PackStep::KeyChange change{};
+        change.kind = PackStep::KeyChange::Kind(std::min<int>(in.number<quint8>(), 2));
+        change.row = in.number<qint64>();
+        change.newRow = in.number<qint64>();
+        change.name = in.text();
+        change.newName = in.text();
+        step->mKeys.push_back(std::move(change));
+    }
+    const qint32 infoRow = in.number<qint32>();
+    step->mInfoBefore = in.text();
+    step->mInfoAfter = in.text();
+    step->mInfoRow = infoRow >= 0 && infoRow < 5 ? infoRow : -1;
+    return in.ok() ? std::move(step) : nullptr;
 }
-
-} // namespace
 
 JournalReading JournalCodec::read(const QByteArray &bytes, LanguagePack *pack)
 {
@@ -153,20 +230,23 @@ JournalReading JournalCodec::read(const QByteArray &bytes, LanguagePack *pack)
         return reading;
     reading.end = walk(bytes, [&](quint64 sequence, QByteArrayView payload) {
         const auto kind = Kind(quint8(payload.front()));
-        const QByteArray record = QByteArray::fromRawData(payload.data(), payload.size());
-        QDataStream in(record);
-        quint8 tag;
-        stream(in) >> tag;
+        Reader in(payload);
         if (sequence == 0) {
             JournalHeader &h = reading.header;
-            in >> h.packPath >> h.size >> h.modified >> h.pid >> h.host >> h.started;
+            h.packPath = in.text();
+            h.size = in.number<qint64>();
+            h.modified = in.number<qint64>();
+            h.pid = in.number<qint64>();
+            h.host = in.text();
+            h.started = QDateTime::fromMSecsSinceEpoch(in.number<qint64>());
             readInfo(in, h.info);
-            reading.valid = kind == Kind::Header && in.status() == QDataStream::Ok;
+            reading.valid = kind == Kind::Header && in.ok();
             return reading.valid;
         }
         if (kind == Kind::BaseHash) {
-            in >> reading.baseHash;
-            return in.status() == QDataStream::Ok;
+            const qsizetype size = in.number<quint32>();
+            reading.baseHash = payload.sliced(5).toByteArray();
+            return in.ok() && reading.baseHash.size() == size;
         }
         if (kind < Kind::Push || kind > Kind::RedoStep)
             return false;
@@ -180,35 +260,6 @@ JournalReading JournalCodec::read(const QByteArray &bytes, LanguagePack *pack)
         return true;
     });
     return reading;
-}
-
-void JournalCodec::fill(PackStep &step, QDataStream &in, quint64 lines)
-{
-    for (quint64 i = 0; i < lines && in.status() == QDataStream::Ok; ++i) {
-        PackStep::LineChange line;
-        quint8 field;
-        qint64 pos;
-        in >> field >> line.name >> line.oldName >> line.before >> line.after >> pos;
-        line.field = KeyField(std::min<int>(field, int(KeyField::UnixNewline)));
-        line.pos = pos;
-        line.hash = nameHash(line.name);
-        step.mLines.push_back(std::move(line));
-    }
-    quint64 keys = 0;
-    in >> keys;
-    for (quint64 i = 0; i < keys && in.status() == QDataStream::Ok; ++i) {
-        PackStep::KeyChange change{};
-        quint8 kind;
-        qint64 row, newRow;
-        in >> kind >> row >> newRow >> change.name >> change.newName;
-        change.kind = PackStep::KeyChange::Kind(std::min<int>(kind, 2));
-        change.row = row;
-        change.newRow = newRow;
-        step.mKeys.push_back(std::move(change));
-    }
-    qint32 infoRow = -1;
-    in >> infoRow >> step.mInfoBefore >> step.mInfoAfter;
-    step.mInfoRow = infoRow >= 0 && infoRow < 5 ? infoRow : -1;
 }
 
 } // namespace Wordloom

@@ -6,8 +6,6 @@
 #include <QDateTime>
 #include <QString>
 
-class QDataStream;
-
 #include <memory>
 #include <vector>
 
@@ -56,7 +54,8 @@ class JournalCodec {
 public:
     static const QByteArray kMagic;
 
-    static QByteArray frame(quint64 sequence, const QByteArray &payload);
+    // Length, checksum and sequence number, to be written before the payload.
+    static QByteArray frameHead(quint64 sequence, const QByteArray &payload);
     static QByteArray header(const JournalHeader &header);
     static QByteArray baseHash(const QByteArray &hash);
     static QByteArray step(JournalRecord::Kind kind, const PackStep *step);
@@ -64,8 +63,9 @@ public:
     // The steps are made for the pack they will be replayed on; without a
     // pack they are only counted, for offering the journal back.
     static JournalReading read(const QByteArray &bytes, LanguagePack *pack);
-    // Reads a step's changes after its text, key and line count.
-    static void fill(PackStep &step, QDataStream &in, quint64 lines);
+
+private:
+    static std::unique_ptr<PackStep> decodeStep(QByteArrayView payload, LanguagePack &pack);
 };
 
 } // namespace Wordloom
