@@ -297,6 +297,10 @@ void LanguagePack::endStep(bool evenEmpty)
     std::unique_ptr<PackStep> step = std::move(mRecording);
     if (step->isEmpty() && !evenEmpty)
         return;
+    // The push drops the steps that were undone.
+    for (int i = mHistory.index(); i < mHistory.count(); ++i)
+        mHistoryBytes -= static_cast<const PackStep *>(mHistory.command(i))->size();
+    mHistoryBytes += step->size();
     PackStep *pushed = step.release();
     mHistory.push(pushed);
     trimHistory();
@@ -306,10 +310,6 @@ void LanguagePack::endStep(bool evenEmpty)
 
 void LanguagePack::trimHistory()
 {
-    // A push drops the steps that were undone; count what is left.
-    mHistoryBytes = 0;
-    for (int i = mUndoFloor; i < mHistory.count(); ++i)
-        mHistoryBytes += static_cast<const PackStep *>(mHistory.command(i))->size();
     // The newest step always stays, whatever its size.
     while (mHistoryBytes > mHistoryBudget && mUndoFloor < mHistory.index() - 1) {
         auto *oldest = const_cast<PackStep *>(static_cast<const PackStep *>(mHistory.command(mUndoFloor)));
