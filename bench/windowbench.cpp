@@ -12,6 +12,7 @@
 #include "document/clock.h"
 #include "document/journal.h"
 #include "document/languagepack.h"
+#include "document/recovery.h"
 #include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
 #include "editor/newkeydialog.h"
@@ -261,6 +262,15 @@ int main(int argc, char **argv)
         QFile::copy(folder.filePath(journals.value(0)), folder.filePath(QStringLiteral("left.journal")));
         std::printf("%-44s %lld bytes for %d steps\n", "journal", (long long)QFileInfo(folder.filePath(
             QStringLiteral("left.journal"))).size(), recovered);
+        {
+            LanguagePack base;
+            base.load(prompts.path);
+            const QString left = folder.filePath(QStringLiteral("left.journal"));
+            const double replay = timed([&] { replayJournal(base, left, false); });
+            std::printf("%-44s %.2f ms\n", "replay of the journal onto the loaded pack", replay);
+            const double hash = timed([&] { hashPackFile(prompts.path); });
+            std::printf("%-44s %.2f ms\n", "digest of the pack file (base unchanged?)", hash);
+        }
         ScriptedPrompts restoring;
         restoring.path = prompts.path;
         MainWindow second(restoring, clock, QString());

@@ -43,13 +43,13 @@ OrphanedJournals orphanedJournals(const QString &folder, const QString &packPath
     return found;
 }
 
-bool baseUnchanged(const JournalReading &reading)
+bool baseUnchanged(const JournalReading &reading, const QByteArray &fileHash)
 {
     const JournalHeader &header = reading.header;
     const QFileInfo file(header.packPath);
     if (!file.exists() || file.size() != header.size || file.lastModified().toMSecsSinceEpoch() != header.modified)
         return false;
-    return reading.baseHash.isEmpty() || hashPackFile(header.packPath) == reading.baseHash;
+    return reading.baseHash.isEmpty() || fileHash == reading.baseHash;
 }
 
 RecoveryResult replayJournal(LanguagePack &pack, const QString &journalPath, bool baseChanged)

@@ -36,8 +36,9 @@ struct OrphanedJournals {
 // never touched.
 OrphanedJournals orphanedJournals(const QString &folder, const QString &packPath = QString());
 
-// Whether the pack file is still what the journal's steps were made on.
-bool baseUnchanged(const JournalReading &reading);
+// Whether the pack file is still what the journal's steps were made on;
+// the digest of the file as it is now comes from hashPackFile().
+bool baseUnchanged(const JournalReading &reading, const QByteArray &fileHash);
 
 struct RecoveryResult {
     qsizetype steps = 0;

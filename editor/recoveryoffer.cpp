@@ -3,9 +3,11 @@
 #include "document/journal.h"
 #include "document/languagepack.h"
 #include "document/recovery.h"
+#include "document/workerpool.h"
 #include "editor/prompts.h"
 
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace Wordloom {
 
@@ -52,6 +54,9 @@ void RecoveryOffer::run(const QString &packPath)
             offer.discard();
         if (answer != RecoveryAnswer::Restore)
             continue;
+        // The digest of a large pack takes a while: it is taken while the
+        // pack loads.
+        QFuture<QByteArray> digest = QtConcurrent::run(&workerPool(), hashPackFile, header.packPath);
         if (packPath.isEmpty()) {
             if (!mayReplace())
                 return;
@@ -66,7 +71,7 @@ void RecoveryOffer::run(const QString &packPath)
                 return;
             }
         }
-        const bool changed = !header.packPath.isEmpty() && !baseUnchanged(offer.reading);
+        const bool changed = !header.packPath.isEmpty() && !baseUnchanged(offer.reading, digest.result());
         const RecoveryResult result = replayJournal(pack, offer.path, changed);
         done(recoveryReport(result));
         if (result.conflicts.isEmpty()) {
