@@ -209,6 +209,11 @@ QModelIndex NameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
         return QModelIndex();
     const int current = currentIndex().isValid() ? currentIndex().row() : -1;
     const int page = std::max(viewport()->height() / rowHeight() - 1, 1);
+    // Without a current row a step or a page, either way, goes to the first row.
+    const bool step = action == MoveUp || action == MovePrevious || action == MoveDown || action == MoveNext
+        || action == MovePageUp || action == MovePageDown;
+    if (current < 0 && step)
+        return model()->index(0, 0, rootIndex());
     int row = current;
     switch (action) {
     case MoveUp:

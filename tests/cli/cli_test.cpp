@@ -50,6 +50,9 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {{"check", bad}, 1, "Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n", ""},
         {{"check", good, broken}, 2, good + ": Doppel-Check bestanden\n" + good + ": Syntax-Check bestanden\n", broken + ": "},
         {{"check", path("none.xml")}, 2, "", ""},
+        // An unreadable pack outranks one that fails a check.
+        {{"check", broken, bad}, 2, bad + ": Doppel-Check bestanden\n" + bad + ": Syntax-Check nicht bestanden: größe\n",
+            broken + ": "},
         {{"plugins"}, 0, "CSV\nJSON\nPO\n", ""},
         {{"export", "-p", "Nope", good, path("out.txt")}, 2, "", "Unbekanntes Export-Plugin: Nope\n"},
         {{"export", "-p", "json", broken, path("out.txt")}, 2, "", ""},

@@ -1,12 +1,38 @@
 #include "editor/namelistview.h"
 
 #include <QAccessible>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Wordloom;
+
+TEST(NameListView, TheFirstKeyIntoAListWithoutACurrentRowGoesToTheFirstRow)
+{
+    QStringListModel model(QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_PageDown, Qt::Key_Tab}) {
+        QWidget window;
+        auto *before = new QLineEdit(&window);
+        auto *view = new NameListView(&window);
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(before);
+        layout->addWidget(view);
+        view->setModel(&model);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        // Tab comes from the field before the list; the others go to it.
+        QWidget *target = key == Qt::Key_Tab ? static_cast<QWidget *>(before) : view;
+        target->setFocus();
+        view->selectionModel()->clearCurrentIndex();
+        QTest::keyClick(target, key);
+        EXPECT_TRUE(view->hasFocus()) << key;
+        EXPECT_EQ(view->currentIndex().row(), 0) << key;
+    }
+}
 
 TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
 {

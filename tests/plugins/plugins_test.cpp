@@ -116,6 +116,17 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     EXPECT_EQ(named.libraryPath(QStringLiteral("A=B")), folder + QStringLiteral("/twin.so"));
 }
 
+TEST_F(PluginTest, DiscoveryKeepsTheExactFileNameOrderAndTakesOlderInterfaces)
+{
+    // Ignoring letter case, a.so would come before B.so.
+    QDir().mkpath(folder);
+    for (const auto &[plugin, file] : {std::pair{"recorder", "B.so"}, {"bare", "a.so"}, {"elder", "c.so"}})
+        ASSERT_TRUE(QFile::copy(fixturePlugin(plugin), QDir(folder).filePath(QLatin1String(file))));
+    PluginCatalog catalog;
+    catalog.scan(folder);
+    EXPECT_EQ(catalog.exportNames(), QStringList({"Recorder", "Bare", "Elder"}));
+}
+
 TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
 {
     KeyData data;
