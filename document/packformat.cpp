@@ -4,6 +4,8 @@
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
+#include <QSet>
+
 #include <cstring>
 #include <optional>
 
@@ -126,13 +128,19 @@ public:
         std::vector<QString> &keys = mPack.keys;
         KeyList::sort(keys);
         // Equal names ignoring case stand together after sorting.
+        QSet<QString> listed;
+        const auto note = [&](const QString &name) {
+            if (!listed.contains(name)) {
+                listed.insert(name);
+                mPack.caseVariants.append(name);
+            }
+        };
         for (size_t i = 1; i < keys.size(); ++i) {
             const QString &prev = keys[i - 1];
             const QString &cur = keys[i];
             if (prev != cur && namesEqual(prev, cur)) {
-                if (!mPack.caseVariants.contains(prev))
-                    mPack.caseVariants.append(prev);
-                mPack.caseVariants.append(cur);
+                note(prev);
+                note(cur);
             }
         }
         mPack.xml = std::move(xml);
