@@ -8,6 +8,7 @@
 #include "bench/scriptedprompts.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
+#include "document/error.h"
 #include "document/keytextcodec.h"
 #include "document/languagepack.h"
 #include "editor/mainwindow.h"
@@ -206,6 +207,57 @@ void BM_Checks(benchmark::State &state)
     }
 }
 
+// Files shaped to make loading slow; each must load or be refused quickly.
+enum Hostile { kCaseVariants, kKeyAttributes, kRootAttributes, kAttributeDefaults };
+
+QByteArray hostilePack(int shape)
+{
+    QByteArray text = "<languagepack project=\"p\" name=\"n\" lang=\"de\" version=\"1\" date=\"d\"";
+    QByteArray doctype;
+    if (shape == kAttributeDefaults) {
+        doctype = "<!DOCTYPE languagepack [";
+        for (int i = 0; i < 5000; ++i)
+            doctype += "<!ATTLIST key a" + QByteArray::number(i) + " CDATA \"x\">";
+        doctype += "]>";
+    }
+    if (shape == kRootAttributes)
+        for (int i = 0; i < 100000; ++i)
+            text += " a" + QByteArray::number(i) + "=\"x\"";
+    text += "><content>";
+    if (shape == kCaseVariants || shape == kAttributeDefaults) {
+        // Every key spelled in upper and lower case: 100,000 variants.
+        for (int i = 0; i < 50000; ++i) {
+            const QByteArray name = "Key" + QByteArray::number(i);
+            for (const QByteArray &spelling : {name, name.toLower()})
+                text += "<key id=\"" + spelling + "\"><value>v</value><comment/></key>";
+        }
+    }
+    if (shape == kKeyAttributes) {
+        text += "<key id=\"k\"";
+        for (int i = 0; i < 400000; ++i)
+            text += " a" + QByteArray::number(i) + "=\"x\"";
+        text += "><value>v</value></key>";
+    }
+    return doctype + text + "</content></languagepack>";
+}
+
+// Loading or refusing a hostile file; a refusal counts as done.
+void BM_LoadHostile(benchmark::State &state)
+{
+    const QString path = folder().filePath(QStringLiteral("hostile%1.xml").arg(state.range(0)));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(hostilePack(int(state.range(0))));
+    file.close();
+    LanguagePack pack;
+    for (auto _ : state) {
+        try {
+            pack.load(path);
+        } catch (const Error &) {
+        }
+    }
+}
+
 void sizes(benchmark::internal::Benchmark *b)
 {
     b->Arg(10000)->Arg(100000);
@@ -225,6 +277,9 @@ BENCHMARK(BM_Save)->Apply(sizes);
 BENCHMARK(BM_SearchKeystroke)->Apply(sizes);
 BENCHMARK(BM_KeyOperations)->Apply(sizes);
 BENCHMARK(BM_Checks)->Apply(sizes);
+BENCHMARK(BM_LoadHostile)
+    ->Arg(kCaseVariants)->Arg(kKeyAttributes)->Arg(kRootAttributes)->Arg(kAttributeDefaults)
+    ->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)
 {

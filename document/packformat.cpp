@@ -4,6 +4,8 @@
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
+#include <QSet>
+
 #include <cstring>
 #include <optional>
 
@@ -126,13 +128,19 @@ public:
         std::vector<QString> &keys = mPack.keys;
         KeyList::sort(keys);
         // Equal names ignoring case stand together after sorting.
+        QSet<QString> listed;
+        const auto note = [&](const QString &name) {
+            if (!listed.contains(name)) {
+                listed.insert(name);
+                mPack.caseVariants.append(name);
+            }
+        };
         for (size_t i = 1; i < keys.size(); ++i) {
             const QString &prev = keys[i - 1];
             const QString &cur = keys[i];
             if (prev != cur && namesEqual(prev, cur)) {
-                if (!mPack.caseVariants.contains(prev))
-                    mPack.caseVariants.append(prev);
-                mPack.caseVariants.append(cur);
+                note(prev);
+                note(cur);
             }
         }
         mPack.xml = std::move(xml);
@@ -206,6 +214,54 @@ QString printable(const QString &name)
     return out;
 }
 
+// The UTF-8 size of a text as the file holds it, exact only where it may
+// exceed the limit: a character takes at most three bytes, nine once
+// encoded as key text.
+qsizetype storedSize(const QString &text, bool keyText)
+{
+    const qsizetype factor = keyText ? 9 : 3;
+    if (text.size() <= XmlDocument::kMaxTextSize / factor)
+        return text.size();
+    return (keyText ? encodeKeyText(text) : text).toUtf8().size();
+}
+
+Error tooLong(const QString &what, qsizetype size)
+{
+    return Error(QStringLiteral("%1 ist zu lang (%2 Bytes, höchstens %3 Bytes lassen sich wieder laden). "
+                                "Das Languagepack wurde nicht gespeichert")
+                     .arg(what)
+                     .arg(size)
+                     .arg(XmlDocument::kMaxTextSize));
+}
+
+// Refuses, before anything is written, a value the file could not be read
+// back with.
+void checkSizes(const std::pair<const char *, const QString *> (&attributes)[5], const std::vector<QString> &keys,
+    const KeyData &data)
+{
+    for (const auto &[name, value] : attributes)
+        if (const qsizetype size = storedSize(*value, false); size > XmlDocument::kMaxTextSize)
+            throw tooLong(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)), size);
+    const std::pair<const Hashlist *, const char *> fields[] = {{&data.hashlistKeys, "Die Übersetzung"},
+        {&data.hashlistComments, "Der Kommentar"}, {&data.hashlistHTML, "Die Option encodeHTML"},
+        {&data.hashlistBreaks, "Die Option preserveLinebreaks"},
+        {&data.hashlistLinebreaks, "Die Option unixNewline"}};
+    for (const QString &name : keys) {
+        if (name.isEmpty())
+            continue;
+        const auto shown = [&] { return cutEcho(printable(name)); };
+        if (const qsizetype size = storedSize(name, true); size > XmlDocument::kMaxTextSize)
+            throw tooLong(QStringLiteral("Der Name des Schlüssels \"%1\"").arg(shown()), size);
+        const size_t hash = nameHash(name);
+        for (const auto &[list, what] : fields) {
+            const bool keyText = list == &data.hashlistKeys || list == &data.hashlistComments;
+            const qsizetype size = storedSize(list->value(name, hash), keyText);
+            if (size > XmlDocument::kMaxTextSize)
+                throw tooLong(QStringLiteral("%1 des Schlüssels \"%2\"").arg(QString::fromUtf8(what), shown()), size);
+        }
+    }
+}
+
 } // namespace
 
 void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
@@ -217,6 +273,7 @@ void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, cons
     for (const auto &[name, value] : attributes)
         if (!isXmlText(*value))
             throw unwritable(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
+    checkSizes(attributes, keys, data);
 
     XmlNode root = xml.root();
     // A refused save leaves the tree as it was.
@@ -240,7 +297,7 @@ void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, cons
                     data.hashlistLinebreaks.value(name, hash)};
                 if (!isXmlText(name) || !isXmlText(value) || !isXmlText(comment) || !isXmlText(options[0])
                     || !isXmlText(options[1]) || !isXmlText(options[2]))
-                    throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(printable(name)));
+                    throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(cutEcho(printable(name))));
                 XmlDetached element = xml.createDetached("key");
                 XmlNode key = element.node();
                 key.setAttribute("id", encodeKeyText(name));

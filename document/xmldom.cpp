@@ -3,13 +3,25 @@
 #include "document/keytextcodec.h"
 #include "document/xmlprivate.h"
 
+#include <libxml/parserInternals.h>
+
 #include <cstring>
 
 namespace Wordloom {
 
+static_assert(XmlDocument::kMaxTextSize == XML_MAX_TEXT_LENGTH);
+
 namespace xmlpriv {
 
+Error tooLong(qsizetype size)
+{
+    return Error(QStringLiteral("Der Text ist zu lang (%1 Bytes, höchstens %2).")
+                     .arg(size)
+                     .arg(XmlDocument::kMaxTextSize));
+}
+
 thread_local bool tExternalRefused = false;
+thread_local FirstError tFirstError;
 
 namespace {
 
@@ -28,6 +40,14 @@ void noteStructuredError(void *, xmlErrorPtr error) noexcept
 {
     if (error && (error->code == XML_WAR_UNDECLARED_ENTITY || error->code == XML_ERR_ENTITY_IS_EXTERNAL))
         tExternalRefused = true;
+    if (error && error->level >= XML_ERR_ERROR && tFirstError.code == 0) {
+        tFirstError.code = error->code;
+        tFirstError.line = error->line;
+        tFirstError.column = error->int2;
+        // An echoed value may be huge; the first part is all a message shows.
+        tFirstError.message = error->message ? QString::fromUtf8(error->message, qstrnlen(error->message, 1000)).trimmed()
+                                             : QString();
+    }
 }
 
 } // namespace
@@ -133,6 +153,8 @@ void XmlNode::removeAttribute(const char *name)
 void XmlNode::setAttribute(const char *name, const QString &value)
 {
     const QByteArray utf8 = value.toUtf8();
+    if (utf8.size() > XmlDocument::kMaxTextSize)
+        throw tooLong(utf8.size());
     // xmlSetProp replaces an existing attribute's value in place.
     xmlSetProp(mNode, xc(name), xc(utf8.constData()));
 }
@@ -233,6 +255,9 @@ void XmlNode::setText(const QString &text)
     if (text.isEmpty())
         return;
     const QByteArray utf8 = text.toUtf8();
+    // Checked before the length becomes libxml2's int.
+    if (utf8.size() > XmlDocument::kMaxTextSize)
+        throw tooLong(utf8.size());
     xmlNodePtr node = xmlNewDocTextLen(mNode->doc, xc(utf8.constData()), int(utf8.size()));
     if (!node)
         throw outOfMemory();
@@ -284,7 +309,7 @@ QByteArray XmlDocument::serialize() const
         xmlSaveToIO(writeToSink, closeNothing, &sink, encoding, options));
     if (!save)
         throw Error(QStringLiteral("Die Zeichenkodierung \"%1\" kann nicht geschrieben werden.")
-                        .arg(QString::fromUtf8(encoding)));
+                        .arg(cutEcho(QString::fromUtf8(encoding))));
     const long written = xmlSaveDoc(save.get(), mDoc.get());
     // Closing flushes what libxml2 still holds.
     const int closed = xmlSaveClose(save.release());
@@ -293,6 +318,12 @@ QByteArray XmlDocument::serialize() const
     if (written < 0 || closed < 0)
         throw Error(QStringLiteral("Das Languagepack konnte nicht in XML umgewandelt werden."));
     return std::move(sink.bytes);
+}
+
+QString cutEcho(const QString &text)
+{
+    constexpr qsizetype kMaxEcho = 200;
+    return text.size() <= kMaxEcho ? text : text.left(kMaxEcho) + QChar(0x2026);
 }
 
 bool isXmlText(const QString &text)

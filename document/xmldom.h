@@ -119,6 +119,12 @@ private:
 // never touches the network.
 class XmlDocument {
 public:
+    // The most UTF-8 bytes a text or attribute value may hold, on every
+    // path that reads and on every write: libxml2's own limit for texts,
+    // CDATA sections and attribute values without its "huge" option, which
+    // would also switch off its guard against entity expansion.
+    static constexpr qsizetype kMaxTextSize = 10'000'000;
+
     XmlDocument();
     ~XmlDocument();
     XmlDocument(XmlDocument &&) noexcept;
@@ -178,6 +184,10 @@ private:
     std::unique_ptr<_xmlDoc, Free> mDoc;
     bool mHasDeclaration = false;
 };
+
+// A value from a file as a message repeats it: at most 200 characters, a
+// longer one cut with "…".
+QString cutEcho(const QString &text);
 
 // Whether every character can stand in an XML 1.0 document.
 bool isXmlText(const QString &text);

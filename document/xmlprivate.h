@@ -18,6 +18,14 @@ namespace Wordloom::xmlpriv {
 void prepareLibxml();
 // Set while a parse runs when the document asked for an external resource.
 extern thread_local bool tExternalRefused;
+// The first error of the parse that runs; later ones follow from it.
+struct FirstError {
+    int code = 0;
+    int line = 0;
+    int column = 0;
+    QString message;
+};
+extern thread_local FirstError tFirstError;
 
 inline const xmlChar *xc(const char *s)
 {
@@ -40,6 +48,9 @@ struct CloseSaveContext {
 struct FreeXmlString {
     void operator()(xmlChar *text) const { xmlFree(text); }
 };
+
+// A text or value beyond XmlDocument::kMaxTextSize.
+Error tooLong(qsizetype size);
 
 inline Error outOfMemory()
 {

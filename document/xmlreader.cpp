@@ -81,6 +81,11 @@ const StreamedElement::Child *StreamedElement::child(const char *name) const
     return nullptr;
 }
 
+// A text on the fast path beyond the limit, at the line of its key.
+struct TextTooLong {
+    long line;
+};
+
 // Fills a StreamedElement from parser events, or from a finished node.
 class StreamBuilder {
 public:
@@ -122,11 +127,13 @@ public:
         if (kind != kOther && c.lastKind == kind) {
             if (c.nodes == 1)
                 c.text.append(text, length);
+            checkSize(c.text.size());
             return;
         }
         if (++c.nodes == 1 && kind != kOther)
             c.text.assign(text, length);
         c.lastKind = kind;
+        checkSize(c.text.size());
     }
 
     void fromNode(xmlNodePtr node)
@@ -158,6 +165,13 @@ public:
     }
 
 private:
+    // The limit libxml2 holds the tree to, held on the fast path too.
+    void checkSize(size_t size) const
+    {
+        if (size > size_t(XmlDocument::kMaxTextSize))
+            throw TextTooLong{element.mLine};
+    }
+
     void addAttribute(const char *name, const char *value, size_t length)
     {
         if (size_t(element.mAttributeCount) == element.mAttributes.size())
@@ -410,6 +424,24 @@ void documentType(void *context, const xmlChar *name, const xmlChar *externalId,
     treeBuilder().internalSubset(context, name, externalId, systemId);
 }
 
+// libxml2's reason in German where it is one of its limits; any other
+// reason is kept as libxml2 words it, cut short.
+QString germanReason(int code, const QString &reason)
+{
+    const auto says = [&](const char *text) { return reason.contains(QLatin1String(text), Qt::CaseInsensitive); };
+    if (code == XML_ERR_ENTITY_LOOP || says("amplification"))
+        return QStringLiteral("Die Entities verweisen im Kreis aufeinander oder ergeben zu viel Text.");
+    if (says("Excessive depth"))
+        return QStringLiteral("Die Elemente sind zu tief ineinander verschachtelt.");
+    if (says("huge text") || says("too big") || says("length too long") || says("XML_PARSE_HUGE"))
+        return QStringLiteral("Ein Text oder Wert ist länger als %1 Bytes.").arg(XmlDocument::kMaxTextSize);
+    const QString unsupported = QStringLiteral("Unsupported encoding ");
+    if (code == XML_ERR_UNSUPPORTED_ENCODING && reason.startsWith(unsupported))
+        return QStringLiteral("Die Zeichenkodierung \"%1\" wird nicht unterstützt.")
+            .arg(cutEcho(reason.mid(unsupported.size())));
+    return cutEcho(reason);
+}
+
 const xmlSAXHandler &streamingHandler()
 {
     static const xmlSAXHandler handler = [] {
@@ -448,6 +480,7 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
         throw Error(QStringLiteral("Nicht genügend Speicher zum Lesen der Datei%1.").arg(where));
     context->_private = &stream;
     tExternalRefused = false;
+    tFirstError = FirstError();
     // Internal entities are expanded within libxml2's limits against
     // expansion bombs; no DTD is loaded and the network is never used.
     xmlCtxtUseOptions(context.get(), XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
@@ -460,12 +493,26 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
         throw Cancelled();
     if (stream.readFailed)
         throw ReadFailure();
-    const bool wellFormed = result.mDoc && context->wellFormed;
+    bool wellFormed = result.mDoc && context->wellFormed;
     QString reason;
     int line = 0;
-    if (const xmlError *err = xmlCtxtGetLastError(context.get()); err && err->code != XML_ERR_OK) {
-        reason = QString::fromUtf8(err->message).trimmed();
-        line = err->line;
+    int column = 0;
+    if (tFirstError.code != XML_ERR_OK) {
+        reason = germanReason(tFirstError.code, tFirstError.message);
+        line = tFirstError.line;
+        column = tFirstError.column;
+    }
+    if (stream.failure) {
+        try {
+            std::rethrow_exception(stream.failure);
+        } catch (const TextTooLong &failure) {
+            stream.failure = nullptr;
+            wellFormed = false;
+            reason = germanReason(XML_ERR_OK, QStringLiteral("huge text"));
+            line = int(failure.line);
+            column = 0;
+        } catch (...) {
+        }
     }
 
     if (tExternalRefused)
@@ -476,7 +523,9 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
         std::rethrow_exception(stream.failure);
     if (!wellFormed) {
         QString message = QStringLiteral("Die Datei%1 ist kein gültiges XML").arg(where);
-        if (line > 0)
+        if (line > 0 && column > 0)
+            message += QStringLiteral(" (Zeile %1, Spalte %2)").arg(line).arg(column);
+        else if (line > 0)
             message += QStringLiteral(" (Zeile %1)").arg(line);
         if (!reason.isEmpty())
             message += QStringLiteral(": ") + reason;

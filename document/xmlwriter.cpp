@@ -80,7 +80,7 @@ public:
         mSave.reset(xmlSaveToIO(writeToDevice, closeNothing, &mSink, encoding, 0));
         if (!mSave)
             throw Error(QStringLiteral("Die Zeichenkodierung \"%1\" kann nicht geschrieben werden.")
-                            .arg(QString::fromUtf8(encoding)));
+                            .arg(cutEcho(QString::fromUtf8(encoding))));
     }
 
     void add(XmlDetached element) override
@@ -152,7 +152,7 @@ void XmlDocument::checkEncoding() const
     if (back != probe + QLatin1Char('|') + probe)
         throw Error(QStringLiteral("Die Zeichenkodierung \"%1\" kann nicht fehlerfrei geschrieben werden. "
                                    "Das Languagepack wurde nicht gespeichert")
-                        .arg(QString::fromUtf8(reinterpret_cast<const char *>(mDoc->encoding))));
+                        .arg(cutEcho(QString::fromUtf8(reinterpret_cast<const char *>(mDoc->encoding)))));
 }
 
 void XmlDocument::write(QIODevice &output, const ContentWriter &content)

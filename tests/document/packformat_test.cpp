@@ -227,8 +227,51 @@ TEST(PackWriter, RefusesWhatXmlCannotCarryNamingTheKeyAndLeavesTheTreeAlone)
     }
     EXPECT_TRUE(refused(kInfo, QStringLiteral("tab\tand\x01\U0001F600\xD800x\xDC00"), QString())
                     .startsWith(QStringLiteral("Der Schlüssel \"tab\\u0009and\\u0001\U0001F600\\ud800x\\udc00\"")));
+    EXPECT_TRUE(refused(kInfo, QString(100000, u'n') + u'\x01', QString())
+                    .startsWith(QStringLiteral("Der Schlüssel \"%1…\" enthält").arg(QString(200, u'n'))));
     EXPECT_TRUE(refused(InfoValues{QStringLiteral("\x02"), {}, {}, {}, {}}, QStringLiteral("k"), QString())
                     .startsWith(QStringLiteral("Der Wert \"project\"")));
+}
+
+// Whatever saves must load: the save refuses past the limit of the read,
+// naming the field, and the read holds one limit on every path.
+TEST(PackWriter, SizesUpToTheLimitReadBackAndBeyondItAreRefusedNamingTheField)
+{
+    const qsizetype limit = XmlDocument::kMaxTextSize;
+    const QString atLimit(limit, u'a');
+    const QString beyond(11 << 20, u'a');
+    struct Row {
+        const char *what;
+        QString project, value, comment;
+        const char *refusal;
+    };
+    const Row rows[] = {
+        {"texts at the limit", {}, atLimit, atLimit, nullptr},
+        {"11 MiB project", beyond, {}, {}, "Der Wert \"project\" des Languagepacks ist zu lang (11534336 Bytes"},
+        {"11 MiB translation", {}, beyond, {}, "Die Übersetzung des Schlüssels \"k\" ist zu lang"},
+        // Two bytes a character once encoded: over the limit at half of it.
+        {"encoded comment", {}, {}, QString(limit / 2 + 1, u'\u00E4'), "Der Kommentar des Schlüssels \"k\" ist zu lang"},
+    };
+    for (const char *doctype : {"", "<!DOCTYPE languagepack []>"}) {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(std::string(row.what) + doctype);
+            XmlDocument xml = XmlDocument::parseText(QString::fromUtf8(doctype) + QStringLiteral("<languagepack/>"));
+            KeyData data;
+            data.hashlistKeys.setValue(QStringLiteral("k"), row.value);
+            data.hashlistComments.setValue(QStringLiteral("k"), row.comment);
+            InfoValues info = kInfo;
+            info.project = row.project;
+            try {
+                const PackContent back = readPackData(written(xml, info, {QStringLiteral("k")}, data).toUtf8());
+                EXPECT_FALSE(row.refusal);
+                EXPECT_EQ(back.data.hashlistKeys.value(QStringLiteral("k")), row.value);
+                EXPECT_EQ(back.data.hashlistComments.value(QStringLiteral("k")), row.comment);
+            } catch (const Error &error) {
+                ASSERT_TRUE(row.refusal) << error.message().toStdString();
+                EXPECT_TRUE(error.message().startsWith(QString::fromUtf8(row.refusal))) << error.message().toStdString();
+            }
+        }
+    }
 }
 
 TEST(HostileFiles, ExternalDataIsRefusedWithAMessageAndInternalEntitiesExpand)
@@ -265,24 +308,42 @@ TEST(HostileFiles, BadFilesFailFastWithAGermanMessage)
 {
     QTemporaryDir dir;
     const auto regression = [](const char *name) { return readBytes(QStringLiteral(WORDLOOM_FUZZ_REGRESSIONS "/") + QLatin1String(name)); };
-    const std::pair<const char *, QByteArray> files[] = {
-        {"expansion bomb", regression("hostile-expansion-bomb.xml")},
-        {"deep nesting", regression("hostile-deep-nesting.xml")},
-        {"truncated", "<languagepack><content><key id='k'><value>abc"},
-        {"not well-formed", "<languagepack><content></key></content></languagepack>"},
-        {"empty file", ""},
-        {"undeclared entity", "<l><content><key id='k'><value>&nbsp;</value></key></content></l>"},
-        {"binary", QByteArray("\x00\xff\xfe garbage", 12)},
+    const QByteArray big(20'000'000, 'x');
+    const QByteArray key = "<l><content><key id='k'><value>";
+    const QByteArray end = "</value></key></content></l>";
+    const QString tooLong = QStringLiteral("Ein Text oder Wert ist länger als 10000000 Bytes.");
+    // The file, and how the message goes on after "ist kein gültiges XML".
+    const std::tuple<const char *, QByteArray, QString> files[] = {
+        {"expansion bomb", regression("hostile-expansion-bomb.xml"),
+            QStringLiteral("): Die Entities verweisen im Kreis aufeinander oder ergeben zu viel Text.")},
+        {"deep nesting", regression("hostile-deep-nesting.xml"), QStringLiteral("zu tief ineinander verschachtelt.")},
+        {"truncated", "<languagepack><content><key id='k'><value>abc", QStringLiteral(" (Zeile 1, Spalte")},
+        {"not well-formed", "<languagepack><content></key></content></languagepack>",
+            QStringLiteral(" (Zeile 1, Spalte 30): ")},
+        {"empty file", "", QString()},
+        {"undeclared entity", key + "&nbsp;" + end, QString()},
+        {"binary", QByteArray("\x00\xff\xfe garbage", 12), QString()},
+        {"long CDATA", key + "<![CDATA[" + big + "]]>" + end, tooLong},
+        {"long attribute", "<l a='" + big + "'/>", tooLong},
+        {"long text with a document type", "<!DOCTYPE l []>" + key + big + end, tooLong},
+        {"long encoding name", "<?xml version='1.0' encoding='" + QByteArray(100000, 'e') + "'?><l/>",
+            QStringLiteral(": Die Zeichenkodierung \"eeee")},
     };
     const QString path = dir.filePath(QStringLiteral("bad.xml"));
-    for (const auto &[what, xml] : files) {
+    for (const auto &[what, xml, rest] : files) {
         SCOPED_TRACE(what);
         writeBytes(path, xml);
         QElapsedTimer timer;
         timer.start();
-        EXPECT_TRUE(readError(path).startsWith(QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML"))) << readError(path).toStdString();
+        const QString message = readError(path);
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(rest)) << message.toStdString();
+        EXPECT_LT(message.size(), 400);
         EXPECT_LT(timer.elapsed(), 5000);
     }
+    // The fast path without a document type holds the same limit.
+    writeBytes(path, key + big + end);
+    EXPECT_EQ(readError(path), QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML (Zeile 1): ") + tooLong);
 }
 
 // Every input the fuzzer once failed on (and the hostile ones kept beside
