@@ -275,6 +275,9 @@ void MainWindow::submitActionExecute()
 
 void MainWindow::submitKey(const QString &name)
 {
+    // A take-over that changes nothing is no change.
+    if (mKeyEditor->shows(mPack.entry(name)))
+        return setPendingEdits(false);
     const qsizetype row = mPack.commit(name, mKeyEditor->entry());
     if (row >= 0 && name == lpKey->text())
         lpKey->selectRow(int(row));
@@ -379,7 +382,8 @@ void MainWindow::loadActionExecute()
 void MainWindow::saveActionExecute()
 {
     lpInfoblock->commitPendingEdit();
-    submitActionExecute();
+    if (mPendingEdits)
+        submitActionExecute();
     if (mPack.path().isEmpty()) {
         saveasActionExecute();
         return;
@@ -395,7 +399,8 @@ void MainWindow::saveasActionExecute()
     lpInfoblock->commitPendingEdit();
     SaveDialog1.title = QStringLiteral("Speichern als...");
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
-    submitActionExecute();
+    if (mPendingEdits)
+        submitActionExecute();
     SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
@@ -659,9 +664,14 @@ void MainWindow::exportActionExecute()
             SaveDialog1.fileName = path;
         return path;
     };
-    if (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile)
-        == ExportOutcome::NotLoaded)
-        showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
+    switch (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile, mPack.info())) {
+    case ExportOutcome::NotLoaded:
+        return showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
+    case ExportOutcome::Exported:
+        return showStatus(QStringLiteral("Exportiert: ") + QFileInfo(SaveDialog1.fileName).fileName());
+    case ExportOutcome::Cancelled:
+        break;
+    }
 }
 
 void MainWindow::exportModulesDblClick()
