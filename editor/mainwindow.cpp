@@ -125,9 +125,8 @@ void MainWindow::showPage(const char *name)
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
-        // A text field claims some combinations (Ctrl+A, Ctrl+Up) for itself;
-        // an enabled action of the window takes them first. Left unclaimed,
-        // the key goes to the window's shortcuts.
+        // What the action table claims goes to the window's shortcuts before
+        // the focused control; the rest stays the control's.
         if (mActions.claims(QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()), watched)) {
             event->ignore();
             return true;
@@ -664,14 +663,11 @@ void MainWindow::exportActionExecute()
             SaveDialog1.fileName = path;
         return path;
     };
-    switch (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile, mPack.info())) {
-    case ExportOutcome::NotLoaded:
-        return showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
-    case ExportOutcome::Exported:
-        return showStatus(QStringLiteral("Exportiert: ") + QFileInfo(SaveDialog1.fileName).fileName());
-    case ExportOutcome::Cancelled:
-        break;
-    }
+    const ExportOutcome outcome = runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile, mPack.info());
+    if (outcome == ExportOutcome::NotLoaded)
+        showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
+    else if (outcome == ExportOutcome::Exported)
+        showStatus(QStringLiteral("Exportiert: ") + QFileInfo(SaveDialog1.fileName).fileName());
 }
 
 void MainWindow::exportModulesDblClick()
