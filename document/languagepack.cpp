@@ -138,6 +138,7 @@ void LanguagePack::create(const InfoValues &info)
     mKeys.clear();
     mData.clear();
     mPath.clear();
+    mFileName.clear();
     mXml = std::move(xml);
     resetHistory(true);
 }
@@ -148,6 +149,7 @@ void LanguagePack::close()
     mData.clear();
     mXml = XmlDocument::createEmpty();
     mPath.clear();
+    mFileName.clear();
     mInfo = InfoValues();
     resetHistory(false);
 }

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextEdit>
 
 namespace Wordloom {
 
@@ -36,6 +37,25 @@ bool fieldCanUndo(const QObject *focus, bool redo)
     return false;
 }
 
+bool isTextField(const QObject *focus)
+{
+    return qobject_cast<const QLineEdit *>(focus) || qobject_cast<const QPlainTextEdit *>(focus)
+        || qobject_cast<const QTextEdit *>(focus);
+}
+
+// The keys a text field keeps for itself, whatever the window binds to them.
+bool fieldKeeps(const QKeySequence &pressed)
+{
+    using Key = QKeySequence;
+    for (Key::StandardKey key : {Key::SelectAll, Key::Copy, Key::Cut, Key::Paste, Key::MoveToNextWord,
+             Key::MoveToPreviousWord, Key::SelectNextWord, Key::SelectPreviousWord, Key::MoveToStartOfLine,
+             Key::MoveToEndOfLine, Key::SelectStartOfLine, Key::SelectEndOfLine, Key::MoveToStartOfDocument,
+             Key::MoveToEndOfDocument, Key::SelectStartOfDocument, Key::SelectEndOfDocument})
+        if (Key::keyBindings(key).contains(pressed))
+            return true;
+    return false;
+}
+
 } // namespace
 
 ActionTable::ActionTable(QWidget *owner)
@@ -48,20 +68,23 @@ ActionTable::ActionTable(QWidget *owner)
     saveAction = make(owner, "saveAction", QStringLiteral("Speichern"), QStringLiteral("Speichert das aktuelle Languagepack"),
         QKeySequence(Qt::CTRL | Qt::Key_S), false);
     saveasAction = make(owner, "saveasAction", QStringLiteral("Speichern als"), QStringLiteral("Speichert das Languagepack unter einem neuen Namen"),
-        none, false);
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), false);
     closeAction = make(owner, "closeAction", QStringLiteral("Schleßen"), QStringLiteral("Schließt das aktuelle Languagepack"),
         QKeySequence(Qt::CTRL | Qt::Key_W), false);
     exitAction = make(owner, "exitAction", QStringLiteral("Beenden"), QStringLiteral("Programm beenden"),
         QKeySequence(Qt::CTRL | Qt::Key_Q), true);
     exportAction = make(owner, "exportAction", QStringLiteral("Export starten"), QStringLiteral("Exportiert das Languagepack"),
         none, false);
-    newAction = make(owner, "newAction", QStringLiteral("+"), QString(), QKeySequence(Qt::CTRL | Qt::Key_A), false);
-    dropAction = make(owner, "dropAction", QStringLiteral("-"), QString(), none, false);
-    renameAction = make(owner, "renameAction", QStringLiteral("o"), QString(), none, false);
+    newAction = make(owner, "newAction", QStringLiteral("+"), QStringLiteral("Schlüssel hinzufügen (Strg+A)"),
+        QKeySequence(Qt::CTRL | Qt::Key_A), false);
+    dropAction = make(owner, "dropAction", QStringLiteral("-"), QStringLiteral("Schlüssel löschen"), none, false);
+    renameAction = make(owner, "renameAction", QStringLiteral("o"), QStringLiteral("Schlüssel umbenennen"), none, false);
     renameKeyRequest = make(owner, "renameKeyRequest", QStringLiteral("renameKeyRequest"), QString(), none, true);
     submitAction = make(owner, "submitAction", QStringLiteral("Übernehmen"), QStringLiteral("Änderungen übernehmen"), none, false);
     resetAction = make(owner, "resetAction", QStringLiteral("Verwerfen"), QStringLiteral("Änderungen verwerfen"), none, false);
     suchAction = make(owner, "suchAction", QStringLiteral("Suchen"), QStringLiteral("Sucht nach Texten im Languagepack"), none, false);
+    findAction = make(owner, "findAction", QStringLiteral("Suchen …"), QStringLiteral("Springt in das Suchfeld"),
+        QKeySequence(Qt::CTRL | Qt::Key_F), true);
     changeSearchType = make(owner, "changeSearchType", QStringLiteral("beim Tippen suchen"),
         QStringLiteral("Bereeits beim Eintippen des Textes suchen"), none, true);
     toggleWW = make(owner, "toggleWW", QString(), QStringLiteral("Wordwrap ein-/ausschalten"), none, false);
@@ -89,6 +112,8 @@ ActionTable::ActionTable(QWidget *owner)
 
 bool ActionTable::claims(const QKeySequence &pressed, const QObject *focus) const
 {
+    if (isTextField(focus) && fieldKeeps(pressed))
+        return false;
     if ((undoAction->shortcuts().contains(pressed) && fieldCanUndo(focus, false))
         || (redoAction->shortcuts().contains(pressed) && fieldCanUndo(focus, true)))
         return false;

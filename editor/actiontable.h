@@ -25,8 +25,9 @@ public:
     // A check box that drives a checkable action.
     static QCheckBox *actionBox(const char *name, QAction *action);
     // Whether an enabled action takes the key combination before the
-    // focused control; a text field with typing of its own to undo keeps
-    // its undo keys.
+    // focused control. A text field keeps its own standard keys (select
+    // all, clipboard, word and line moves), and its undo keys while it has
+    // typing of its own to undo.
     bool claims(const QKeySequence &pressed, const QObject *focus) const;
     // Sets every enabled state that changes while the program runs, from
     // the pack, the editor's pending edits and what the last commands
@@ -47,6 +48,7 @@ public:
     QAction *submitAction;
     QAction *resetAction;
     QAction *suchAction;
+    QAction *findAction;
     QAction *changeSearchType;
     QAction *toggleWW;
     QAction *doppelCheck;

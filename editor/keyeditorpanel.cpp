@@ -130,6 +130,15 @@ QString KeyEditorPanel::translation() const
     return modelText(mTranslation);
 }
 
+bool KeyEditorPanel::shows(const KeyEntry &stored) const
+{
+    const KeyEntry held = entry();
+    for (KeyField field : {KeyField::EncodeHTML, KeyField::PreserveLinebreaks, KeyField::UnixNewline})
+        if ((held.field(field) == kOn) != (stored.field(field) == kOn))
+            return false;
+    return held.translation == stored.translation && held.comment == stored.comment;
+}
+
 void KeyEditorPanel::showEntry(const KeyEntry &stored)
 {
     setTexts(stored.translation, stored.comment);

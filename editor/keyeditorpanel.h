@@ -25,6 +25,9 @@ public:
     // What the editor holds, options as "1" or "0".
     KeyEntry entry() const;
     QString translation() const;
+    // Whether the editor shows the stored entry unchanged; an option counts
+    // by whether it is on.
+    bool shows(const KeyEntry &stored) const;
     // Shows a key's stored data; only an option of exactly "1" is on.
     void showEntry(const KeyEntry &stored);
     void setTexts(const QString &translation, const QString &comment);

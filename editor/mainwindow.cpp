@@ -130,9 +130,8 @@ void MainWindow::showPage(const char *name)
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
-        // A text field claims some combinations (Ctrl+A, Ctrl+Up) for itself;
-        // an enabled action of the window takes them first. Left unclaimed,
-        // the key goes to the window's shortcuts.
+        // What the action table claims goes to the window's shortcuts before
+        // the focused control; the rest stays the control's.
         if (mActions.claims(QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()), watched)) {
             event->ignore();
             return true;
@@ -280,6 +279,9 @@ void MainWindow::submitActionExecute()
 
 void MainWindow::submitKey(const QString &name)
 {
+    // A take-over that changes nothing is no change.
+    if (mKeyEditor->shows(mPack.entry(name)))
+        return setPendingEdits(false);
     const qsizetype row = mPack.commit(name, mKeyEditor->entry());
     if (row >= 0 && name == lpKey->text())
         lpKey->selectRow(int(row));
@@ -404,7 +406,8 @@ void MainWindow::offerRecovery(const QString &packPath)
 void MainWindow::saveActionExecute()
 {
     lpInfoblock->commitPendingEdit();
-    submitActionExecute();
+    if (mPendingEdits)
+        submitActionExecute();
     if (mPack.path().isEmpty()) {
         saveasActionExecute();
         return;
@@ -420,7 +423,8 @@ void MainWindow::saveasActionExecute()
     lpInfoblock->commitPendingEdit();
     SaveDialog1.title = QStringLiteral("Speichern als...");
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
-    submitActionExecute();
+    if (mPendingEdits)
+        submitActionExecute();
     SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
@@ -692,9 +696,11 @@ void MainWindow::exportActionExecute()
             SaveDialog1.fileName = path;
         return path;
     };
-    if (runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile)
-        == ExportOutcome::NotLoaded)
+    const ExportOutcome outcome = runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile, mPack.info());
+    if (outcome == ExportOutcome::NotLoaded)
         showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
+    else if (outcome == ExportOutcome::Exported)
+        showStatus(QStringLiteral("Exportiert: ") + QFileInfo(SaveDialog1.fileName).fileName());
 }
 
 void MainWindow::exportModulesDblClick()

@@ -12,6 +12,7 @@
 #include "editor/statusline.h"
 #include "editor/uifonts.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,10 +52,14 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     auto *modification = panel("Panel_ModificationBTNs");
     modification->setFixedHeight(19);
     auto *modificationLayout = tight(new QHBoxLayout(modification));
-    QPushButton *const keyButtons[] = {ActionTable::bindButton(fixedButton("buttonNew", 49, 17), actions.newAction),
-        ActionTable::bindButton(fixedButton("buttonDrop", 49, 17), actions.dropAction), ActionTable::bindButton(fixedButton("buttonRename", 49, 17), actions.renameAction)};
-    for (QPushButton *button : keyButtons)
-        modificationLayout->addWidget(button);
+    const char *const keyButtonNames[] = {"buttonNew", "buttonDrop", "buttonRename"};
+    QAction *const keyActions[] = {actions.newAction, actions.dropAction, actions.renameAction};
+    QPushButton *keyButtons[3];
+    for (int i = 0; i < 3; ++i) {
+        keyButtons[i] = ActionTable::bindButton(fixedButton(keyButtonNames[i], 49, 17), keyActions[i]);
+        keyButtons[i]->setToolTip(keyActions[i]->toolTip());
+        modificationLayout->addWidget(keyButtons[i]);
+    }
     modificationLayout->addStretch(1);
     checkWW = ActionTable::actionBox("checkWW", actions.toggleWW);
     modificationLayout->addWidget(checkWW);
@@ -122,7 +127,16 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     packMenu->addActions({actions.loadAction, actions.newFile, actions.saveAction, actions.saveasAction, actions.closeAction});
     packMenu->addSeparator();
     packMenu->addAction(actions.exitAction);
-    named(window->menuBar()->addMenu(QStringLiteral("&Bearbeiten")), "menuBearbeiten")->addActions({actions.undoAction, actions.redoAction});
+    QMenu *editMenu = named(window->menuBar()->addMenu(QStringLiteral("&Bearbeiten")), "menuBearbeiten");
+    editMenu->addActions({actions.undoAction, actions.redoAction});
+    editMenu->addSeparator();
+    editMenu->addAction(actions.findAction);
+    // Ctrl+F goes to the search page, the search term ready to be replaced.
+    QObject::connect(actions.findAction, &QAction::triggered, window, [this] {
+        PageControl1->setCurrentWidget(mSearchPage);
+        mSearchPage->field()->setFocus();
+        mSearchPage->field()->selectAll();
+    });
     named(window->menuBar()->addMenu(QStringLiteral("&Hilfe")), "menuHilfe")->addAction(actions.aboutAction);
     // F10 opens the first menu, as in other desktop programs.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);

@@ -152,6 +152,8 @@ struct State {
     const ExportHashlist *encodeHTML = nullptr;
     const ExportHashlist *preserveLinebreaks = nullptr;
     const ExportHashlist *unixNewline = nullptr;
+    const ExportHashlist *info = nullptr;
+    const ExportHashlist *comments = nullptr;
     std::string fileName;
     std::string error;
     bool outOfMemory = false; // stands for an error that could not be stored
@@ -205,6 +207,14 @@ bool optionOn(const ExportHashlist *list, const char *key)
     return view(value, length) == "1";
 }
 
+std::string_view valueIn(const ExportHashlist *list, const std::string &name)
+{
+    if (!list)
+        return {};
+    size_t length = 0;
+    return view(list->valueOf(list, name.c_str(), &length), length);
+}
+
 void assign(ExportText *text, std::string_view value)
 {
     if (text && text->assign)
@@ -240,6 +250,17 @@ void run()
 }
 
 } // namespace
+
+std::string_view infoValue(const char *name)
+{
+    return valueIn(state.info, name);
+}
+
+std::string_view commentOf(std::string_view key)
+{
+    return valueIn(state.comments, std::string(key));
+}
+
 } // namespace Wordloom::Export
 
 using namespace Wordloom::Export;
@@ -287,6 +308,16 @@ EXPORT_API void EXPORT_CALL Export_setHashlistBreaks(const ExportHashlist *prese
 EXPORT_API void EXPORT_CALL Export_setHashlistLinebreaks(const ExportHashlist *unixNewline) noexcept
 {
     state.unixNewline = unixNewline;
+}
+
+EXPORT_API void EXPORT_CALL Export_setInfo(const ExportHashlist *info) noexcept
+{
+    state.info = info;
+}
+
+EXPORT_API void EXPORT_CALL Export_setHashlistComments(const ExportHashlist *comments) noexcept
+{
+    state.comments = comments;
 }
 
 EXPORT_API void EXPORT_CALL Export_setFileName(const char *fileName) noexcept

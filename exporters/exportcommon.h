@@ -19,6 +19,12 @@ struct Options {
 // The translation as exported under the given options.
 std::string exportedText(std::string_view text, Options options);
 
+// What a host of version 2 or later handed over besides the lists: an info
+// value by its name ("project", "name", "lang", "version", "date") and a
+// key's comment; "" when there is none.
+std::string_view infoValue(const char *name);
+std::string_view commentOf(std::string_view key);
+
 // One output format. `begin` and `end` frame the file; `line` appends the
 // line with the given index (keys in list order, texts already exported).
 struct Format {

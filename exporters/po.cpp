@@ -1,5 +1,5 @@
-// gettext PO: a UTF-8 header entry, then msgctxt (the key), msgid and msgstr
-// per key.
+// gettext PO: a UTF-8 header entry naming the project, version and language,
+// then per key its comment as "#.", msgctxt (the key), msgid and msgstr.
 #include "exportcommon.h"
 
 namespace Wordloom::Export {
@@ -53,23 +53,56 @@ std::string messageId(std::string_view key, std::string_view text)
     return id;
 }
 
+// A header value on one line: line breaks become spaces.
+void appendHeaderValue(std::string &out, std::string_view text)
+{
+    for (const char c : text)
+        out += c == '\r' || c == '\n' ? ' ' : c;
+}
+
 void begin(std::string &out)
 {
-    out += "msgid \"\"\n"
-           "msgstr \"\"\n"
-           "\"Project-Id-Version: \\n\"\n"
-           "\"PO-Revision-Date: \\n\"\n"
-           "\"Last-Translator: \\n\"\n"
-           "\"Language-Team: \\n\"\n"
-           "\"Language: und\\n\"\n"
-           "\"MIME-Version: 1.0\\n\"\n"
-           "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
-           "\"Content-Transfer-Encoding: 8bit\\n\"\n";
+    const std::string_view project = infoValue("project");
+    const std::string_view version = infoValue("version");
+    const std::string_view language = infoValue("lang");
+    std::string header = "Project-Id-Version: ";
+    appendHeaderValue(header, project);
+    if (!project.empty() && !version.empty())
+        header += ' ';
+    appendHeaderValue(header, version);
+    header += "\nPO-Revision-Date: \nLast-Translator: \nLanguage-Team: \nLanguage: ";
+    appendHeaderValue(header, language.empty() ? std::string_view("und") : language);
+    header += "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: 8bit\n";
+    out += "msgid \"\"\nmsgstr \"\"\n";
+    // One quoted line per header line, as before.
+    for (size_t start = 0; start < header.size();) {
+        const size_t stop = header.find('\n', start) + 1;
+        out += '"';
+        appendEscaped(out, std::string_view(header).substr(start, stop - 1 - start));
+        out += "\\n\"\n";
+        start = stop;
+    }
+}
+
+// The key's comment as an extracted comment, one "#." line per line.
+void appendComment(std::string &out, std::string_view comment)
+{
+    while (!comment.empty()) {
+        const size_t lineBreak = comment.find('\n');
+        std::string_view part = comment.substr(0, lineBreak);
+        if (!part.empty() && part.back() == '\r')
+            part.remove_suffix(1);
+        out += part.empty() ? "#." : "#. ";
+        out += part;
+        out += '\n';
+        comment = lineBreak == std::string_view::npos ? std::string_view() : comment.substr(lineBreak + 1);
+    }
 }
 
 void line(std::string &out, std::string_view key, std::string_view text, size_t)
 {
     out += '\n';
+    appendComment(out, commentOf(key));
     appendString(out, "msgctxt", key);
     appendString(out, "msgid", messageId(key, text));
     appendString(out, "msgstr", text);

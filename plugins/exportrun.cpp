@@ -7,8 +7,23 @@
 
 namespace Wordloom {
 
+namespace {
+
+// The info block as lines in a fixed order.
+Hashlist infoLines(const InfoValues &info)
+{
+    Hashlist lines;
+    const std::pair<const char *, const QString *> rows[] = {{"project", &info.project}, {"name", &info.name},
+        {"lang", &info.lang}, {"version", &info.version}, {"date", &info.date}};
+    for (const auto &[name, value] : rows)
+        lines.setValue(QLatin1String(name), *value);
+    return lines;
+}
+
+} // namespace
+
 ExportOutcome runExport(const QString &libraryPath, const KeyData &data,
-    const std::function<QString(const ExportOffer &)> &chooseFile)
+    const std::function<QString(const ExportOffer &)> &chooseFile, const InfoValues &info)
 {
     const PluginLibrary library(libraryPath);
     if (!library.isLoaded())
@@ -35,11 +50,14 @@ ExportOutcome runExport(const QString &libraryPath, const KeyData &data,
         return ExportOutcome::Cancelled;
 
     // Everything the calls need is made first, so nothing can fail between
-    // Export_Init and Export_Free. Comments and info are never handed over.
+    // Export_Init and Export_Free.
     const HashlistView keys(data.hashlistKeys);
     const HashlistView html(data.hashlistHTML);
     const HashlistView breaks(data.hashlistBreaks);
     const HashlistView linebreaks(data.hashlistLinebreaks);
+    const Hashlist infoList = infoLines(info);
+    const HashlistView infoView(infoList);
+    const HashlistView comments(data.hashlistComments);
     const QByteArray target = fileName.toUtf8();
     HostText failure;
     if (call.init)
@@ -52,6 +70,10 @@ ExportOutcome runExport(const QString &libraryPath, const KeyData &data,
         call.setHashlistBreaks(breaks.get());
     if (call.setHashlistLinebreaks)
         call.setHashlistLinebreaks(linebreaks.get());
+    if (call.setInfo)
+        call.setInfo(infoView.get());
+    if (call.setHashlistComments)
+        call.setHashlistComments(comments.get());
     if (call.setFileName)
         call.setFileName(target.constData());
     if (call.startExport)

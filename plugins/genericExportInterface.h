@@ -12,6 +12,7 @@
  *   and only when the user confirmed a file:
  *   Export_Init, Export_setHashlistKeys, Export_setHashlistHTML,
  *   Export_setHashlistBreaks, Export_setHashlistLinebreaks,
+ *   Export_setInfo, Export_setHashlistComments (version 2 and later),
  *   Export_setFileName, Export_startExport, Export_getLastError, Export_Free
  *
  * Every entry point is optional except Export_getExportName; a missing one
@@ -29,7 +30,9 @@
  *   comes from the editor's one GUI thread.
  * - Export_getInterfaceVersion returns EXPORT_INTERFACE_VERSION as the
  *   plug-in saw it. The host skips a plug-in newer than itself. Later
- *   versions only append members to the structs below.
+ *   versions only append members to the structs below and add entry
+ *   points, which the host calls only for a plug-in of that version or
+ *   newer; a plug-in without Export_getInterfaceVersion is of version 1.
  *
  * The smallest plug-in, which writes the translations one a line:
  *
@@ -59,7 +62,7 @@
 
 #include <stddef.h>
 
-#define EXPORT_INTERFACE_VERSION 1
+#define EXPORT_INTERFACE_VERSION 2
 
 #if defined(_WIN32)
 #define EXPORT_CALL __cdecl
@@ -118,6 +121,8 @@ typedef void(EXPORT_CALL *Export_setHashlistKeys_t)(const ExportHashlist *transl
 typedef void(EXPORT_CALL *Export_setHashlistHTML_t)(const ExportHashlist *encodeHTML);
 typedef void(EXPORT_CALL *Export_setHashlistBreaks_t)(const ExportHashlist *preserveLinebreaks);
 typedef void(EXPORT_CALL *Export_setHashlistLinebreaks_t)(const ExportHashlist *unixNewline);
+typedef void(EXPORT_CALL *Export_setInfo_t)(const ExportHashlist *info);
+typedef void(EXPORT_CALL *Export_setHashlistComments_t)(const ExportHashlist *comments);
 typedef void(EXPORT_CALL *Export_setFileName_t)(const char *fileName);
 typedef void(EXPORT_CALL *Export_startExport_t)(void);
 typedef void(EXPORT_CALL *Export_getLastError_t)(ExportText *message);
@@ -134,6 +139,8 @@ EXPORT_API void EXPORT_CALL Export_setHashlistKeys(const ExportHashlist *transla
 EXPORT_API void EXPORT_CALL Export_setHashlistHTML(const ExportHashlist *encodeHTML) EXPORT_NOEXCEPT;
 EXPORT_API void EXPORT_CALL Export_setHashlistBreaks(const ExportHashlist *preserveLinebreaks) EXPORT_NOEXCEPT;
 EXPORT_API void EXPORT_CALL Export_setHashlistLinebreaks(const ExportHashlist *unixNewline) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setInfo(const ExportHashlist *info) EXPORT_NOEXCEPT;
+EXPORT_API void EXPORT_CALL Export_setHashlistComments(const ExportHashlist *comments) EXPORT_NOEXCEPT;
 EXPORT_API void EXPORT_CALL Export_setFileName(const char *fileName) EXPORT_NOEXCEPT;
 EXPORT_API void EXPORT_CALL Export_startExport(void) EXPORT_NOEXCEPT;
 EXPORT_API void EXPORT_CALL Export_getLastError(ExportText *message) EXPORT_NOEXCEPT;
@@ -151,11 +158,16 @@ EXPORT_API void EXPORT_CALL Export_Free(void) EXPORT_NOEXCEPT;
  * Export_setHashlistKeys: key -> translation, CR LF line breaks.
  * Export_setHashlistHTML, _Breaks, _Linebreaks: key -> "1" or "0" for the
  *     options encodeHTML, preserveLinebreaks and unixNewline.
+ * Export_setInfo (version 2): the pack's info block as lines named
+ *     "project", "name", "lang", "version" and "date"; an empty value has
+ *     no line.
+ * Export_setHashlistComments (version 2): key -> comment, CR LF line
+ *     breaks; a key without a comment has no line.
  * Export_setFileName: the full path to write; copy it to keep it.
  * Export_startExport: writes the file.
  * Export_getLastError: called after Export_startExport with an empty text;
  *     a plug-in whose export failed stores why, and the editor shows it.
- * The comments and the info block are never handed over.
+ * A plug-in of version 1 is handed neither the comments nor the info block.
  */
 
 #ifdef __cplusplus

@@ -24,7 +24,8 @@ PluginLibrary::PluginLibrary(const QString &path)
     // A newer contract may have grown the structs this host hands over.
     Export_getInterfaceVersion_t version = nullptr;
     lookUp(mLibrary, version, "Export_getInterfaceVersion");
-    if (version && version() > EXPORT_INTERFACE_VERSION) {
+    const int contract = version ? version() : 1;
+    if (contract > EXPORT_INTERFACE_VERSION) {
         mLibrary.unload();
         return;
     }
@@ -37,6 +38,10 @@ PluginLibrary::PluginLibrary(const QString &path)
     lookUp(mLibrary, mEntry.setHashlistHTML, "Export_setHashlistHTML");
     lookUp(mLibrary, mEntry.setHashlistBreaks, "Export_setHashlistBreaks");
     lookUp(mLibrary, mEntry.setHashlistLinebreaks, "Export_setHashlistLinebreaks");
+    if (contract >= 2) {
+        lookUp(mLibrary, mEntry.setInfo, "Export_setInfo");
+        lookUp(mLibrary, mEntry.setHashlistComments, "Export_setHashlistComments");
+    }
     lookUp(mLibrary, mEntry.setFileName, "Export_setFileName");
     lookUp(mLibrary, mEntry.startExport, "Export_startExport");
     lookUp(mLibrary, mEntry.getLastError, "Export_getLastError");

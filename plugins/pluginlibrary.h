@@ -17,6 +17,9 @@ struct ExportEntryPoints {
     Export_setHashlistHTML_t setHashlistHTML = nullptr;
     Export_setHashlistBreaks_t setHashlistBreaks = nullptr;
     Export_setHashlistLinebreaks_t setHashlistLinebreaks = nullptr;
+    // Looked up only in a plug-in of version 2 or later.
+    Export_setInfo_t setInfo = nullptr;
+    Export_setHashlistComments_t setHashlistComments = nullptr;
     Export_setFileName_t setFileName = nullptr;
     Export_startExport_t startExport = nullptr;
     Export_getLastError_t getLastError = nullptr;

@@ -311,10 +311,17 @@ TEST_F(KeepingWorkTest, KeyboardShortcutsAndFocus)
     QTest::keyClick(valueMemo(), Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("\t")) << "Ctrl+Tab types a tab";
 
-    // An enabled action's shortcut wins over the memo's own meaning.
-    QTest::keyClick(valueMemo(), Qt::Key_A, Qt::ControlModifier);
+    // Inside a text field its own standard keys win; elsewhere Ctrl+A adds a key.
+    for (QWidget *field : {static_cast<QWidget *>(valueMemo()), static_cast<QWidget *>(commentMemo()),
+             static_cast<QWidget *>(control<QLineEdit>("suchbegriff"))}) {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_FALSE(window->newKeyDialog()->isVisible()) << field->objectName().toStdString();
+    }
+    EXPECT_EQ(valueMemo()->textCursor().selectedText(), QStringLiteral("\t")) << "the memo selected all";
+    keyList()->view()->setFocus();
+    QTest::keyClick(keyList()->view(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(window->newKeyDialog()->isVisible());
-    EXPECT_EQ(valueMemo()->textCursor().selectedText(), QString()) << "the memo did not select all";
     window->newKeyDialog()->hide();
     activate();
     commentMemo()->setFocus();
