@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -67,6 +69,11 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     setObjectName(QStringLiteral("TabSheet5"));
     auto *layout = new QHBoxLayout(this);
     auto *column = panel("Panel_Suchen");
+    // The page is low: the controls keep their height and scroll.
+    auto *scroller = new QScrollArea;
+    scroller->setFixedWidth(201 + scroller->verticalScrollBar()->sizeHint().width() + 4);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setFrameShape(QFrame::NoFrame);
     column->setFixedWidth(201);
     auto *columnLayout = tight(new QVBoxLayout(column));
     mField->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
@@ -96,7 +103,8 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     columnLayout->addWidget(mReplaceButton);
     columnLayout->addStretch(1);
     columnLayout->addWidget(mCount);
-    layout->addWidget(column);
+    scroller->setWidget(column);
+    layout->addWidget(scroller);
     mFindNext->setShortcut(QKeySequence(Qt::Key_F3));
     mFindPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     mResults->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
