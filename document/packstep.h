@@ -52,6 +52,7 @@ public:
     qint64 size() const;
     // Frees the recorded changes of a step that can no longer be undone.
     void release();
+    const std::vector<LineChange> &lines() const { return mLines; }
 
 private:
     friend class LanguagePack;

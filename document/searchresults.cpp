@@ -20,6 +20,14 @@ void SearchResults::show(std::vector<qint32> lines)
     endResetModel();
 }
 
+void SearchResults::showNames(const std::vector<QString> &names)
+{
+    beginResetModel();
+    mLines.clear();
+    mNames = QStringList(names.begin(), names.end());
+    endResetModel();
+}
+
 void SearchResults::keepNames()
 {
     if (mLines.empty())

@@ -63,6 +63,13 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
         if (row >= 0)
             handler(&MainWindow::ergenbisseClick)();
     });
+    connect(mSearchPage, &SearchPage::queryChanged, this, handler(&MainWindow::suchbegriffChange));
+    connect(mSearchPage->replaceButton(), &QPushButton::clicked, this, handler(&MainWindow::replaceAllExecute));
+    for (const bool forward : {true, false}) {
+        QAction *step = forward ? mSearchPage->findNextAction() : mSearchPage->findPreviousAction();
+        addAction(step);
+        connect(step, &QAction::triggered, this, [this, forward] { guarded([this, forward] { stepToResult(forward); }); });
+    }
     connect(exportModules, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::exportModulesDblClick));
 
     mNewKeyDialog = named(new NewKeyDialog(this), "newKeyDialog");
@@ -653,6 +660,24 @@ void MainWindow::ergenbisseClick()
     const QString name = mSearchPage->results()->currentIndex().data().toString();
     takeOverPendingEdits();
     lpKey->selectRow(int(mPack.keys().find(name)));
+    lpKeyChange();
+}
+
+void MainWindow::stepToResult(bool forward)
+{
+    takeOverPendingEdits();
+    const QString name = mSearchPage->stepResult(lpKey->text(), forward);
+    if (!name.isEmpty()) {
+        lpKey->selectRow(int(mPack.keys().find(name)));
+        lpKeyChange();
+    }
+}
+
+void MainWindow::replaceAllExecute()
+{
+    takeOverPendingEdits();
+    mSearchPage->replaceAll(mPack, mPrompts);
+    offerSave(mPack.isModified(), mSaveAsOffered);
     lpKeyChange();
 }
 

@@ -94,6 +94,9 @@ public:
     void suchbegriffChange();
     void changeSearchTypeExecute();
     void ergenbisseClick();
+    // F3 and Shift+F3: the next or previous result from the current key.
+    void stepToResult(bool forward);
+    void replaceAllExecute();
 
     void doppelCheckExecute();
     void syntaxCheckExecute();

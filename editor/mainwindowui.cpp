@@ -120,7 +120,7 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     tight(new QVBoxLayout(packPage))->addWidget(lpInfoblock);
     PageControl1->addTab(packPage, QStringLiteral("Languagepack"));
 
-    mSearchPage = new SearchPage(pack.data().hashlistKeys, actions.suchAction, actions.changeSearchType);
+    mSearchPage = new SearchPage(pack, actions.suchAction, actions.changeSearchType);
     PageControl1->addTab(mSearchPage, QStringLiteral("Suchen"));
 
     QMenu *packMenu = named(window->menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");

@@ -1,17 +1,26 @@
 #include "editor/searchpage.h"
 
+#include "document/error.h"
+#include "document/languagepack.h"
 #include "document/searchresults.h"
 #include "document/workerpool.h"
 #include "editor/actiontable.h"
 #include "editor/backgroundwork.h"
 #include "editor/layoutparts.h"
 #include "editor/namelistview.h"
+#include "editor/prompts.h"
 #include "editor/uifonts.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFutureWatcher>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -22,48 +31,129 @@ namespace Wordloom {
 namespace {
 
 // From this many translations on, building the search index takes long
-// enough to do it in the background, and to show the wait cursor.
+// enough to do it in the background, and to show the wait cursor; from
+// this many keys on, a regular expression runs on a worker thread.
 constexpr qsizetype kLargeSearch = 10000;
+
+QString number(qsizetype n)
+{
+    return QLocale(QLocale::German).toString(n);
+}
 
 } // namespace
 
-SearchPage::SearchPage(const Hashlist &translations, QAction *suchAction, QAction *changeSearchType, QWidget *parent)
+SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *changeSearchType, QWidget *parent)
     : QWidget(parent)
-    , mTranslations(translations)
+    , mPack(pack)
     , mField(named(new QLineEdit, "suchbegriff"))
     , mButton(ActionTable::bindButton(fixedButton("buttonSuchen", 113, 25), suchAction))
     , mOnType(ActionTable::actionBox("searchOnType", changeSearchType))
+    , mScopeKey(named(new QCheckBox(QStringLiteral("Schlüssel")), "scopeKey"))
+    , mScopeText(named(new QCheckBox(QStringLiteral("Übersetzung")), "scopeText"))
+    , mScopeComment(named(new QCheckBox(QStringLiteral("Kommentar")), "scopeComment"))
+    , mMatchCase(named(new QCheckBox(QStringLiteral("Groß-/Kleinschreibung beachten")), "matchCase"))
+    , mWholeWord(named(new QCheckBox(QStringLiteral("Ganzes Wort")), "wholeWord"))
+    , mRegex(named(new QCheckBox(QStringLiteral("Regulärer Ausdruck")), "useRegex"))
+    , mUntranslated(named(new QCheckBox(QStringLiteral("ohne Übersetzung")), "filterUntranslated"))
+    , mWithComment(named(new QCheckBox(QStringLiteral("mit Kommentar")), "filterComment"))
+    , mChanged(named(new QCheckBox(QStringLiteral("geändert seit dem Laden")), "filterChanged"))
+    , mPatternError(named(new QLabel, "patternError"))
+    , mCount(named(new QLabel, "resultCount"))
+    , mReplacement(named(new QLineEdit, "ersetzen"))
+    , mReplaceButton(fixedButton("buttonErsetzen", 113, 25))
+    , mFindNext(named(new QAction(QStringLiteral("Nächster Treffer"), this), "findNextAction"))
+    , mFindPrevious(named(new QAction(QStringLiteral("Voriger Treffer"), this), "findPrevAction"))
     , mResults(named(new NameListView, "ergenbisse"))
-    , mModel(new SearchResults(translations, this))
+    , mModel(new SearchResults(pack.data().hashlistKeys, this))
 {
     setObjectName(QStringLiteral("TabSheet5"));
     auto *layout = new QHBoxLayout(this);
     auto *column = panel("Panel_Suchen");
+    // The page is low: the controls keep their height and scroll.
+    auto *scroller = new QScrollArea;
+    scroller->setFixedWidth(201 + scroller->verticalScrollBar()->sizeHint().width() + 4);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setFrameShape(QFrame::NoFrame);
     column->setFixedWidth(201);
     auto *columnLayout = tight(new QVBoxLayout(column));
     mField->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
     columnLayout->addWidget(mField);
+    mPatternError->setWordWrap(true);
+    mPatternError->setStyleSheet(QStringLiteral("color: #b00000;"));
+    mPatternError->hide();
+    columnLayout->addWidget(mPatternError);
     columnLayout->addWidget(mButton);
     columnLayout->addWidget(mOnType);
+    const auto group = [&](const QString &title, std::initializer_list<QCheckBox *> boxes) {
+        auto *box = new QGroupBox(title);
+        auto *boxLayout = tight(new QVBoxLayout(box));
+        for (QCheckBox *check : boxes) {
+            boxLayout->addWidget(check);
+            connect(check, &QCheckBox::clicked, this, &SearchPage::queryChanged);
+        }
+        columnLayout->addWidget(box);
+    };
+    mScopeText->setChecked(true);
+    group(QStringLiteral("Suchen in"), {mScopeKey, mScopeText, mScopeComment});
+    group(QStringLiteral("Optionen"), {mMatchCase, mWholeWord, mRegex});
+    group(QStringLiteral("Nur Schlüssel"), {mUntranslated, mWithComment, mChanged});
+    columnLayout->addWidget(new QLabel(QStringLiteral("Ersetzen durch")));
+    columnLayout->addWidget(mReplacement);
+    mReplaceButton->setText(QStringLiteral("Alle ersetzen"));
+    columnLayout->addWidget(mReplaceButton);
     columnLayout->addStretch(1);
-    layout->addWidget(column);
+    columnLayout->addWidget(mCount);
+    scroller->setWidget(column);
+    layout->addWidget(scroller);
+    mFindNext->setShortcut(QKeySequence(Qt::Key_F3));
+    mFindPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     mResults->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
     // The results keep their names when the list's positions change.
-    translations.setBeforeRelayout([this] { mModel->keepNames(); });
+    pack.data().hashlistKeys.setBeforeRelayout([this] { mModel->keepNames(); });
     mResults->setModel(mModel);
     layout->addWidget(mResults, 1);
+    // A regular expression searches a snapshot taken after the last change.
+    const auto forget = [this] { mSnapshot.reset(); };
+    connect(&pack.history(), &QUndoStack::indexChanged, this, forget);
+    connect(&pack.history(), &QUndoStack::cleanChanged, this, forget);
+    connect(&pack, &LanguagePack::historyReset, this, forget);
+    connect(&pack, &LanguagePack::written, this, forget);
+    showCount();
+}
+
+SearchPage::~SearchPage()
+{
+    if (mCancel)
+        mCancel->store(true);
 }
 
 QList<QWidget *> SearchPage::tabChain() const
 {
-    return {mField, mButton, mOnType, mResults};
+    return {mField, mButton, mOnType, mScopeKey, mScopeText, mScopeComment, mMatchCase, mWholeWord, mRegex,
+        mUntranslated, mWithComment, mChanged, mReplacement, mReplaceButton, mResults};
+}
+
+FindQuery SearchPage::query() const
+{
+    FindQuery query;
+    query.text = mField->text();
+    query.scopes = (mScopeKey->isChecked() ? FindQuery::Key : 0) | (mScopeText->isChecked() ? FindQuery::Text : 0)
+        | (mScopeComment->isChecked() ? FindQuery::Comment : 0);
+    query.caseSensitive = mMatchCase->isChecked();
+    query.wholeWord = mWholeWord->isChecked();
+    query.regex = mRegex->isChecked();
+    query.untranslated = mUntranslated->isChecked();
+    query.withComment = mWithComment->isChecked();
+    query.changed = mChanged->isChecked();
+    return query;
 }
 
 void SearchPage::prepare()
 {
-    if (mTranslations.count() <= kLargeSearch)
+    const Hashlist &translations = mPack.data().hashlistKeys;
+    if (translations.count() <= kLargeSearch)
         return;
-    const std::shared_ptr<Hashlist::IndexBuild> build = mTranslations.prepareSearchIndex();
+    const std::shared_ptr<Hashlist::IndexBuild> build = translations.prepareSearchIndex();
     if (!build)
         return;
     mBuild = build;
@@ -81,21 +171,156 @@ void SearchPage::adopt(const std::shared_ptr<Hashlist::IndexBuild> &build)
     if (mBuild != build)
         return;
     mFuture.waitForFinished();
-    mTranslations.adoptSearchIndex(*build);
+    mPack.data().hashlistKeys.adoptSearchIndex(*build);
     mBuild.reset();
 }
 
 void SearchPage::search()
 {
+    const FindQuery query = this->query();
+    const KeyFinder finder(query);
+    const QString error = finder.patternError();
+    showPatternError(error);
+    if (!error.isEmpty())
+        return;
+    // A newer search drops the one still running.
+    if (mCancel) {
+        mCancel->store(true);
+        mCancel.reset();
+        mRunning = false;
+    }
+    if (query.text.isEmpty() && !query.hasFilter()) {
+        mModel->show({});
+        showCount();
+        return;
+    }
+    if (query.regex) {
+        searchInBackground(finder);
+        return;
+    }
     // Without a background build, the first search of a large pack builds
     // the index first.
+    const Hashlist &translations = mPack.data().hashlistKeys;
     std::optional<BusyCursor> busy;
-    if (!mTranslations.isSearchReady() && mTranslations.count() > kLargeSearch && !mField->text().isEmpty()) {
+    if (!translations.isSearchReady() && translations.count() > kLargeSearch && !query.text.isEmpty()) {
         busy.emplace();
         if (mBuild)
             adopt(mBuild);
     }
-    mModel->show(mTranslations.linesContaining(mField->text()));
+    if (query.isPlain()) {
+        mModel->show(translations.linesContaining(query.text));
+        showCount();
+        return;
+    }
+    showNames(finder.find(mPack));
+}
+
+void SearchPage::searchInBackground(const KeyFinder &finder)
+{
+    if (!mSnapshot)
+        mSnapshot = KeyFinder::snapshot(mPack);
+    if (qsizetype(mSnapshot->keys.size()) <= kLargeSearch) {
+        showNames(finder.find(*mSnapshot));
+        return;
+    }
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    mCancel = cancel;
+    mRunning = true;
+    auto *watcher = new QFutureWatcher<std::vector<QString>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, cancel] {
+        watcher->deleteLater();
+        if (cancel != mCancel)
+            return;
+        mCancel.reset();
+        mRunning = false;
+        showNames(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(&workerPool(),
+        [finder, snapshot = mSnapshot, cancel] { return finder.find(*snapshot, cancel.get()); }));
+}
+
+void SearchPage::showPatternError(const QString &error)
+{
+    mPatternError->setText(error);
+    mPatternError->setVisible(!error.isEmpty());
+    mField->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("QLineEdit { background: #ffd6d6; }"));
+    mField->setToolTip(plainToolTip(error.isEmpty() ? QStringLiteral("Bitte Suchtext eingeben") : error));
+}
+
+void SearchPage::showNames(const std::vector<QString> &names)
+{
+    mModel->showNames(names);
+    showCount();
+}
+
+void SearchPage::showCount()
+{
+    mCount->setText(number(mModel->rowCount()) + QStringLiteral(" Treffer"));
+}
+
+QString SearchPage::stepResult(const QString &key, bool forward)
+{
+    const int rows = mModel->rowCount();
+    if (rows == 0)
+        return QString();
+    // The results stand in list order: the first row after the key, and
+    // the first row not before it.
+    const auto bound = [&](bool after) {
+        int low = 0;
+        int high = rows;
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            const QString name = mModel->nameAt(middle);
+            if (after ? !KeyList::lessThan(key, name) : KeyList::lessThan(name, key))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    };
+    int row = 0;
+    if (forward) {
+        row = bound(true);
+        row = row < rows ? row : 0;
+    } else {
+        row = bound(false) - 1;
+        row = row >= 0 ? row : rows - 1;
+    }
+    mResults->setCurrentIndex(mModel->index(row, 0));
+    return mModel->nameAt(row);
+}
+
+void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
+{
+    const FindQuery query = this->query();
+    const KeyFinder finder(query);
+    const QString error = finder.patternError();
+    showPatternError(error);
+    if (!error.isEmpty())
+        throw Error(error);
+    if (query.text.isEmpty())
+        throw Error(QStringLiteral("Bitte Suchtext eingeben"));
+    std::optional<BusyCursor> busy;
+    if (pack.keys().count() > kLargeSearch)
+        busy.emplace();
+    qsizetype count = 0;
+    const std::vector<FieldChange> changes =
+        finder.replacements(pack, finder.find(pack), mReplacement->text(), count);
+    if (changes.empty()) {
+        busy.reset();
+        prompts.showInfo(QStringLiteral("Nichts zu ersetzen: der Suchtext kommt nicht vor."));
+        return;
+    }
+    qsizetype keys = 0;
+    for (size_t i = 0; i < changes.size(); ++i)
+        keys += i == 0 || changes[i].name != changes[i - 1].name;
+    busy.reset();
+    if (!prompts.confirm(QStringLiteral("%1 Ersetzungen in %2 Schlüsseln. Fortfahren?").arg(number(count), number(keys))))
+        return;
+    if (pack.keys().count() > kLargeSearch)
+        busy.emplace();
+    pack.changeMany(QStringLiteral("Alle „%1“ durch „%2“ ersetzen").arg(query.text, mReplacement->text()), changes);
+    search();
 }
 
 } // namespace Wordloom

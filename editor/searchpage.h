@@ -1,55 +1,104 @@
 #pragma once
 
 #include "document/hashlist.h"
+#include "document/keyfinder.h"
 
 #include <QFuture>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 
 class QAction;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace Wordloom {
 
+class LanguagePack;
 class NameListView;
+class Prompts;
 class SearchResults;
 
 // The "Suchen" page: the search field, the "Suchen" button, the box that
-// searches while typing, and the results over the translations. It builds
-// the translations' search index in the background after a load.
+// searches while typing, where to look, the options and filters, the
+// results with their count, and replacing. It builds the translations'
+// search index in the background after a load; a regular expression runs
+// on a worker thread over a snapshot of the pack.
 class SearchPage : public QWidget {
     Q_OBJECT
 public:
-    SearchPage(const Hashlist &translations, QAction *suchAction, QAction *changeSearchType, QWidget *parent = nullptr);
+    SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *changeSearchType, QWidget *parent = nullptr);
+    ~SearchPage() override;
 
     QLineEdit *field() const { return mField; }
     QCheckBox *onTypeBox() const { return mOnType; }
     NameListView *results() const { return mResults; }
+    QPushButton *replaceButton() const { return mReplaceButton; }
+    // F3 and Shift+F3, for the window to add and connect.
+    QAction *findNextAction() const { return mFindNext; }
+    QAction *findPreviousAction() const { return mFindPrevious; }
     // The focusable controls in reading order.
     QList<QWidget *> tabChain() const;
+
+    FindQuery query() const;
 
     // Starts building the index of a loaded pack, so the first keystroke
     // does not wait for it.
     void prepare();
-    // Whether no index is being built in the background.
-    bool isReady() const { return !mBuild; }
-    // Shows the translations that contain the field's text; a search before
-    // the index is ready waits for it.
+    // Whether no index is being built and no search runs in the background.
+    bool isReady() const { return !mBuild && !mRunning; }
+    // Shows the keys the query finds; a search before the index is ready
+    // waits for it. An invalid regular expression is marked at the field
+    // and leaves the results as they are.
     void search();
+    // The result after (or before) the key in list order, wrapping around,
+    // made the current row; the empty text when there are no results.
+    QString stepResult(const QString &key, bool forward);
+    // Replaces the search text in the found keys' translations (and their
+    // comments when those are searched) as one step, once the user agrees.
+    void replaceAll(LanguagePack &pack, Prompts &prompts);
+
+signals:
+    // An option, scope or filter was switched.
+    void queryChanged();
 
 private:
     void adopt(const std::shared_ptr<Hashlist::IndexBuild> &build);
+    void showPatternError(const QString &error);
+    void showNames(const std::vector<QString> &names);
+    void showCount();
+    void searchInBackground(const KeyFinder &finder);
 
-    const Hashlist &mTranslations;
+    const LanguagePack &mPack;
     QLineEdit *mField;
     QPushButton *mButton;
     QCheckBox *mOnType;
+    QCheckBox *mScopeKey;
+    QCheckBox *mScopeText;
+    QCheckBox *mScopeComment;
+    QCheckBox *mMatchCase;
+    QCheckBox *mWholeWord;
+    QCheckBox *mRegex;
+    QCheckBox *mUntranslated;
+    QCheckBox *mWithComment;
+    QCheckBox *mChanged;
+    QLabel *mPatternError;
+    QLabel *mCount;
+    QLineEdit *mReplacement;
+    QPushButton *mReplaceButton;
+    QAction *mFindNext;
+    QAction *mFindPrevious;
     NameListView *mResults;
     SearchResults *mModel;
     std::shared_ptr<Hashlist::IndexBuild> mBuild;
     QFuture<void> mFuture;
+    // The pack's texts for searches on a worker thread, until it changes.
+    std::shared_ptr<FindSnapshot> mSnapshot;
+    // Set to drop the search running in the background.
+    std::shared_ptr<std::atomic<bool>> mCancel;
+    bool mRunning = false;
 };
 
 } // namespace Wordloom

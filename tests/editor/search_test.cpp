@@ -2,7 +2,9 @@
 
 #include "../support/testutil.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 using namespace Wordloom;
 
@@ -104,4 +106,55 @@ TEST_F(SearchTest, ChecksReportThroughTheInformationBox)
     action("closeAction")->trigger();
     search(QStringLiteral("e"));
     EXPECT_EQ(results(), QString()) << "without a pack nothing is found";
+}
+
+TEST_F(SearchTest, FiltersBadPatternsNextResultAndReplaceAllUndone)
+{
+    const QString file = path(QStringLiteral("p.xml"));
+    prompts.savePaths.push_back(file);
+    action("saveasAction")->trigger();
+    const QByteArray before = readBytes(file);
+
+    click(control<QCheckBox>("filterUntranslated"));
+    search(QString());
+    EXPECT_EQ(results(), QStringLiteral("empty"));
+    click(control<QCheckBox>("filterUntranslated"));
+    click(control<QCheckBox>("scopeKey"));
+    search(QStringLiteral("a"));
+    EXPECT_EQ(results(), QStringLiteral("Alpha,beta,zeta"));
+    EXPECT_EQ(control<QLabel>("resultCount")->text(), QStringLiteral("3 Treffer"));
+
+    // A bad pattern is marked and the results stay, with no box.
+    click(control<QCheckBox>("useRegex"));
+    search(QStringLiteral("a("));
+    EXPECT_EQ(results(), QStringLiteral("Alpha,beta,zeta"));
+    EXPECT_FALSE(control<QLabel>("patternError")->isHidden());
+    EXPECT_TRUE(prompts.infos.isEmpty());
+
+    // F3 takes the pending edit over and goes on from the current key.
+    search(QStringLiteral("^.e"));
+    EXPECT_EQ(results(), QStringLiteral("beta,zeta"));
+    pickRow(0); // Alpha
+    valueMemo()->insertPlainText(QStringLiteral("x"));
+    window->findChild<QAction *>("findNextAction")->trigger();
+    EXPECT_EQ(keyList()->text(), QStringLiteral("beta"));
+    EXPECT_EQ(window->pack().entry(QStringLiteral("Alpha")).translation, QStringLiteral("xGRÖSSE und GRÖẞE"));
+    window->findChild<QAction *>("findPrevAction")->trigger();
+    EXPECT_EQ(keyList()->text(), QStringLiteral("zeta"));
+
+    // Replace-all asks, makes one step and never renames; undo gives the bytes back.
+    action("undoAction")->trigger();
+    click(control<QCheckBox>("useRegex"));
+    search(QStringLiteral("n"));
+    control<QLineEdit>("ersetzen")->setText(QStringLiteral("N"));
+    prompts.confirmAnswers.push_back(true);
+    control<QPushButton>("buttonErsetzen")->click();
+    EXPECT_EQ(prompts.questions.value(0), QStringLiteral("4 Ersetzungen in 3 Schlüsseln. Fortfahren?"));
+    EXPECT_EQ(window->pack().entry(QStringLiteral("beta")).translation, QStringLiteral("Nichts"));
+    EXPECT_GE(window->pack().keys().find(QStringLiteral("ändern")), 0);
+    action("undoAction")->trigger();
+    prompts.savePaths.push_back(file);
+    prompts.confirmAnswers.push_back(true); // overwrite
+    action("saveasAction")->trigger();
+    EXPECT_EQ(readBytes(file), before);
 }

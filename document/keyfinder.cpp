@@ -1,0 +1,294 @@
+#include "document/keyfinder.h"
+
+#include "document/packstep.h"
+
+#include <QHash>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <iterator>
+
+namespace Wordloom {
+
+namespace {
+
+bool isWordAt(const QString &text, qsizetype start, qsizetype length)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    finder.setPosition(start);
+    if (!finder.isAtBoundary())
+        return false;
+    finder.setPosition(start + length);
+    return finder.isAtBoundary();
+}
+
+// The replacement with \0..\9 taken from the match and \\ as one backslash.
+QString expand(const QString &replacement, const QRegularExpressionMatch &match)
+{
+    QString out;
+    out.reserve(replacement.size());
+    for (qsizetype i = 0; i < replacement.size(); ++i) {
+        const QChar c = replacement[i];
+        if (c == QLatin1Char('\\') && i + 1 < replacement.size()) {
+            const QChar next = replacement[i + 1];
+            if (next.isDigit() && next.unicode() < 0x80) {
+                out += match.captured(next.unicode() - '0');
+                ++i;
+                continue;
+            }
+            if (next == QLatin1Char('\\')) {
+                out += next;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+KeyFinder::KeyFinder(const FindQuery &query) : mQuery(query)
+{
+    if (mQuery.regex) {
+        QRegularExpression::PatternOptions options = QRegularExpression::UseUnicodePropertiesOption;
+        if (!mQuery.caseSensitive)
+            options |= QRegularExpression::CaseInsensitiveOption;
+        mRegex = QRegularExpression(mQuery.text, options);
+    }
+}
+
+QString KeyFinder::patternError() const
+{
+    if (!mQuery.regex || mRegex.isValid())
+        return QString();
+    return QStringLiteral("Ungültiger regulärer Ausdruck: %1 (Stelle %2)")
+        .arg(mRegex.errorString())
+        .arg(mRegex.patternErrorOffset() + 1);
+}
+
+void KeyFinder::forEachOccurrence(const QString &text,
+    const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const
+{
+    if (mQuery.text.isEmpty())
+        return;
+    if (mQuery.regex) {
+        if (!mRegex.isValid())
+            return;
+        for (QRegularExpressionMatchIterator it = mRegex.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            // An empty match replaces nothing.
+            if (match.capturedLength() == 0)
+                continue;
+            if (mQuery.wholeWord && !isWordAt(text, match.capturedStart(), match.capturedLength()))
+                continue;
+            if (!visit(match.capturedStart(), match.capturedLength(), &match))
+                return;
+        }
+        return;
+    }
+    const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const qsizetype length = mQuery.text.size();
+    for (qsizetype at = text.indexOf(mQuery.text, 0, cs); at >= 0;) {
+        if (mQuery.wholeWord && !isWordAt(text, at, length)) {
+            at = text.indexOf(mQuery.text, at + 1, cs);
+            continue;
+        }
+        if (!visit(at, length, nullptr))
+            return;
+        at = text.indexOf(mQuery.text, at + length, cs);
+    }
+}
+
+bool KeyFinder::matches(const QString &text) const
+{
+    if (mQuery.text.isEmpty())
+        return true;
+    if (!mQuery.wholeWord) {
+        if (mQuery.regex)
+            return mRegex.isValid() && mRegex.match(text).hasMatch();
+        return text.contains(mQuery.text, mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    }
+    bool found = false;
+    forEachOccurrence(text, [&](qsizetype, qsizetype, const QRegularExpressionMatch *) { return !(found = true); });
+    return found;
+}
+
+QString KeyFinder::replaced(const QString &text, const QString &replacement, qsizetype &count) const
+{
+    QString out;
+    qsizetype done = 0;
+    forEachOccurrence(text, [&](qsizetype start, qsizetype length, const QRegularExpressionMatch *match) {
+        out += QStringView(text).mid(done, start - done);
+        out += match ? expand(replacement, *match) : replacement;
+        done = start + length;
+        ++count;
+        return true;
+    });
+    if (done == 0 && out.isEmpty())
+        return text;
+    out += QStringView(text).mid(done);
+    return out;
+}
+
+bool KeyFinder::passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const
+{
+    if (mQuery.untranslated && pack.data().hashlistKeys.contains(name))
+        return false;
+    if (mQuery.withComment && !pack.data().hashlistComments.contains(name))
+        return false;
+    return !mQuery.changed || changed.contains(name.toCaseFolded());
+}
+
+std::vector<QString> KeyFinder::found(const Hashlist &list) const
+{
+    // The index finds the values containing the text ignoring case, a
+    // superset of what case and whole words let through.
+    const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
+    std::vector<QString> names;
+    for (const qint32 pos : list.linesContaining(mQuery.text))
+        if (!verify || matches(list.valueAtPosition(pos)))
+            names.push_back(list.lineName(pos));
+    return names;
+}
+
+std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
+{
+    if (mQuery.regex)
+        return find(*snapshot(pack));
+    const QSet<QString> changed = mQuery.changed ? changedKeys(pack) : QSet<QString>();
+    std::vector<QString> names;
+    if (mQuery.text.isEmpty()) {
+        for (const QString &name : pack.keys().names())
+            if (passesFilters(pack, name, changed))
+                names.push_back(name);
+        return names;
+    }
+    if (mQuery.scopes & FindQuery::Key) {
+        const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        for (const QString &name : pack.keys().names())
+            if (mQuery.wholeWord ? matches(name) : name.contains(mQuery.text, cs))
+                names.push_back(name);
+    }
+    // Each part is in list order already: merged, not sorted.
+    const auto merge = [&names](std::vector<QString> part) {
+        if (names.empty()) {
+            names = std::move(part);
+            return;
+        }
+        std::vector<QString> both;
+        both.reserve(names.size() + part.size());
+        std::merge(std::make_move_iterator(names.begin()), std::make_move_iterator(names.end()),
+            std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()), std::back_inserter(both),
+            KeyList::lessThan);
+        both.erase(std::unique(both.begin(), both.end()), both.end());
+        names = std::move(both);
+    };
+    if (mQuery.scopes & FindQuery::Text)
+        merge(found(pack.data().hashlistKeys));
+    if (mQuery.scopes & FindQuery::Comment)
+        merge(found(pack.data().hashlistComments));
+    if (mQuery.hasFilter())
+        names.erase(std::remove_if(names.begin(), names.end(),
+                        [&](const QString &name) { return !passesFilters(pack, name, changed); }),
+            names.end());
+    return names;
+}
+
+std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::atomic<bool> *cancel) const
+{
+    std::vector<QString> names;
+    for (size_t i = 0; i < snapshot.keys.size(); ++i) {
+        if (cancel && (i & 4095) == 0 && cancel->load(std::memory_order_relaxed))
+            return {};
+        const QString &name = snapshot.keys[i];
+        if (mQuery.untranslated && !snapshot.translations[i].isEmpty())
+            continue;
+        if (mQuery.withComment && snapshot.comments[i].isEmpty())
+            continue;
+        if (mQuery.changed && !snapshot.changed.contains(name.toCaseFolded()))
+            continue;
+        const bool hit = mQuery.text.isEmpty() || ((mQuery.scopes & FindQuery::Key) && matches(name))
+            || ((mQuery.scopes & FindQuery::Text) && !snapshot.translations[i].isEmpty()
+                && matches(snapshot.translations[i]))
+            || ((mQuery.scopes & FindQuery::Comment) && !snapshot.comments[i].isEmpty()
+                && matches(snapshot.comments[i]));
+        if (hit)
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::shared_ptr<FindSnapshot> KeyFinder::snapshot(const LanguagePack &pack)
+{
+    auto snapshot = std::make_shared<FindSnapshot>();
+    snapshot->keys = pack.keys().names();
+    const size_t n = snapshot->keys.size();
+    snapshot->translations.reserve(n);
+    snapshot->comments.reserve(n);
+    for (const QString &name : snapshot->keys) {
+        const size_t hash = nameHash(name);
+        snapshot->translations.push_back(pack.data().hashlistKeys.value(name, hash));
+        snapshot->comments.push_back(pack.data().hashlistComments.value(name, hash));
+    }
+    snapshot->changed = changedKeys(pack);
+    return snapshot;
+}
+
+QSet<QString> KeyFinder::changedKeys(const LanguagePack &pack)
+{
+    const QUndoStack &history = pack.history();
+    const int now = history.index();
+    int clean = history.cleanIndex();
+    // With the written state undone and overwritten, the oldest state kept
+    // is the nearest known one.
+    if (clean < 0)
+        clean = 0;
+    const bool forward = now >= clean;
+    // The value each changed field had in the written state: before the
+    // first change after it, or after the last change undone back from it.
+    QHash<QString, QString> written[std::size(kKeyFields)];
+    for (int i = std::min(now, clean); i < std::max(now, clean); ++i) {
+        const auto *step = static_cast<const PackStep *>(history.command(i));
+        for (const PackStep::LineChange &change : step->lines()) {
+            QHash<QString, QString> &values = written[size_t(change.field)];
+            const QString folded = change.name.toCaseFolded();
+            if (forward) {
+                if (!values.contains(folded))
+                    values.insert(folded, change.before);
+            } else {
+                values.insert(folded, change.after);
+            }
+        }
+    }
+    QSet<QString> changed;
+    for (const KeyField field : kKeyFields)
+        for (auto it = written[size_t(field)].cbegin(); it != written[size_t(field)].cend(); ++it)
+            if (pack.data().list(field).value(it.key()) != it.value())
+                changed.insert(it.key());
+    return changed;
+}
+
+std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const std::vector<QString> &names,
+    const QString &replacement, qsizetype &count) const
+{
+    std::vector<FieldChange> changes;
+    for (const QString &name : names) {
+        const size_t hash = nameHash(name);
+        for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
+            if (field == KeyField::Comment && !(mQuery.scopes & FindQuery::Comment))
+                continue;
+            const QString value = pack.data().list(field).value(name, hash);
+            qsizetype n = 0;
+            QString after = replaced(value, replacement, n);
+            if (n > 0 && after != value) {
+                changes.push_back(FieldChange{name, field, std::move(after)});
+                count += n;
+            }
+        }
+    }
+    return changes;
+}
+
+} // namespace Wordloom

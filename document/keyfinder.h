@@ -1,0 +1,86 @@
+#pragma once
+
+#include "document/languagepack.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Wordloom {
+
+// What a search looks for: a text in some of a key's name, translation and
+// comment, with options, and filters every found key must pass.
+struct FindQuery {
+    enum Scope { Key = 1, Text = 2, Comment = 4 };
+    QString text;
+    int scopes = Text;
+    bool caseSensitive = false;
+    bool wholeWord = false;
+    bool regex = false;
+    bool untranslated = false;
+    bool withComment = false;
+    bool changed = false;
+
+    bool hasFilter() const { return untranslated || withComment || changed; }
+    // The translations alone, ignoring case, no filter: the search index
+    // of the translations answers it alone.
+    bool isPlain() const { return scopes == Text && !caseSensitive && !wholeWord && !regex && !hasFilter(); }
+};
+
+// The keys' texts copied, so a search may run on another thread while the
+// pack goes on changing. Texts are shared, not duplicated.
+struct FindSnapshot {
+    std::vector<QString> keys;
+    std::vector<QString> translations;
+    std::vector<QString> comments;
+    // Folded names of the keys changed since the pack was loaded or written.
+    QSet<QString> changed;
+};
+
+// Finds keys by a query. An empty text matches every key of the list; the
+// results are names in the order of the key list, each once.
+class KeyFinder {
+public:
+    explicit KeyFinder(const FindQuery &query);
+
+    const FindQuery &query() const { return mQuery; }
+    // The regular expression's error, or the empty text.
+    QString patternError() const;
+
+    bool matches(const QString &text) const;
+    // The text with every occurrence replaced (capture groups \1..\9 for a
+    // regular expression); count gets the number of replacements.
+    QString replaced(const QString &text, const QString &replacement, qsizetype &count) const;
+
+    // Searches the open pack here and now; a regular expression scans a
+    // snapshot, the rest uses the search indexes of the lists.
+    std::vector<QString> find(const LanguagePack &pack) const;
+    // Scans a snapshot; returns early with nothing when cancel turns true.
+    std::vector<QString> find(const FindSnapshot &snapshot, const std::atomic<bool> *cancel = nullptr) const;
+
+    static std::shared_ptr<FindSnapshot> snapshot(const LanguagePack &pack);
+    // Folded names of the keys whose entry differs from the pack as last
+    // loaded or written, read from the steps between there and now.
+    static QSet<QString> changedKeys(const LanguagePack &pack);
+
+    // The changes replace-all makes in the found keys' translations, and in
+    // their comments when those are searched; key names never change.
+    std::vector<FieldChange> replacements(const LanguagePack &pack, const std::vector<QString> &names,
+        const QString &replacement, qsizetype &count) const;
+
+private:
+    // Calls visit with the start, length and match (for a regular
+    // expression) of every occurrence, until it returns false.
+    void forEachOccurrence(const QString &text,
+        const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const;
+    bool passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const;
+    std::vector<QString> found(const Hashlist &list) const;
+
+    FindQuery mQuery;
+    QRegularExpression mRegex;
+};
+
+} // namespace Wordloom

@@ -1,0 +1,163 @@
+#include "document/keyfinder.h"
+
+#include "../support/testutil.h"
+
+#include <QTextBoundaryFinder>
+#include <random>
+
+using namespace Wordloom;
+
+namespace {
+
+// Words where case, scripts, astral characters and word boundaries meet.
+const char *const kWords[] = {"Straße", "STRASSE", "Größe", "ẞig", "ärger", "Ärger", "日本語", "😀x", "a=b", "dialog",
+    "Dialoge", "e", "é", "Σοφία", "x1", "42", "Ende"};
+
+// The plain reading of "Ganzes Wort": the needle is the text between two
+// word boundaries.
+bool referenceWord(const QString &text, const QString &needle, Qt::CaseSensitivity cs)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    std::vector<qsizetype> bounds{0};
+    while (finder.toNextBoundary() >= 0)
+        bounds.push_back(finder.position());
+    for (size_t a = 0; a < bounds.size(); ++a)
+        for (size_t b = a + 1; b < bounds.size(); ++b)
+            if (QStringView(text).mid(bounds[a], bounds[b] - bounds[a]).compare(needle, cs) == 0)
+                return true;
+    return false;
+}
+
+bool referenceMatch(const QString &text, const FindQuery &q)
+{
+    const Qt::CaseSensitivity cs = q.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (q.regex)
+        return QRegularExpression(q.text, q.caseSensitive ? QRegularExpression::UseUnicodePropertiesOption
+                                                          : QRegularExpression::UseUnicodePropertiesOption
+                                                     | QRegularExpression::CaseInsensitiveOption)
+            .match(text)
+            .hasMatch();
+    return q.wholeWord ? referenceWord(text, q.text, cs) : text.contains(q.text, cs);
+}
+
+// Every key in list order, tested field by field against what was written.
+QStringList reference(const LanguagePack &pack, const LanguagePack &written, const FindQuery &q)
+{
+    QStringList names;
+    for (const QString &name : pack.keys().names()) {
+        const KeyEntry entry = pack.entry(name);
+        const KeyEntry before = written.entry(name);
+        const bool changed = entry.translation != before.translation || entry.comment != before.comment
+            || entry.encodeHTML != before.encodeHTML;
+        if ((q.untranslated && !entry.translation.isEmpty()) || (q.withComment && entry.comment.isEmpty())
+            || (q.changed && !changed))
+            continue;
+        const bool hit = q.text.isEmpty() || ((q.scopes & FindQuery::Key) && referenceMatch(name, q))
+            || ((q.scopes & FindQuery::Text) && !entry.translation.isEmpty() && referenceMatch(entry.translation, q))
+            || ((q.scopes & FindQuery::Comment) && !entry.comment.isEmpty() && referenceMatch(entry.comment, q));
+        if (hit)
+            names << name;
+    }
+    return names;
+}
+
+QStringList found(const LanguagePack &pack, const FindQuery &q)
+{
+    const std::vector<QString> names = KeyFinder(q).find(pack);
+    return QStringList(names.begin(), names.end());
+}
+
+} // namespace
+
+TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
+{
+    std::mt19937 random(20);
+    const auto word = [&] { return QString::fromUtf8(kWords[random() % std::size(kWords)]); };
+    const auto phrase = [&] {
+        QString text = word();
+        for (unsigned n = random() % 4; n > 0; --n)
+            text += QString::fromUtf8(" -.")[qsizetype(random() % 3)] + word();
+        return text;
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.xml"));
+    LanguagePack pack;
+    pack.create(InfoValues{});
+    for (int i = 0; i < 300; ++i) {
+        KeyEntry entry;
+        entry.translation = random() % 4 ? phrase() : QString();
+        entry.comment = random() % 3 ? QString() : phrase();
+        entry.encodeHTML = QStringLiteral("1");
+        pack.commit((random() % 2 ? QStringLiteral("dialog.") : QStringLiteral("menü.")) + word() + QString::number(i), entry);
+    }
+    pack.write(path, InfoValues{});
+    LanguagePack written;
+    written.load(path);
+    // Edits since the save: some stay, one is typed back, one undone.
+    const std::vector<QString> keys = pack.keys().names();
+    for (size_t i = 0; i < keys.size(); i += 7) {
+        KeyEntry entry = pack.entry(keys[i]);
+        entry.translation = i % 2 ? QString() : phrase();
+        entry.comment = i % 3 ? entry.comment : word();
+        pack.commit(keys[i], entry);
+    }
+    pack.commit(keys[14], written.entry(keys[14]));
+    pack.commit(keys[15], KeyEntry{.translation = QStringLiteral("neu")});
+    pack.undo();
+
+    const std::pair<const char *, bool> texts[] = {{"ärger", false}, {"Ärger", false}, {"strasse", false},
+        {"ẞ", false}, {"日本", false}, {"😀", false}, {"a=b", false}, {"dialog", false}, {"e", false}, {"", false},
+        {"^dialog\\.\\w+", true}, {"(ä|Ä)rger\\b", true}, {"\\d{2}$", true}, {"", true}};
+    const FindQuery filters[] = {{}, {.untranslated = true}, {.withComment = true}, {.changed = true},
+        {.withComment = true, .changed = true}};
+    // Once after the edits, once with them and two earlier steps undone.
+    for (int phase = 0; phase < 2; ++phase) {
+        if (phase == 1)
+            for (int n = 0; n < 50; ++n)
+                pack.undo();
+        for (const auto &[text, regex] : texts)
+            for (int scopes = 1; scopes < 8; ++scopes)
+                for (int options = 0; options < 4; ++options)
+                    for (FindQuery q : filters) {
+                        q.text = QString::fromUtf8(text);
+                        q.regex = regex;
+                        q.scopes = scopes;
+                        q.caseSensitive = options & 1;
+                        q.wholeWord = (options & 2) && !regex;
+                        SCOPED_TRACE(testing::Message() << phase << " '" << text << "' scopes " << scopes
+                                                        << " options " << options << " filters " << q.untranslated
+                                                        << q.withComment << q.changed);
+                        const QStringList expected = reference(pack, written, q);
+                        ASSERT_EQ(found(pack, q), expected);
+                        if (phase == 0 && q.changed && q.text.isEmpty() && !q.withComment)
+                            EXPECT_GT(expected.size(), 10);
+                    }
+    }
+}
+
+TEST(KeyFinder, ReplacesWholeWordsAndCaptureGroupsAndReportsABadPattern)
+{
+    const struct {
+        const char *pattern;
+        bool regex, word, caseSensitive;
+        const char *with, *text, *result;
+        int count;
+    } rows[] = {
+        {"rot", false, true, false, "grün", "Rot rotieren rot.", "grün rotieren grün.", 2},
+        {"rot", false, false, true, "X", "Rot rotieren rot", "Rot Xieren X", 2},
+        {"(\\w+)@(\\w+)", true, false, false, "\\2 bei \\1\\\\", "a@b, ü@日本", "b bei a\\, 日本 bei ü\\", 2},
+        {"x*", true, false, false, "-", "axxb", "a-b", 1},
+        {"straße", false, true, false, "Weg", "STRASSE straße", "STRASSE Weg", 1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.pattern);
+        const KeyFinder finder(FindQuery{.text = QString::fromUtf8(row.pattern), .caseSensitive = row.caseSensitive,
+            .wholeWord = row.word, .regex = row.regex});
+        qsizetype count = 0;
+        EXPECT_EQ(finder.replaced(QString::fromUtf8(row.text), QString::fromUtf8(row.with), count), QString::fromUtf8(row.result));
+        EXPECT_EQ(count, row.count);
+    }
+    const KeyFinder bad(FindQuery{.text = QStringLiteral("a(b"), .regex = true});
+    EXPECT_TRUE(bad.patternError().startsWith(QStringLiteral("Ungültiger regulärer Ausdruck: "))) << bad.patternError().toStdString();
+    EXPECT_FALSE(bad.matches(QStringLiteral("a(b")));
+}
