@@ -16,7 +16,6 @@
 #include "editor/recoveryoffer.h"
 #include "editor/searchpage.h"
 #include "editor/statusline.h"
-#include "plugins/exportrun.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -659,18 +658,20 @@ void MainWindow::ergenbisseClick()
 {
     const QString name = mSearchPage->results()->currentIndex().data().toString();
     takeOverPendingEdits();
-    lpKey->selectRow(int(mPack.keys().find(name)));
-    lpKeyChange();
+    showKey(name);
 }
 
 void MainWindow::stepToResult(bool forward)
 {
     takeOverPendingEdits();
-    const QString name = mSearchPage->stepResult(lpKey->text(), forward);
-    if (!name.isEmpty()) {
-        lpKey->selectRow(int(mPack.keys().find(name)));
-        lpKeyChange();
-    }
+    if (const QString name = mSearchPage->stepResult(lpKey->text(), forward); !name.isEmpty())
+        showKey(name);
+}
+
+void MainWindow::showKey(const QString &name)
+{
+    lpKey->selectRow(int(mPack.keys().find(name)));
+    lpKeyChange();
 }
 
 void MainWindow::replaceAllExecute()
@@ -697,8 +698,7 @@ void MainWindow::syntaxCheckExecute()
 
 void MainWindow::scanForPlugins(const QString &folder)
 {
-    mPlugins.scan(folder);
-    exportModules->addItems(mPlugins.exportNames());
+    exportModules->addItems(mExport.scan(folder));
 }
 
 void MainWindow::exportActionExecute()
@@ -711,21 +711,9 @@ void MainWindow::exportActionExecute()
     lpInfoblock->commitPendingEdit();
     // A plug-in runs inside the editor: what it may take down is on disk.
     mJournal->sync();
-    const auto chooseFile = [this](const ExportOffer &offer) {
-        SaveDialog1.title = offer.dialogTitle();
-        SaveDialog1.defaultExtension = offer.extension;
-        SaveDialog1.filter = offer.dialogFilter();
-        SaveDialog1.fileName = proposedFileName(mPack.info(), offer.extension);
-        const QString path = mPrompts.saveFile(SaveDialog1);
-        if (!path.isEmpty())
-            SaveDialog1.fileName = path;
-        return path;
-    };
-    const ExportOutcome outcome = runExport(mPlugins.libraryPath(selected.constFirst()->text()), mPack.data(), chooseFile, mPack.info());
-    if (outcome == ExportOutcome::NotLoaded)
-        showInfo(QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
-    else if (outcome == ExportOutcome::Exported)
-        showStatus(QStringLiteral("Exportiert: ") + QFileInfo(SaveDialog1.fileName).fileName());
+    const QString exported = mExport.run(selected.constFirst()->text(), mPack);
+    if (!exported.isEmpty())
+        showStatus(exported);
 }
 
 void MainWindow::exportModulesDblClick()

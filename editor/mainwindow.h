@@ -4,7 +4,7 @@
 #include "editor/actiontable.h"
 #include "editor/mainwindowui.h"
 #include "editor/prompts.h"
-#include "plugins/plugincatalog.h"
+#include "editor/exportcommand.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -43,7 +43,7 @@ public:
     NewKeyDialog *newKeyDialog() const { return mNewKeyDialog; }
     NewKeyDialog *renameKeyDialog() const { return mRenameKeyDialog; }
     AboutBox *aboutBox() const { return mAboutBox; }
-    const PluginCatalog &plugins() const { return mPlugins; }
+    const PluginCatalog &plugins() const { return mExport.plugins(); }
     QString statusText() const;
 
     // Handlers, named after their action or control and event.
@@ -145,6 +145,8 @@ private:
     void offerSave(bool save, bool saveAs);
     // The state of a pack just loaded, created or closed, its first key shown.
     void showFreshPack(bool saveOffered, bool saveAsOffered);
+    // Selects the key in the list and shows it.
+    void showKey(const QString &name);
     // Undoes or redoes a step after taking pending edits over.
     void replayStep(bool forward);
     // Shows what an undone or redone step changed.
@@ -155,7 +157,6 @@ private:
     Prompts &mPrompts;
     const Clock &mClock;
     LanguagePack mPack;
-    PluginCatalog mPlugins;
     std::unique_ptr<Journal> mJournal;
     QDateTime lastChange;
     // The key whose data the editor shows.
@@ -171,6 +172,7 @@ private:
     FileDialogSettings OpenDialog1{QStringLiteral("Languagepack laden"), QStringLiteral("Languagepacks (*.xml)|*.xml"),
         QStringLiteral("xml"), QString()};
     FileDialogSettings SaveDialog1;
+    ExportCommand mExport{mPrompts, SaveDialog1};
 
     NewKeyDialog *mNewKeyDialog = nullptr;
     NewKeyDialog *mRenameKeyDialog = nullptr;
