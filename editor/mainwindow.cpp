@@ -15,6 +15,7 @@
 #include "editor/newkeydialog.h"
 #include "editor/recoveryoffer.h"
 #include "editor/searchpage.h"
+#include "editor/shortcutrouter.h"
 #include "editor/statusline.h"
 
 #include <QAction>
@@ -90,9 +91,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
 
     // The window's shortcuts go before what a text field would make of the
     // same keys.
-    for (QWidget *widget : findChildren<QWidget *>())
-        if (widget->window() == this && widget->focusPolicy() != Qt::NoFocus)
-            widget->installEventFilter(this);
+    new ShortcutRouter(this, mActions);
 }
 
 MainWindow::~MainWindow() = default;
@@ -131,19 +130,6 @@ void MainWindow::connectActions()
 void MainWindow::showPage(const char *name)
 {
     PageControl1->setCurrentWidget(PageControl1->findChild<QWidget *>(QLatin1String(name)));
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::ShortcutOverride) {
-        // What the action table claims goes to the window's shortcuts before
-        // the focused control; the rest stays the control's.
-        if (mActions.claims(QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()), watched)) {
-            event->ignore();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 bool MainWindow::guarded(const std::function<void()> &handler)
