@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libxml2-dev zlib1g-dev libgtest-dev libbenchmark-dev
-  python3 gettext clang
+  python3 gettext clang clang-format clang-tidy
   xvfb xauth fonts-dejavu-core fonts-liberation
 )
 
