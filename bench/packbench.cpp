@@ -136,9 +136,7 @@ void BM_LibxmlBuildAndSerialize(benchmark::State &state)
             xmlUnlinkNode(child);
             xmlFreeNode(child);
         }
-        const auto encoded = [](const QByteArray &text) {
-            return encodeKeyText(QString::fromUtf8(text)).toUtf8();
-        };
+        const auto encoded = [](const QByteArray &text) { return encodeKeyText(QString::fromUtf8(text)).toUtf8(); };
         for (const Entry &e : entries) {
             xmlNodePtr key = xmlNewChild(content, nullptr, BAD_CAST "key", nullptr);
             xmlNewProp(key, BAD_CAST "id", BAD_CAST encoded(e.id).constData());
@@ -278,8 +276,13 @@ BENCHMARK(BM_SearchKeystroke)->Apply(sizes);
 BENCHMARK(BM_KeyOperations)->Apply(sizes);
 BENCHMARK(BM_Checks)->Apply(sizes);
 BENCHMARK(BM_LoadHostile)
-    ->Arg(kCaseVariants)->Arg(kKeyAttributes)->Arg(kRootAttributes)->Arg(kAttributeDefaults)
-    ->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+    ->Arg(kCaseVariants)
+    ->Arg(kKeyAttributes)
+    ->Arg(kRootAttributes)
+    ->Arg(kAttributeDefaults)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)
 {

@@ -9,9 +9,9 @@ namespace Wordloom {
 
 namespace {
 
-const char16_t *const kWords[] = {u"Datei", u"öffnen", u"Größe", u"Übersicht", u"speichern", u"Fenster",
-    u"Ansicht", u"Einstellungen", u"Straße", u"Fehler", u"€uro", u"Ελληνικά", u"Привет", u"日本語",
-    u"Hilfe", u"Werkzeug", u"Bearbeiten", u"Schließen", u"zurück", u"weiter"};
+const char16_t *const kWords[] = {u"Datei", u"öffnen", u"Größe", u"Übersicht", u"speichern", u"Fenster", u"Ansicht",
+    u"Einstellungen", u"Straße", u"Fehler", u"€uro", u"Ελληνικά", u"Привет", u"日本語", u"Hilfe", u"Werkzeug",
+    u"Bearbeiten", u"Schließen", u"zurück", u"weiter"};
 
 QString words(std::mt19937 &rng, int count)
 {

@@ -260,8 +260,8 @@ int main(int argc, char **argv)
         const QDir folder(Journal::defaultFolder());
         const QStringList journals = folder.entryList({QStringLiteral("*.journal")});
         QFile::copy(folder.filePath(journals.value(0)), folder.filePath(QStringLiteral("left.journal")));
-        std::printf("%-44s %lld bytes for %d steps\n", "journal", (long long)QFileInfo(folder.filePath(
-            QStringLiteral("left.journal"))).size(), recovered);
+        std::printf("%-44s %lld bytes for %d steps\n", "journal",
+            (long long)QFileInfo(folder.filePath(QStringLiteral("left.journal"))).size(), recovered);
         {
             LanguagePack base;
             base.load(prompts.path);

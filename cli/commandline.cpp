@@ -123,8 +123,9 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     } catch (const std::bad_alloc &) {
         return failure(err, QStringLiteral("Nicht genügend Arbeitsspeicher"));
     }
-    return usageError(err, command.isEmpty() ? QStringLiteral("Kein Befehl angegeben.")
-                                             : QStringLiteral("Falscher Aufruf: ") + arguments.join(QLatin1Char(' ')));
+    return usageError(err,
+        command.isEmpty() ? QStringLiteral("Kein Befehl angegeben.")
+                          : QStringLiteral("Falscher Aufruf: ") + arguments.join(QLatin1Char(' ')));
 }
 
 } // namespace Wordloom

@@ -396,7 +396,8 @@ const char *findBytes(const char *bytes, size_t size, const char *needle, size_t
         for (; i + length - 1 + 16 <= size; i += 16) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + length - 1));
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            unsigned mask
+                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
             for (; mask; mask &= mask - 1) {
                 const char *at = bytes + i + unsigned(__builtin_ctz(mask));
                 if (memcmp(at + 1, needle + 1, length - 2) == 0)
@@ -591,9 +592,8 @@ void Hashlist::orderInsert(qsizetype pos) const
     std::vector<qint32> &order = mSearch->order;
     mSearch->lastNeedle.clear();
     const QString &name = mLines[size_t(pos)].name;
-    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qint32 p, const QString &n) {
-        return compareNames(mLines[size_t(p)].name, n) < 0;
-    });
+    const auto at = std::lower_bound(order.begin(), order.end(), name,
+        [this](qint32 p, const QString &n) { return compareNames(mLines[size_t(p)].name, n) < 0; });
     order.insert(at, qint32(pos));
 }
 
@@ -601,9 +601,8 @@ void Hashlist::orderErase(const QString &name) const
 {
     std::vector<qint32> &order = mSearch->order;
     mSearch->lastNeedle.clear();
-    const auto at = std::lower_bound(order.begin(), order.end(), name, [this](qint32 p, const QString &n) {
-        return compareNames(mLines[size_t(p)].name, n) < 0;
-    });
+    const auto at = std::lower_bound(order.begin(), order.end(), name,
+        [this](qint32 p, const QString &n) { return compareNames(mLines[size_t(p)].name, n) < 0; });
     if (at != order.end())
         order.erase(at);
 }

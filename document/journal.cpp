@@ -141,8 +141,8 @@ bool Journal::open()
         return false;
     }
     QFile::setPermissions(mFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString path = mFolder + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces)
-        + QStringLiteral(".journal");
+    const QString path
+        = mFolder + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".journal");
     auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
     lock->setStaleLockTime(0);
     auto file = std::make_unique<QFile>(path);

@@ -183,7 +183,11 @@ QByteArray JournalCodec::step(Kind kind, const PackStep *step)
     }
     out.number(quint64(step->mKeys.size()));
     for (const PackStep::KeyChange &key : step->mKeys)
-        out.number(quint8(key.kind)).number(qint64(key.row)).number(qint64(key.newRow)).text(key.name).text(key.newName);
+        out.number(quint8(key.kind))
+            .number(qint64(key.row))
+            .number(qint64(key.newRow))
+            .text(key.name)
+            .text(key.newName);
     out.number(qint32(step->mInfoRow)).text(step->mInfoBefore).text(step->mInfoAfter);
     return out.take();
 }

@@ -21,16 +21,11 @@ bool KeyEntry::isEmpty() const
 QString &KeyEntry::field(KeyField field)
 {
     switch (field) {
-    case KeyField::Translation:
-        return translation;
-    case KeyField::Comment:
-        return comment;
-    case KeyField::EncodeHTML:
-        return encodeHTML;
-    case KeyField::PreserveLinebreaks:
-        return preserveLinebreaks;
-    case KeyField::UnixNewline:
-        break;
+    case KeyField::Translation: return translation;
+    case KeyField::Comment: return comment;
+    case KeyField::EncodeHTML: return encodeHTML;
+    case KeyField::PreserveLinebreaks: return preserveLinebreaks;
+    case KeyField::UnixNewline: break;
     }
     return unixNewline;
 }
@@ -126,8 +121,7 @@ QStringList LanguagePack::adopt(PackContent pack, const QString &path)
     // Freeing a large old pack takes a while; it is done in the background.
     // The task holds the only reference, so the last one goes there.
     if (pack.keys.size() > 10000)
-        workerPool().start(
-            [old = std::make_shared<PackContent>(std::move(pack))]() mutable { old.reset(); });
+        workerPool().start([old = std::make_shared<PackContent>(std::move(pack))]() mutable { old.reset(); });
     return caseVariants;
 }
 
@@ -238,8 +232,8 @@ qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
     // The step is named after the first field it changed.
     const auto &lines = mRecording->mLines;
     const char *what = lines.empty() || lines.front().field == KeyField::Translation ? "Übersetzung"
-        : lines.front().field == KeyField::Comment                                  ? "Kommentar"
-                                                                                    : "Optionen";
+        : lines.front().field == KeyField::Comment                                   ? "Kommentar"
+                                                                                     : "Optionen";
     mRecording->setText(QStringLiteral("%1 von „%2“").arg(QString::fromUtf8(what), name));
     endStep();
     return row;
@@ -262,7 +256,8 @@ void LanguagePack::dropKey(const QString &name, qsizetype row)
     endStep();
 }
 
-qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation)
+qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const QString &newName,
+    const QString &translation)
 {
     // Renaming onto another key would merge the two; the same key in another
     // letter case is fine.
@@ -569,7 +564,8 @@ qsizetype LanguagePack::translatedRowsOf(QStringList names) const
     for (const QString &name : names) {
         if (!mData.hashlistKeys.contains(name))
             continue;
-        for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
+        for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name);
+             ++row)
             ++rows;
     }
     return rows;

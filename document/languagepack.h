@@ -1,8 +1,8 @@
 #pragma once
 
 #include "document/keylist.h"
-#include "document/packstep.h"
 #include "document/packformat.h"
+#include "document/packstep.h"
 #include "document/xmldom.h"
 
 #include <QObject>
@@ -53,7 +53,10 @@ public:
     // The info values as the info grid shows them.
     const InfoValues &info() const { return mInfo; }
     static QString &infoField(InfoValues &info, int row);
-    static const QString &infoField(const InfoValues &info, int row) { return infoField(const_cast<InfoValues &>(info), row); }
+    static const QString &infoField(const InfoValues &info, int row)
+    {
+        return infoField(const_cast<InfoValues &>(info), row);
+    }
     // Sets a value the program computes (version raise, date stamp), not a step.
     void setInfoValue(int row, const QString &value);
     // The user's edit of an info value, as a step.

@@ -20,7 +20,10 @@ namespace Wordloom {
 
 namespace {
 
-QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
 
 QString kindOf(mode_t mode)
 {
@@ -95,29 +98,21 @@ QString PackFile::systemReason(int errorNumber)
 {
     switch (errorNumber) {
     case EACCES:
-    case EPERM:
-        return QStringLiteral("Zugriff verweigert");
+    case EPERM: return QStringLiteral("Zugriff verweigert");
     case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
-    case EFBIG:
-        return QStringLiteral("Die Datei würde zu groß");
-    case ENAMETOOLONG:
-        return QStringLiteral("Der Dateiname ist zu lang");
-    case EROFS:
-        return QStringLiteral("Das Dateisystem ist schreibgeschützt");
-    case ENOTDIR:
-        return QStringLiteral("Ein Teil des Pfads ist kein Ordner");
-    case ENOENT:
-        return QStringLiteral("Der Ordner existiert nicht");
-    case EISDIR:
-        return QStringLiteral("Das Ziel ist ein Ordner");
-    case ELOOP:
-        return QStringLiteral("Der Pfad enthält eine Verknüpfung, die im Kreis führt");
-    case EIO:
-        return QStringLiteral("Ein-/Ausgabefehler");
+    case EDQUOT: return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
+    case EFBIG: return QStringLiteral("Die Datei würde zu groß");
+    case ENAMETOOLONG: return QStringLiteral("Der Dateiname ist zu lang");
+    case EROFS: return QStringLiteral("Das Dateisystem ist schreibgeschützt");
+    case ENOTDIR: return QStringLiteral("Ein Teil des Pfads ist kein Ordner");
+    case ENOENT: return QStringLiteral("Der Ordner existiert nicht");
+    case EISDIR: return QStringLiteral("Das Ziel ist ein Ordner");
+    case ELOOP: return QStringLiteral("Der Pfad enthält eine Verknüpfung, die im Kreis führt");
+    case EIO: return QStringLiteral("Ein-/Ausgabefehler");
     default:
-        return QStringLiteral("Systemfehler %1 (%2)").arg(errorNumber).arg(QString::fromLocal8Bit(std::strerror(errorNumber)));
+        return QStringLiteral("Systemfehler %1 (%2)")
+            .arg(errorNumber)
+            .arg(QString::fromLocal8Bit(std::strerror(errorNumber)));
     }
 }
 
@@ -176,7 +171,8 @@ void PackFile::start()
     }
     mOldDescriptor = ::open(encoded(mTarget).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     const int openError = mOldDescriptor < 0 ? errno : 0;
-    if (mOldDescriptor >= 0 ? ::fstat(mOldDescriptor, &status) != 0 : ::stat(encoded(mTarget).constData(), &status) != 0)
+    if (mOldDescriptor >= 0 ? ::fstat(mOldDescriptor, &status) != 0
+                            : ::stat(encoded(mTarget).constData(), &status) != 0)
         failSystem(errno);
     if (!S_ISREG(status.st_mode))
         fail(QStringLiteral("Das Ziel ist %1, keine gewöhnliche Datei").arg(kindOf(status.st_mode)));
@@ -217,7 +213,8 @@ void PackFile::openInPlace()
         failSystem(errno);
     int backup = -1;
     for (int attempt = 0; attempt < 100 && backup < 0; ++attempt) {
-        const QString name = attempt == 0 ? mTarget + QLatin1Char('~') : QStringLiteral("%1~%2").arg(mTarget).arg(attempt);
+        const QString name
+            = attempt == 0 ? mTarget + QLatin1Char('~') : QStringLiteral("%1~%2").arg(mTarget).arg(attempt);
         backup = ::open(encoded(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (backup >= 0)
             mBackup = name;

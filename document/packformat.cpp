@@ -14,16 +14,11 @@ namespace Wordloom {
 Hashlist &KeyData::list(KeyField field)
 {
     switch (field) {
-    case KeyField::Translation:
-        return hashlistKeys;
-    case KeyField::Comment:
-        return hashlistComments;
-    case KeyField::EncodeHTML:
-        return hashlistHTML;
-    case KeyField::PreserveLinebreaks:
-        return hashlistBreaks;
-    case KeyField::UnixNewline:
-        break;
+    case KeyField::Translation: return hashlistKeys;
+    case KeyField::Comment: return hashlistComments;
+    case KeyField::EncodeHTML: return hashlistHTML;
+    case KeyField::PreserveLinebreaks: return hashlistBreaks;
+    case KeyField::UnixNewline: break;
     }
     return hashlistLinebreaks;
 }
@@ -104,7 +99,8 @@ public:
                 texts[0] = readKeyText(node, "value");
                 texts[1] = readKeyText(node, "comment");
             } catch (const Error &error) {
-                throw KeyError{Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
+                throw KeyError{
+                    Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
             }
         }
         for (int i = 0; i < 3; ++i)
@@ -244,8 +240,7 @@ void checkSizes(const std::pair<const char *, const QString *> (&attributes)[5],
             throw tooLong(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)), size);
     const std::pair<const Hashlist *, const char *> fields[] = {{&data.hashlistKeys, "Die Übersetzung"},
         {&data.hashlistComments, "Der Kommentar"}, {&data.hashlistHTML, "Die Option encodeHTML"},
-        {&data.hashlistBreaks, "Die Option preserveLinebreaks"},
-        {&data.hashlistLinebreaks, "Die Option unixNewline"}};
+        {&data.hashlistBreaks, "Die Option preserveLinebreaks"}, {&data.hashlistLinebreaks, "Die Option unixNewline"}};
     for (const QString &name : keys) {
         if (name.isEmpty())
             continue;
@@ -267,9 +262,8 @@ void checkSizes(const std::pair<const char *, const QString *> (&attributes)[5],
 void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
     const KeyData &data)
 {
-    const std::pair<const char *, const QString *> attributes[] = {
-        {"project", &info.project}, {"name", &info.name}, {"lang", &info.lang},
-        {"version", &info.version}, {"date", &info.date}};
+    const std::pair<const char *, const QString *> attributes[] = {{"project", &info.project}, {"name", &info.name},
+        {"lang", &info.lang}, {"version", &info.version}, {"date", &info.date}};
     for (const auto &[name, value] : attributes)
         if (!isXmlText(*value))
             throw unwritable(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
@@ -348,7 +342,8 @@ std::optional<qint32> toInt32(QStringView text)
         ++i;
     }
     int base = 10;
-    if (i < text.size() && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x') || text[i] == QLatin1Char('X'))) {
+    if (i < text.size()
+        && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x') || text[i] == QLatin1Char('X'))) {
         base = 16;
         ++i;
     } else if (i + 1 < text.size() && text[i] == QLatin1Char('0')
@@ -420,8 +415,8 @@ QString bumpVersion(const QString &version)
 QString formatDateStamp(const QDate &date, const QTime &time)
 {
     const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-    return QString::number(date.year()) + QLatin1Char('-') + two(date.month()) + QLatin1Char('-')
-        + two(date.day()) + QLatin1Char(' ') + two(time.hour()) + QLatin1Char(':') + two(time.minute());
+    return QString::number(date.year()) + QLatin1Char('-') + two(date.month()) + QLatin1Char('-') + two(date.day())
+        + QLatin1Char(' ') + two(time.hour()) + QLatin1Char(':') + two(time.minute());
 }
 
 QString fileNameOf(const QString &path)

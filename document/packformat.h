@@ -28,11 +28,11 @@ inline constexpr KeyField kKeyFields[] = {KeyField::Translation, KeyField::Comme
 
 // The five per-key lists of a pack.
 struct KeyData {
-    Hashlist hashlistKeys;       // key -> translation
-    Hashlist hashlistHTML;       // key -> encodeHTML option
-    Hashlist hashlistBreaks;     // key -> preserveLinebreaks option
+    Hashlist hashlistKeys; // key -> translation
+    Hashlist hashlistHTML; // key -> encodeHTML option
+    Hashlist hashlistBreaks; // key -> preserveLinebreaks option
     Hashlist hashlistLinebreaks; // key -> unixNewline option
-    Hashlist hashlistComments;   // key -> comment
+    Hashlist hashlistComments; // key -> comment
 
     Hashlist &list(KeyField field);
     const Hashlist &list(KeyField field) const { return const_cast<KeyData *>(this)->list(field); }

@@ -22,7 +22,8 @@ OrphanedJournals orphanedJournals(const QString &folder, const QString &packPath
     OrphanedJournals found;
     const QDir dir(folder);
     const QString wanted = packPath.isEmpty() ? QString() : QFileInfo(packPath).absoluteFilePath();
-    for (const QFileInfo &file : dir.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time | QDir::Reversed)) {
+    for (const QFileInfo &file :
+        dir.entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time | QDir::Reversed)) {
         QFile in(file.filePath());
         if (!in.open(QIODevice::ReadOnly))
             continue;
@@ -66,20 +67,11 @@ RecoveryResult replayJournal(LanguagePack &pack, const QString &journalPath, boo
     for (const JournalRecord &record : reading.records) {
         switch (record.kind) {
         case Kind::Push:
-        case Kind::RedoStep:
-            pack.reapply(*record.step, true, result.conflicts, baseChanged);
-            break;
-        case Kind::UndoStep:
-            pack.reapply(*record.step, false, result.conflicts, baseChanged);
-            break;
-        case Kind::Undo:
-            pack.undo();
-            break;
-        case Kind::Redo:
-            pack.redo();
-            break;
-        default:
-            continue;
+        case Kind::RedoStep: pack.reapply(*record.step, true, result.conflicts, baseChanged); break;
+        case Kind::UndoStep: pack.reapply(*record.step, false, result.conflicts, baseChanged); break;
+        case Kind::Undo: pack.undo(); break;
+        case Kind::Redo: pack.redo(); break;
+        default: continue;
         }
         ++result.steps;
     }

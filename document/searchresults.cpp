@@ -6,11 +6,7 @@
 
 namespace Wordloom {
 
-SearchResults::SearchResults(const Hashlist &list, QObject *parent)
-    : QAbstractListModel(parent)
-    , mList(list)
-{
-}
+SearchResults::SearchResults(const Hashlist &list, QObject *parent) : QAbstractListModel(parent), mList(list) {}
 
 void SearchResults::show(std::vector<qint32> lines)
 {

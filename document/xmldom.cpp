@@ -15,9 +15,8 @@ namespace xmlpriv {
 
 Error tooLong(qsizetype size)
 {
-    return Error(QStringLiteral("Der Text ist zu lang (%1 Bytes, höchstens %2).")
-                     .arg(size)
-                     .arg(XmlDocument::kMaxTextSize));
+    return Error(
+        QStringLiteral("Der Text ist zu lang (%1 Bytes, höchstens %2).").arg(size).arg(XmlDocument::kMaxTextSize));
 }
 
 thread_local bool tExternalRefused = false;
@@ -45,8 +44,8 @@ void noteStructuredError(void *, xmlErrorPtr error) noexcept
         tFirstError.line = error->line;
         tFirstError.column = error->int2;
         // An echoed value may be huge; the first part is all a message shows.
-        tFirstError.message = error->message ? QString::fromUtf8(error->message, qstrnlen(error->message, 1000)).trimmed()
-                                             : QString();
+        tFirstError.message
+            = error->message ? QString::fromUtf8(error->message, qstrnlen(error->message, 1000)).trimmed() : QString();
     }
 }
 
@@ -94,7 +93,6 @@ int closeNothing(void *) noexcept
 {
     return 0;
 }
-
 
 } // namespace xmlpriv
 

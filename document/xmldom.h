@@ -64,7 +64,6 @@ public:
     _xmlNode *release() { return mNode.release(); }
 
 private:
-
     struct Free {
         void operator()(_xmlNode *node) const;
     };
@@ -140,7 +139,8 @@ public:
     // Without a handler the whole tree is kept.
     // With progress, the bytes read are counted there, and a cancel throws
     // Cancelled.
-    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {}, struct Progress *progress = nullptr);
+    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {},
+        struct Progress *progress = nullptr);
     static XmlDocument parseText(const QString &text);
     static XmlDocument parseData(const QByteArray &bytes, const QString &source, const ContentHandler &content = {});
     // A document without a root element.

@@ -105,7 +105,8 @@ public:
             const xmlChar **a = attributes + 5 * i;
             if (a[1])
                 continue;
-            addAttribute(reinterpret_cast<const char *>(a[0]), reinterpret_cast<const char *>(a[3]), size_t(a[4] - a[3]));
+            addAttribute(reinterpret_cast<const char *>(a[0]), reinterpret_cast<const char *>(a[3]),
+                size_t(a[4] - a[3]));
         }
     }
 
@@ -153,7 +154,9 @@ public:
                 continue;
             beginChild(reinterpret_cast<const char *>(c->name));
             for (xmlNodePtr g = c->children; g; g = g->next) {
-                const Kind kind = g->type == XML_TEXT_NODE ? kText : g->type == XML_CDATA_SECTION_NODE ? kCData : kOther;
+                const Kind kind = g->type == XML_TEXT_NODE ? kText
+                    : g->type == XML_CDATA_SECTION_NODE    ? kCData
+                                                           : kOther;
                 const char *text = kind == kOther ? "" : reinterpret_cast<const char *>(g->content);
                 // The tree has joined what joins, so each node counts.
                 if (recording >= 0)
@@ -474,8 +477,9 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
     stream.handler = content ? &content : nullptr;
     // libxml2 copies the handler table; the context stays its userData, as
     // its tree builder expects.
-    const std::unique_ptr<xmlParserCtxt, FreeParserContext> context(xmlCreateIOParserCtxt(
-        const_cast<xmlSAXHandler *>(&streamingHandler()), nullptr, readInput, nullptr, &stream, XML_CHAR_ENCODING_NONE));
+    const std::unique_ptr<xmlParserCtxt, FreeParserContext> context(
+        xmlCreateIOParserCtxt(const_cast<xmlSAXHandler *>(&streamingHandler()), nullptr, readInput, nullptr, &stream,
+            XML_CHAR_ENCODING_NONE));
     if (!context)
         throw Error(QStringLiteral("Nicht genügend Speicher zum Lesen der Datei%1.").arg(where));
     context->_private = &stream;

@@ -71,8 +71,7 @@ XmlNode firstContent(const XmlDocument &doc)
 // still be written as the tree has it.
 class SaveSink : public XmlDocument::ElementSink {
 public:
-    SaveSink(QIODevice &output, const char *encoding, qsizetype bomSize, QByteArrayView before)
-        : mBefore(before)
+    SaveSink(QIODevice &output, const char *encoding, qsizetype bomSize, QByteArrayView before) : mBefore(before)
     {
         mSink.device = &output;
         mSink.skip = bomSize;
@@ -118,10 +117,7 @@ private:
 class TreeSink : public XmlDocument::ElementSink {
 public:
     explicit TreeSink(XmlNode content) : mContent(content) {}
-    void add(XmlDetached element) override
-    {
-        mContent.adopt(std::move(element));
-    }
+    void add(XmlDetached element) override { mContent.adopt(std::move(element)); }
 
 private:
     XmlNode mContent;
@@ -214,7 +210,8 @@ void XmlDocument::write(QIODevice &output, const ContentWriter &content)
     qsizetype bomSize = 0;
     {
         Sink probe;
-        std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(xmlSaveToIO(writeToSink, closeNothing, &probe, encoding, 0));
+        std::unique_ptr<xmlSaveCtxt, CloseSaveContext> save(
+            xmlSaveToIO(writeToSink, closeNothing, &probe, encoding, 0));
         if (save)
             xmlSaveClose(save.release());
         bomSize = probe.bytes.size();

@@ -11,8 +11,7 @@
 
 namespace Wordloom {
 
-AboutBox::AboutBox(QWidget *parent)
-    : QDialog(parent)
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("Info über Wordloom"));

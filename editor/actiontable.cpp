@@ -16,8 +16,8 @@ namespace Wordloom {
 
 namespace {
 
-QAction *make(QWidget *owner, const char *name, const QString &caption, const QString &hint, const QKeySequence &shortcut,
-    bool enabled)
+QAction *make(QWidget *owner, const char *name, const QString &caption, const QString &hint,
+    const QKeySequence &shortcut, bool enabled)
 {
     auto *action = named(new QAction(caption, owner), name);
     if (!hint.isEmpty())
@@ -61,28 +61,33 @@ bool fieldKeeps(const QKeySequence &pressed)
 ActionTable::ActionTable(QWidget *owner)
 {
     const QKeySequence none;
-    loadAction = make(owner, "loadAction", QStringLiteral("Languagepack laden"), QStringLiteral("Läd ein existierendes Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_L), true);
-    newFile = make(owner, "newFile", QStringLiteral("Neues Languagepack"), QStringLiteral("Erstellt ein neues, leeres Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_N), true);
-    saveAction = make(owner, "saveAction", QStringLiteral("Speichern"), QStringLiteral("Speichert das aktuelle Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_S), false);
-    saveasAction = make(owner, "saveasAction", QStringLiteral("Speichern als"), QStringLiteral("Speichert das Languagepack unter einem neuen Namen"),
+    loadAction = make(owner, "loadAction", QStringLiteral("Languagepack laden"),
+        QStringLiteral("Läd ein existierendes Languagepack"), QKeySequence(Qt::CTRL | Qt::Key_L), true);
+    newFile = make(owner, "newFile", QStringLiteral("Neues Languagepack"),
+        QStringLiteral("Erstellt ein neues, leeres Languagepack"), QKeySequence(Qt::CTRL | Qt::Key_N), true);
+    saveAction = make(owner, "saveAction", QStringLiteral("Speichern"),
+        QStringLiteral("Speichert das aktuelle Languagepack"), QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    saveasAction = make(owner, "saveasAction", QStringLiteral("Speichern als"),
+        QStringLiteral("Speichert das Languagepack unter einem neuen Namen"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), false);
-    closeAction = make(owner, "closeAction", QStringLiteral("Schleßen"), QStringLiteral("Schließt das aktuelle Languagepack"),
-        QKeySequence(Qt::CTRL | Qt::Key_W), false);
+    closeAction = make(owner, "closeAction", QStringLiteral("Schleßen"),
+        QStringLiteral("Schließt das aktuelle Languagepack"), QKeySequence(Qt::CTRL | Qt::Key_W), false);
     exitAction = make(owner, "exitAction", QStringLiteral("Beenden"), QStringLiteral("Programm beenden"),
         QKeySequence(Qt::CTRL | Qt::Key_Q), true);
-    exportAction = make(owner, "exportAction", QStringLiteral("Export starten"), QStringLiteral("Exportiert das Languagepack"),
-        none, false);
+    exportAction = make(owner, "exportAction", QStringLiteral("Export starten"),
+        QStringLiteral("Exportiert das Languagepack"), none, false);
     newAction = make(owner, "newAction", QStringLiteral("+"), QStringLiteral("Schlüssel hinzufügen (Strg+A)"),
         QKeySequence(Qt::CTRL | Qt::Key_A), false);
     dropAction = make(owner, "dropAction", QStringLiteral("-"), QStringLiteral("Schlüssel löschen"), none, false);
-    renameAction = make(owner, "renameAction", QStringLiteral("o"), QStringLiteral("Schlüssel umbenennen"), none, false);
+    renameAction
+        = make(owner, "renameAction", QStringLiteral("o"), QStringLiteral("Schlüssel umbenennen"), none, false);
     renameKeyRequest = make(owner, "renameKeyRequest", QStringLiteral("renameKeyRequest"), QString(), none, true);
-    submitAction = make(owner, "submitAction", QStringLiteral("Übernehmen"), QStringLiteral("Änderungen übernehmen"), none, false);
-    resetAction = make(owner, "resetAction", QStringLiteral("Verwerfen"), QStringLiteral("Änderungen verwerfen"), none, false);
-    suchAction = make(owner, "suchAction", QStringLiteral("Suchen"), QStringLiteral("Sucht nach Texten im Languagepack"), none, false);
+    submitAction = make(owner, "submitAction", QStringLiteral("Übernehmen"), QStringLiteral("Änderungen übernehmen"),
+        none, false);
+    resetAction
+        = make(owner, "resetAction", QStringLiteral("Verwerfen"), QStringLiteral("Änderungen verwerfen"), none, false);
+    suchAction = make(owner, "suchAction", QStringLiteral("Suchen"),
+        QStringLiteral("Sucht nach Texten im Languagepack"), none, false);
     findAction = make(owner, "findAction", QStringLiteral("Suchen …"), QStringLiteral("Springt in das Suchfeld"),
         QKeySequence(Qt::CTRL | Qt::Key_F), true);
     changeSearchType = make(owner, "changeSearchType", QStringLiteral("beim Tippen suchen"),
@@ -95,8 +100,8 @@ ActionTable::ActionTable(QWidget *owner)
         QKeySequence(Qt::CTRL | Qt::Key_Down), true);
     prevAction = make(owner, "prevAction", QStringLiteral("Previous"), QStringLiteral("Go to previous key"),
         QKeySequence(Qt::CTRL | Qt::Key_Up), true);
-    undoAction = make(owner, "undoAction", QStringLiteral("Rückgängig"), QString(), QKeySequence(Qt::CTRL | Qt::Key_Z),
-        false);
+    undoAction
+        = make(owner, "undoAction", QStringLiteral("Rückgängig"), QString(), QKeySequence(Qt::CTRL | Qt::Key_Z), false);
     redoAction = make(owner, "redoAction", QStringLiteral("Wiederholen"), QString(),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false);
     redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});

@@ -7,8 +7,7 @@
 
 namespace Wordloom {
 
-InfoGrid::InfoGrid(QWidget *parent)
-    : QTableWidget(5, 2, parent)
+InfoGrid::InfoGrid(QWidget *parent) : QTableWidget(5, 2, parent)
 {
     setHorizontalHeaderLabels({QStringLiteral("Option"), QStringLiteral("Wert")});
     verticalHeader()->hide();

@@ -57,7 +57,8 @@ KeyEditorPanel::KeyEditorPanel(QWidget *parent)
     : QWidget(parent)
     , mComment(memo("lpComment", "Kommentar"))
     , mTranslation(memo("lpValue", "Die Übersetzung des ausgewählten Schlüsselwortes"))
-    , mOptions{optionBox("htmlCheckbox", "in HTML umwandeln", "Text soll in der Übersetzung nach HTML umgewandelt werden"),
+    , mOptions{optionBox("htmlCheckbox", "in HTML umwandeln",
+                   "Text soll in der Übersetzung nach HTML umgewandelt werden"),
           optionBox("breakCheckbox", "Umbrüche erhalten",
               "Die Umbrüche sollen in der Übersetzung erhalten bleiben. Bei Umwandlung in HTML werden alle "
               "Umbrüche in <BR>'s konvertiert."),

@@ -43,16 +43,14 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     connect(mKeyEditor, &KeyEditorPanel::translationChanged, this, handler(&MainWindow::lpValueChange));
     connect(mKeyEditor, &KeyEditorPanel::commentChanged, this, handler(&MainWindow::lpCommentChange));
     connect(mKeyEditor, &KeyEditorPanel::optionClicked, this, [this](KeyEditorPanel::Option option) {
-        void (MainWindow::*const clicks[])() = {
-            &MainWindow::htmlCheckboxClick, &MainWindow::breakCheckboxClick, &MainWindow::unixCheckBoxClick};
+        void (MainWindow::*const clicks[])()
+            = {&MainWindow::htmlCheckboxClick, &MainWindow::breakCheckboxClick, &MainWindow::unixCheckBoxClick};
         handler(clicks[option])();
     });
-    connect(lpInfoblock, &InfoGrid::userEdited, this, [this](int row) {
-        guarded([this, row] { lpInfoblockStringsChange(row); });
-    });
-    connect(&mPack, &LanguagePack::infoChanged, this, [this](int row) {
-        lpInfoblock->setValue(row, LanguagePack::infoField(mPack.info(), row));
-    });
+    connect(lpInfoblock, &InfoGrid::userEdited, this,
+        [this](int row) { guarded([this, row] { lpInfoblockStringsChange(row); }); });
+    connect(&mPack, &LanguagePack::infoChanged, this,
+        [this](int row) { lpInfoblock->setValue(row, LanguagePack::infoField(mPack.info(), row)); });
     connect(&mPack, &LanguagePack::modifiedChanged, this, [this] { mStatusLine->showSummary(mPack); });
     connect(&mPack.history(), &QUndoStack::indexChanged, this, [this] {
         updateActions();
@@ -61,19 +59,20 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     connect(mSearchPage->field(), &QLineEdit::textChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(mSearchPage->results(), &NameListView::userPicked, this, [this](int row) {
         if (row >= 0)
-            handler(&MainWindow::ergenbisseClick)();
+            handler (&MainWindow::ergenbisseClick)();
     });
     connect(mSearchPage, &SearchPage::queryChanged, this, handler(&MainWindow::suchbegriffChange));
     connect(mSearchPage->replaceButton(), &QPushButton::clicked, this, handler(&MainWindow::replaceAllExecute));
     for (const bool forward : {true, false}) {
         QAction *step = forward ? mSearchPage->findNextAction() : mSearchPage->findPreviousAction();
         addAction(step);
-        connect(step, &QAction::triggered, this, [this, forward] { guarded([this, forward] { stepToResult(forward); }); });
+        connect(step, &QAction::triggered, this,
+            [this, forward] { guarded([this, forward] { stepToResult(forward); }); });
     }
     connect(exportModules, &QListWidget::itemDoubleClicked, this, handler(&MainWindow::exportModulesDblClick));
 
     mNewKeyDialog = named(new NewKeyDialog(this), "newKeyDialog");
-    mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { handler(&MainWindow::newKeyRequestExecute)(); };
+    mNewKeyDialog->onConfirm = [this](NewKeyDialog &) { handler (&MainWindow::newKeyRequestExecute)(); };
     mNewKeyDialog->hide();
     mRenameKeyDialog = named(new NewKeyDialog(this), "renameKeyDialog");
     mRenameKeyDialog->onConfirm = [this](NewKeyDialog &) { mActions.renameKeyRequest->trigger(); };
@@ -99,30 +98,18 @@ MainWindow::~MainWindow() = default;
 void MainWindow::connectActions()
 {
     const ActionTable &a = mActions;
-    const std::pair<QAction *, void (MainWindow::*)()> handlers[] = {
-        {a.loadAction, &MainWindow::loadActionExecute},
-        {a.newFile, &MainWindow::newFileExecute},
-        {a.saveAction, &MainWindow::saveActionExecute},
-        {a.saveasAction, &MainWindow::saveasActionExecute},
-        {a.closeAction, &MainWindow::closeActionExecute},
-        {a.exitAction, &MainWindow::exitActionExecute},
-        {a.exportAction, &MainWindow::exportActionExecute},
-        {a.newAction, &MainWindow::newActionExecute},
-        {a.dropAction, &MainWindow::dropActionExecute},
-        {a.renameAction, &MainWindow::renameActionExecute},
-        {a.renameKeyRequest, &MainWindow::renameKeyRequestExecute},
-        {a.submitAction, &MainWindow::submitActionExecute},
-        {a.resetAction, &MainWindow::resetActionExecute},
-        {a.suchAction, &MainWindow::suchActionExecute},
-        {a.changeSearchType, &MainWindow::changeSearchTypeExecute},
-        {a.toggleWW, &MainWindow::toggleWWExecute},
-        {a.doppelCheck, &MainWindow::doppelCheckExecute},
-        {a.syntaxCheck, &MainWindow::syntaxCheckExecute},
-        {a.aboutAction, &MainWindow::aboutActionExecute},
-        {a.nextAction, &MainWindow::nextActionExecute},
-        {a.prevAction, &MainWindow::prevActionExecute},
-        {a.undoAction, &MainWindow::undoActionExecute},
-        {a.redoAction, &MainWindow::redoActionExecute}};
+    const std::pair<QAction *, void (MainWindow::*)()> handlers[] = {{a.loadAction, &MainWindow::loadActionExecute},
+        {a.newFile, &MainWindow::newFileExecute}, {a.saveAction, &MainWindow::saveActionExecute},
+        {a.saveasAction, &MainWindow::saveasActionExecute}, {a.closeAction, &MainWindow::closeActionExecute},
+        {a.exitAction, &MainWindow::exitActionExecute}, {a.exportAction, &MainWindow::exportActionExecute},
+        {a.newAction, &MainWindow::newActionExecute}, {a.dropAction, &MainWindow::dropActionExecute},
+        {a.renameAction, &MainWindow::renameActionExecute}, {a.renameKeyRequest, &MainWindow::renameKeyRequestExecute},
+        {a.submitAction, &MainWindow::submitActionExecute}, {a.resetAction, &MainWindow::resetActionExecute},
+        {a.suchAction, &MainWindow::suchActionExecute}, {a.changeSearchType, &MainWindow::changeSearchTypeExecute},
+        {a.toggleWW, &MainWindow::toggleWWExecute}, {a.doppelCheck, &MainWindow::doppelCheckExecute},
+        {a.syntaxCheck, &MainWindow::syntaxCheckExecute}, {a.aboutAction, &MainWindow::aboutActionExecute},
+        {a.nextAction, &MainWindow::nextActionExecute}, {a.prevAction, &MainWindow::prevActionExecute},
+        {a.undoAction, &MainWindow::undoActionExecute}, {a.redoAction, &MainWindow::redoActionExecute}};
     for (const auto &[action, method] : handlers)
         connect(action, &QAction::triggered, this, handler(method));
 }
@@ -417,7 +404,8 @@ void MainWindow::saveasActionExecute()
     SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
     if (mPendingEdits)
         submitActionExecute();
-    SaveDialog1.fileName = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
+    SaveDialog1.fileName
+        = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
     const QString path = mPrompts.saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
@@ -438,8 +426,7 @@ void MainWindow::writePack(const QString &path)
     case LanguagePack::State::Empty:
         showInfo(QStringLiteral("Ooops...\nSpeichern fehlgeschlagen...\nBitte erst neues Languagpack anlegen"));
         return;
-    case LanguagePack::State::Open:
-        break;
+    case LanguagePack::State::Open: break;
     }
     // Throws before anything is marked saved; the old file stays intact. A
     // large pack is written in the background.
@@ -484,10 +471,8 @@ bool MainWindow::checkUnsavedChanges()
         saveActionExecute();
         // A Save As dialog the user cancelled cancels the command too.
         return mPack.isSaved();
-    case UnsavedAnswer::No:
-        return true;
-    case UnsavedAnswer::Cancel:
-        break;
+    case UnsavedAnswer::No: return true;
+    case UnsavedAnswer::Cancel: break;
     }
     return false;
 }

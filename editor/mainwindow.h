@@ -2,9 +2,9 @@
 
 #include "document/languagepack.h"
 #include "editor/actiontable.h"
+#include "editor/exportcommand.h"
 #include "editor/mainwindowui.h"
 #include "editor/prompts.h"
-#include "editor/exportcommand.h"
 
 #include <QDateTime>
 #include <QMainWindow>

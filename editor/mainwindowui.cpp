@@ -93,8 +93,9 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
 
     auto *checksPage = panel("TabSheet1");
     auto *checksLayout = new QVBoxLayout(checksPage);
-    QPushButton *const checkButtons[] = {ActionTable::bindButton(fixedButton("buttonDoppelCheck", 113, 25), actions.doppelCheck),
-        ActionTable::bindButton(fixedButton("buttonSyntaxCheck", 113, 25), actions.syntaxCheck)};
+    QPushButton *const checkButtons[]
+        = {ActionTable::bindButton(fixedButton("buttonDoppelCheck", 113, 25), actions.doppelCheck),
+            ActionTable::bindButton(fixedButton("buttonSyntaxCheck", 113, 25), actions.syntaxCheck)};
     for (QPushButton *button : checkButtons)
         checksLayout->addWidget(button);
     checksLayout->addStretch(1);
@@ -124,7 +125,8 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     PageControl1->addTab(mSearchPage, QStringLiteral("Suchen"));
 
     QMenu *packMenu = named(window->menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");
-    packMenu->addActions({actions.loadAction, actions.newFile, actions.saveAction, actions.saveasAction, actions.closeAction});
+    packMenu->addActions(
+        {actions.loadAction, actions.newFile, actions.saveAction, actions.saveasAction, actions.closeAction});
     packMenu->addSeparator();
     packMenu->addAction(actions.exitAction);
     QMenu *editMenu = named(window->menuBar()->addMenu(QStringLiteral("&Bearbeiten")), "menuBearbeiten");
@@ -140,7 +142,8 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     named(window->menuBar()->addMenu(QStringLiteral("&Hilfe")), "menuHilfe")->addAction(actions.aboutAction);
     // F10 opens the first menu, as in other desktop programs.
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
-    QObject::connect(menuKey, &QShortcut::activated, window, [window, packMenu] { window->menuBar()->setActiveAction(packMenu->menuAction()); });
+    QObject::connect(menuKey, &QShortcut::activated, window,
+        [window, packMenu] { window->menuBar()->setActiveAction(packMenu->menuAction()); });
 
     // Tab follows the window from top left to bottom right.
     QList<QWidget *> order = {lpKey->field(), lpKey->view(), keyButtons[0], keyButtons[1], keyButtons[2], checkWW};

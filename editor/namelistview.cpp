@@ -96,9 +96,7 @@ QAccessibleInterface *accessibleNameList(const QString &className, QObject *obje
 
 } // namespace
 
-NameListView::NameListView(QWidget *parent)
-    : QAbstractItemView(parent)
-    , mRowHeight(fontMetrics().height() + 2)
+NameListView::NameListView(QWidget *parent) : QAbstractItemView(parent), mRowHeight(fontMetrics().height() + 2)
 {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -217,27 +215,14 @@ QModelIndex NameListView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     int row = current;
     switch (action) {
     case MoveUp:
-    case MovePrevious:
-        row = current - 1;
-        break;
+    case MovePrevious: row = current - 1; break;
     case MoveDown:
-    case MoveNext:
-        row = current + 1;
-        break;
-    case MovePageUp:
-        row = current - page;
-        break;
-    case MovePageDown:
-        row = current + page;
-        break;
-    case MoveHome:
-        row = 0;
-        break;
-    case MoveEnd:
-        row = rows - 1;
-        break;
-    default:
-        return currentIndex();
+    case MoveNext: row = current + 1; break;
+    case MovePageUp: row = current - page; break;
+    case MovePageDown: row = current + page; break;
+    case MoveHome: row = 0; break;
+    case MoveEnd: row = rows - 1; break;
+    default: return currentIndex();
     }
     return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
 }

@@ -10,9 +10,7 @@
 
 namespace Wordloom {
 
-NewKeyDialog::NewKeyDialog(QWidget *parent)
-    : QDialog(parent)
-    , mNewkey(new QLineEdit(this))
+NewKeyDialog::NewKeyDialog(QWidget *parent) : QDialog(parent), mNewkey(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Schlüssel anlegen"));
     setModal(false);

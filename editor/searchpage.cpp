@@ -304,8 +304,7 @@ void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
     if (pack.keys().count() > kLargeSearch)
         busy.emplace();
     qsizetype count = 0;
-    const std::vector<FieldChange> changes =
-        finder.replacements(pack, finder.find(pack), mReplacement->text(), count);
+    const std::vector<FieldChange> changes = finder.replacements(pack, finder.find(pack), mReplacement->text(), count);
     if (changes.empty()) {
         busy.reset();
         prompts.showInfo(QStringLiteral("Nichts zu ersetzen: der Suchtext kommt nicht vor."));
@@ -315,7 +314,8 @@ void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
     for (size_t i = 0; i < changes.size(); ++i)
         keys += i == 0 || changes[i].name != changes[i - 1].name;
     busy.reset();
-    if (!prompts.confirm(QStringLiteral("%1 Ersetzungen in %2 Schlüsseln. Fortfahren?").arg(number(count), number(keys))))
+    if (!prompts.confirm(
+            QStringLiteral("%1 Ersetzungen in %2 Schlüsseln. Fortfahren?").arg(number(count), number(keys))))
         return;
     if (pack.keys().count() > kLargeSearch)
         busy.emplace();

@@ -7,9 +7,7 @@
 
 namespace Wordloom {
 
-ShortcutRouter::ShortcutRouter(QWidget *window, const ActionTable &actions)
-    : QObject(window)
-    , mActions(actions)
+ShortcutRouter::ShortcutRouter(QWidget *window, const ActionTable &actions) : QObject(window), mActions(actions)
 {
     for (QWidget *widget : window->findChildren<QWidget *>())
         if (widget->window() == window && widget->focusPolicy() != Qt::NoFocus)

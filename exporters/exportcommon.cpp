@@ -109,8 +109,8 @@ mode_t currentUmask()
 void writeAtomically(const std::string &target, std::string_view bytes)
 {
     const size_t slash = target.rfind('/');
-    TempFile temp((slash == std::string::npos ? std::string() : target.substr(0, slash + 1))
-                  + ".wordloom-export-XXXXXX");
+    TempFile temp(
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".wordloom-export-XXXXXX");
     temp.fd = ::mkostemp(temp.path(), O_CLOEXEC);
     if (temp.fd < 0)
         fail("Datei kann nicht angelegt werden", target, errno);
@@ -173,8 +173,7 @@ void setError(std::string_view message) noexcept
 }
 
 // Runs an entry point's work; whatever it throws becomes the last error.
-template <typename Work>
-void guarded(Work work) noexcept
+template <typename Work> void guarded(Work work) noexcept
 {
     try {
         work();
@@ -242,7 +241,7 @@ void run()
             keyLength = 0;
         }
         const Options options{optionOn(state.encodeHTML, key), optionOn(state.preserveLinebreaks, key),
-                              optionOn(state.unixNewline, key)};
+            optionOn(state.unixNewline, key)};
         format.line(out, view(key, keyLength), exportedText(view(value, valueLength), options), i);
     }
     format.end(out, count);

@@ -43,7 +43,8 @@ void appendString(std::string &out, std::string_view keyword, std::string_view t
 std::string messageId(std::string_view key, std::string_view text)
 {
     const size_t first = key.find_first_not_of('\n');
-    key = first == std::string_view::npos ? std::string_view() : key.substr(first, key.find_last_not_of('\n') + 1 - first);
+    key = first == std::string_view::npos ? std::string_view()
+                                          : key.substr(first, key.find_last_not_of('\n') + 1 - first);
     std::string id;
     if (!text.empty() && text.front() == '\n')
         id += '\n';

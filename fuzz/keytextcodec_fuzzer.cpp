@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString decoded = decodeKeyTextUtf8(stored);
     const QString again = decodeKeyTextUtf8(encodeKeyText(decoded).toUtf8());
     if (again != decoded) {
-        std::fprintf(stderr, "keytextcodec: decode(encode(decode(x))) differs: '%s' vs '%s'\n",
-            qUtf8Printable(decoded), qUtf8Printable(again));
+        std::fprintf(stderr, "keytextcodec: decode(encode(decode(x))) differs: '%s' vs '%s'\n", qUtf8Printable(decoded),
+            qUtf8Printable(again));
         std::abort();
     }
     const QString lines = normalizeLineBreaks(decoded);

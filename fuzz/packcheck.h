@@ -38,8 +38,9 @@ inline QString checkPackBytes(const QByteArray &bytes, const QString &folder)
         pack.write(output, pack.info());
     } catch (const Error &error) {
         // Refused only for a character XML cannot carry.
-        return error.message().contains(QStringLiteral("nicht gespeichert")) ? QString()
-                                                                              : QStringLiteral("save: ") + error.message();
+        return error.message().contains(QStringLiteral("nicht gespeichert"))
+            ? QString()
+            : QStringLiteral("save: ") + error.message();
     }
     LanguagePack back;
     try {

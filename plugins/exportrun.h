@@ -15,7 +15,10 @@ struct ExportOffer {
     // Missing when the plug-in has no Export_getExportName.
     std::optional<QString> exportName;
 
-    QString dialogTitle() const { return exportName ? *exportName + QStringLiteral("-Export") : QStringLiteral("Export"); }
+    QString dialogTitle() const
+    {
+        return exportName ? *exportName + QStringLiteral("-Export") : QStringLiteral("Export");
+    }
     QString dialogFilter() const { return filterMask + QStringLiteral("|Alle Dateien (*.*)|*.*"); }
 };
 

@@ -20,7 +20,10 @@ public:
     const ExportHashlist *get() const { return &mView; }
 
 private:
-    static const HashlistView &self(const ExportHashlist *view) { return *static_cast<const HashlistView *>(view->host); }
+    static const HashlistView &self(const ExportHashlist *view)
+    {
+        return *static_cast<const HashlistView *>(view->host);
+    }
     static size_t EXPORT_CALL count(const ExportHashlist *view) noexcept;
     static const char *EXPORT_CALL nameAt(const ExportHashlist *view, size_t index, size_t *length) noexcept;
     static const char *EXPORT_CALL valueAt(const ExportHashlist *view, size_t index, size_t *length) noexcept;

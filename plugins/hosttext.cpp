@@ -4,8 +4,7 @@
 
 namespace Wordloom {
 
-HostText::HostText(const QString &initial)
-    : mText{nullptr, 0, &HostText::assign, this}
+HostText::HostText(const QString &initial) : mText{nullptr, 0, &HostText::assign, this}
 {
     set(initial.toUtf8());
 }

@@ -42,8 +42,8 @@ TEST(DuplicateCheck, ReportsEqualNeighboursExactly)
 TEST(SyntaxCheck, ForbidsQuotesAndEverythingAbove127)
 {
     const std::pair<const char16_t *, bool> table[] = {{u"", true}, {u"plain_key with blank", true},
-        {u"<>&=\\;:!?~", true}, {u"tab\tand\x01", true}, {u"del\x7F", true}, {u"\x80", false},
-        {u"say \"hi\"", false}, {u"it's", false}, {u"größe", false}, {u"\xFFFF", false}, {u"\U0001F600", false}};
+        {u"<>&=\\;:!?~", true}, {u"tab\tand\x01", true}, {u"del\x7F", true}, {u"\x80", false}, {u"say \"hi\"", false},
+        {u"it's", false}, {u"größe", false}, {u"\xFFFF", false}, {u"\U0001F600", false}};
     for (const auto &[name, passes] : table) {
         const QString text = QStringView(name).toString();
         SCOPED_TRACE(text.toStdString());

@@ -9,12 +9,13 @@ using namespace Wordloom;
 
 namespace {
 
-const QByteArray kPack = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                         "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><content>"
-                         "<key id='greeting' encodeHTML='1' preserveLinebreaks='1' unixNewline='0'>"
-                         "<value>Hallo &lt;Welt&gt;&#13;\nzwei</value><comment>c</comment></key>"
-                         "<key id='bye' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Tschüss</value></key>"
-                         "</content></languagepack>";
+const QByteArray kPack
+    = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><content>"
+      "<key id='greeting' encodeHTML='1' preserveLinebreaks='1' unixNewline='0'>"
+      "<value>Hallo &lt;Welt&gt;&#13;\nzwei</value><comment>c</comment></key>"
+      "<key id='bye' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Tschüss</value></key>"
+      "</content></languagepack>";
 
 class CliTest : public EditorTest {
 protected:
@@ -48,11 +49,12 @@ TEST_F(CliTest, ExitCodesAndMessages)
     } rows[] = {
         {{"check", good}, 0, "Doppel-Check bestanden\nSyntax-Check bestanden\n", ""},
         {{"check", bad}, 1, "Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n", ""},
-        {{"check", good, broken}, 2, good + ": Doppel-Check bestanden\n" + good + ": Syntax-Check bestanden\n", broken + ": "},
+        {{"check", good, broken}, 2, good + ": Doppel-Check bestanden\n" + good + ": Syntax-Check bestanden\n",
+            broken + ": "},
         {{"check", path("none.xml")}, 2, "", ""},
         // An unreadable pack outranks one that fails a check.
-        {{"check", broken, bad}, 2, bad + ": Doppel-Check bestanden\n" + bad + ": Syntax-Check nicht bestanden: größe\n",
-            broken + ": "},
+        {{"check", broken, bad}, 2,
+            bad + ": Doppel-Check bestanden\n" + bad + ": Syntax-Check nicht bestanden: größe\n", broken + ": "},
         {{"plugins"}, 0, "CSV\nJSON\nPO\n", ""},
         {{"export", "-p", "Nope", good, path("out.txt")}, 2, "", "Unbekanntes Export-Plugin: Nope\n"},
         {{"export", "-p", "json", broken, path("out.txt")}, 2, "", ""},

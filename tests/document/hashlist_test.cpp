@@ -56,7 +56,8 @@ TEST(Hashlist, AssignmentReplacesInPlaceWithTheNameAsNowGivenAndEmptyRemoves)
     list.setValue(QStringLiteral("three"), QStringLiteral("3"));
 
     list.setValue(QStringLiteral("TWO"), QStringLiteral("zwei"));
-    EXPECT_EQ(lines(list), (QStringList{QStringLiteral("one=1"), QStringLiteral("TWO=zwei"), QStringLiteral("three=3")}));
+    EXPECT_EQ(lines(list),
+        (QStringList{QStringLiteral("one=1"), QStringLiteral("TWO=zwei"), QStringLiteral("three=3")}));
     EXPECT_EQ(list.value(QStringLiteral("two")), QStringLiteral("zwei"));
 
     list.setValue(QStringLiteral("Two"), QString());
@@ -96,7 +97,8 @@ TEST(Hashlist, ManyRemovalsKeepOrderAndIndexesConsistent)
 
 TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
 {
-    const auto search = [](const Hashlist &list, const char *text) { return namesContaining(list, QString::fromUtf8(text)); };
+    const auto search
+        = [](const Hashlist &list, const char *text) { return namesContaining(list, QString::fromUtf8(text)); };
     Hashlist list;
     list.setValue(QStringLiteral("Beta"), QStringLiteral("Größe ändern"));
     list.setValue(QStringLiteral("alpha"), QStringLiteral("GRÖSSE"));
@@ -124,7 +126,8 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     EXPECT_EQ(search(list, "grö"), QStringList{QStringLiteral("ALPHA")});
     EXPECT_EQ(search(list, "ÄRG"), (QStringList{QStringLiteral("beta"), QStringLiteral("Delta")}));
     EXPECT_EQ(search(list, "straß"), QStringList());
-    EXPECT_EQ(search(list, "e"), (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta"), QStringLiteral("Delta")}));
+    EXPECT_EQ(search(list, "e"),
+        (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta"), QStringLiteral("Delta")}));
     EXPECT_EQ(search(list, ""), QStringList()) << "the empty text finds nothing";
 }
 

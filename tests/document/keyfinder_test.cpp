@@ -32,9 +32,10 @@ bool referenceMatch(const QString &text, const FindQuery &q)
 {
     const Qt::CaseSensitivity cs = q.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (q.regex)
-        return QRegularExpression(q.text, q.caseSensitive ? QRegularExpression::UseUnicodePropertiesOption
-                                                          : QRegularExpression::UseUnicodePropertiesOption
-                                                     | QRegularExpression::CaseInsensitiveOption)
+        return QRegularExpression(q.text,
+            q.caseSensitive
+                ? QRegularExpression::UseUnicodePropertiesOption
+                : QRegularExpression::UseUnicodePropertiesOption | QRegularExpression::CaseInsensitiveOption)
             .match(text)
             .hasMatch();
     return q.wholeWord ? referenceWord(text, q.text, cs) : text.contains(q.text, cs);
@@ -88,7 +89,8 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
         entry.translation = random() % 4 ? phrase() : QString();
         entry.comment = random() % 3 ? QString() : phrase();
         entry.encodeHTML = QStringLiteral("1");
-        pack.commit((random() % 2 ? QStringLiteral("dialog.") : QStringLiteral("menü.")) + word() + QString::number(i), entry);
+        pack.commit((random() % 2 ? QStringLiteral("dialog.") : QStringLiteral("menü.")) + word() + QString::number(i),
+            entry);
     }
     pack.write(path, InfoValues{});
     LanguagePack written;
@@ -107,8 +109,8 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
     pack.commit(keys[15], fresh);
     pack.undo();
 
-    const std::pair<const char *, bool> texts[] = {{"ärger", false}, {"Ärger", false}, {"strasse", false},
-        {"ẞ", false}, {"日本", false}, {"😀", false}, {"a=b", false}, {"dialog", false}, {"e", false}, {"", false},
+    const std::pair<const char *, bool> texts[] = {{"ärger", false}, {"Ärger", false}, {"strasse", false}, {"ẞ", false},
+        {"日本", false}, {"😀", false}, {"a=b", false}, {"dialog", false}, {"e", false}, {"", false},
         {"^dialog\\.\\w+", true}, {"(ä|Ä)rger\\b", true}, {"\\d{2}$", true}, {"", true}};
     const auto filter = [](bool untranslated, bool withComment, bool changed) {
         FindQuery query;
@@ -133,9 +135,9 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
                         q.scopes = scopes;
                         q.caseSensitive = options & 1;
                         q.wholeWord = (options & 2) && !regex;
-                        SCOPED_TRACE(testing::Message() << phase << " '" << text << "' scopes " << scopes
-                                                        << " options " << options << " filters " << q.untranslated
-                                                        << q.withComment << q.changed);
+                        SCOPED_TRACE(testing::Message()
+                            << phase << " '" << text << "' scopes " << scopes << " options " << options << " filters "
+                            << q.untranslated << q.withComment << q.changed);
                         const QStringList expected = reference(pack, written, q);
                         ASSERT_EQ(found(pack, q), expected);
                         if (phase == 0 && q.changed && q.text.isEmpty() && !q.withComment) {
@@ -161,13 +163,17 @@ TEST(KeyFinder, ReplacesWholeWordsAndCaptureGroupsAndReportsABadPattern)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.pattern);
-        const KeyFinder finder(FindQuery{.text = QString::fromUtf8(row.pattern), .caseSensitive = row.caseSensitive,
-            .wholeWord = row.word, .regex = row.regex});
+        const KeyFinder finder(FindQuery{.text = QString::fromUtf8(row.pattern),
+            .caseSensitive = row.caseSensitive,
+            .wholeWord = row.word,
+            .regex = row.regex});
         qsizetype count = 0;
-        EXPECT_EQ(finder.replaced(QString::fromUtf8(row.text), QString::fromUtf8(row.with), count), QString::fromUtf8(row.result));
+        EXPECT_EQ(finder.replaced(QString::fromUtf8(row.text), QString::fromUtf8(row.with), count),
+            QString::fromUtf8(row.result));
         EXPECT_EQ(count, row.count);
     }
     const KeyFinder bad(FindQuery{.text = QStringLiteral("a(b"), .regex = true});
-    EXPECT_TRUE(bad.patternError().startsWith(QStringLiteral("Ungültiger regulärer Ausdruck: "))) << bad.patternError().toStdString();
+    EXPECT_TRUE(bad.patternError().startsWith(QStringLiteral("Ungültiger regulärer Ausdruck: ")))
+        << bad.patternError().toStdString();
     EXPECT_FALSE(bad.matches(QStringLiteral("a(b")));
 }

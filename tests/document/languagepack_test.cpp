@@ -1,8 +1,8 @@
 #include "document/error.h"
 #include "document/journal.h"
 #include "document/languagepack.h"
-#include "document/recovery.h"
 #include "document/progress.h"
+#include "document/recovery.h"
 #include "plugins/exportrun.h"
 
 #include "../support/testutil.h"
@@ -44,18 +44,22 @@ protected:
 
 // Every script, astral characters, what cp1252 leaves undefined, markup
 // characters and the byte order mark.
-const QString kHard = QStringLiteral("abc äöüß éçñ Привет Ελληνικά Σσς 日本語한국어 😀𝄞\U0010FFFF \u0081\u008D\u008F\u0090\u009D€‚ƒ„…ŠŒŽ"
-                                     " = \"' <>&; \uFEFF\uFFFD\uE000\uD7FF");
+const QString kHard
+    = QStringLiteral("abc äöüß éçñ Привет Ελληνικά Σσς 日本語한국어 😀𝄞\U0010FFFF \u0081\u008D\u008F\u0090\u009D€‚ƒ„…ŠŒŽ"
+                     " = \"' <>&; \uFEFF\uFFFD\uE000\uD7FF");
 
 // The model holds line breaks as CR LF; a lone CR or LF reads back so.
 QString crlf(QString text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+        .replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
 }
 
 class RoundTrip : public ::testing::TestWithParam<const char *> {};
 
-const QByteArray kOld = "<languagepack name='alt'><content><key id='a'><value>alt</value></key></content></languagepack>";
+const QByteArray kOld
+    = "<languagepack name='alt'><content><key id='a'><value>alt</value></key></content></languagepack>";
 
 // Runs the work in a forked child, so limits and signals set there stay
 // there; returns what it reports, or why it did not finish.
@@ -183,9 +187,13 @@ TEST_P(RoundTrip, AModelReadsBackOrIsRefusedNamingTheKey)
     LanguagePack pack;
     pack.load(start);
     // Odd option values, names in two letter cases, a name listed twice and a long text.
-    pack.commit(kHard, KeyEntry{kHard, kHard, QStringLiteral("\u00e4 \"<&>\t\r\n"), QStringLiteral(" 1"), QStringLiteral("yes")});
-    pack.commit(QStringLiteral("Größe"), KeyEntry{QStringLiteral("a\r\nb\rc\nd\n\re\t"), QStringLiteral("\n"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("10")});
-    pack.commit(QStringLiteral("GRÖSSE"), KeyEntry{QString(100 * 1024, QChar(u'ü')) + QStringLiteral("\r\nEnde"), {}, {}, {}, QStringLiteral("1")});
+    pack.commit(kHard,
+        KeyEntry{kHard, kHard, QStringLiteral("\u00e4 \"<&>\t\r\n"), QStringLiteral(" 1"), QStringLiteral("yes")});
+    pack.commit(QStringLiteral("Größe"),
+        KeyEntry{QStringLiteral("a\r\nb\rc\nd\n\re\t"), QStringLiteral("\n"), QStringLiteral("1"), QStringLiteral("0"),
+            QStringLiteral("10")});
+    pack.commit(QStringLiteral("GRÖSSE"),
+        KeyEntry{QString(100 * 1024, QChar(u'ü')) + QStringLiteral("\r\nEnde"), {}, {}, {}, QStringLiteral("1")});
     pack.commit(QStringLiteral("title"), KeyEntry{QStringLiteral("t"), {}, {}, {}, {}});
     pack.addKey(QStringLiteral("Title"));
     pack.addKey(QStringLiteral("Title"));
@@ -200,12 +208,15 @@ TEST_P(RoundTrip, AModelReadsBackOrIsRefusedNamingTheKey)
     };
     const QString options[] = {QStringLiteral("1"), QStringLiteral("0"), QString(), QStringLiteral(" 1")};
     for (int i = 0; i < 500; ++i)
-        pack.commit(QLatin1Char('k') + mix(12), KeyEntry{mix(60), mix(12), options[random() % 4], options[random() % 4], options[random() % 4]});
-    const InfoValues info{kHard, kHard + QStringLiteral("\t"), QStringLiteral("de"), QStringLiteral("1.0.0"), QStringLiteral("\r\n")};
+        pack.commit(QLatin1Char('k') + mix(12),
+            KeyEntry{mix(60), mix(12), options[random() % 4], options[random() % 4], options[random() % 4]});
+    const InfoValues info{kHard, kHard + QStringLiteral("\t"), QStringLiteral("de"), QStringLiteral("1.0.0"),
+        QStringLiteral("\r\n")};
     pack.write(out, info);
     // Nothing stray, such as a second byte order mark, comes before the keys.
     const QString text = QStringDecoder(encoding)(readBytes(out));
-    EXPECT_TRUE(text.startsWith(declaration) && text.contains(QStringLiteral("<content><key"))) << text.left(300).toStdString();
+    EXPECT_TRUE(text.startsWith(declaration) && text.contains(QStringLiteral("<content><key")))
+        << text.left(300).toStdString();
     LanguagePack back;
     back.load(out);
     EXPECT_EQ(back.info(), info);
@@ -250,7 +261,9 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
     // Everything under the folder, temporary files included.
     const auto entries = [&] {
         QStringList all;
-        for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        for (QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                 QDirIterator::Subdirectories);
+             it.hasNext();)
             all << QDir(folder).relativeFilePath(it.next());
         all.sort();
         return all;
@@ -267,22 +280,29 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
                 const rlimit limit{512, RLIM_INFINITY};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }},
-        {"target is a folder", folder + QStringLiteral("/sub"), "Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"},
-        {"folder is a file", old + QStringLiteral("/inner.xml"), "Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"},
-        {"no such folder", folder + QStringLiteral("/none/new.xml"), "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"},
+        {"target is a folder", folder + QStringLiteral("/sub"),
+            "Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"},
+        {"folder is a file", old + QStringLiteral("/inner.xml"),
+            "Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"},
+        {"no such folder", folder + QStringLiteral("/none/new.xml"),
+            "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"},
         // Root writes into read-only folders, but not files into /proc.
         {"no files there", root ? QStringLiteral("/proc/self/pack.xml") : folder + QStringLiteral("/sub/x/pack.xml"),
-            root ? "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)" : "Datei kann nicht angelegt werden: %1 (keine Berechtigung)",
+            root ? "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"
+                 : "Datei kann nicht angelegt werden: %1 (keine Berechtigung)",
             [&] { QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::ExeOwner); }},
         // The folder goes away while the save dialog is open.
-        {"folder removed", old, "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)", [&] { QDir(folder).removeRecursively(); }},
+        {"folder removed", old, "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)",
+            [&] { QDir(folder).removeRecursively(); }},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         QDir().mkpath(folder + QStringLiteral("/sub/x"));
         writeBytes(old, kOld);
-        EXPECT_EQ(failedSave(old, row.target, row.before), "Export fehlgeschlagen: " + row.reason.arg(row.target).toStdString());
-        QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(failedSave(old, row.target, row.before),
+            "Export fehlgeschlagen: " + row.reason.arg(row.target).toStdString());
+        QFile::setPermissions(folder + QStringLiteral("/sub/x"),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (&row == &std::end(rows)[-1]) {
             EXPECT_FALSE(QFileInfo::exists(folder)) << "nothing made again";
             continue;
@@ -304,8 +324,8 @@ struct RandomSteps {
     QString option() { return QString::fromLatin1(pick(3) == 0 ? "" : pick(2) ? "1" : "0"); }
     QString name()
     {
-        static const QString pool[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c"),
-            QStringLiteral("d.e"), QStringLiteral("Ä"), QStringLiteral("x=y")};
+        static const QString pool[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"),
+            QStringLiteral("c"), QStringLiteral("d.e"), QStringLiteral("Ä"), QStringLiteral("x=y")};
         return pool[pick(std::size(pool))];
     }
     KeyEntry entry() { return KeyEntry{text(), text(), option(), option(), option()}; }
@@ -314,23 +334,17 @@ struct RandomSteps {
         const int rows = int(pack.keys().count());
         const QString key = rows > 0 ? pack.keys().at(pick(rows)) : name();
         switch (pick(6)) {
-        case 0:
-            pack.commit(pick(4) ? key : name(), entry());
-            break;
+        case 0: pack.commit(pick(4) ? key : name(), entry()); break;
         case 1:
             // As the window does, a key is only added when it is not there.
             if (const QString added = name(); pack.keys().find(added) < 0)
                 pack.addKey(added);
             break;
-        case 2:
-            pack.dropKey(key, rows > 0 ? pack.keys().find(key) : -1);
-            break;
+        case 2: pack.dropKey(key, rows > 0 ? pack.keys().find(key) : -1); break;
         case 3:
             pack.renameKey(key, rows > 0 ? pack.keys().find(key) : -1, name() + QString::number(pick(3)), text());
             break;
-        case 4:
-            pack.editInfoValue(pick(5), text());
-            break;
+        case 4: pack.editInfoValue(pick(5), text()); break;
         default: {
             std::vector<FieldChange> changes;
             for (qsizetype row = 0; row < pack.keys().count(); row += 1 + pick(2))

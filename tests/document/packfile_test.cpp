@@ -57,7 +57,10 @@ struct stat statusOf(const QString &path)
     return status;
 }
 
-QByteArray encoded(const QDir &dir, const char *name) { return QFile::encodeName(dir.filePath(QString::fromUtf8(name))); }
+QByteArray encoded(const QDir &dir, const char *name)
+{
+    return QFile::encodeName(dir.filePath(QString::fromUtf8(name)));
+}
 
 struct Target {
     const char *name;
@@ -75,33 +78,56 @@ struct Target {
 const bool kRoot = ::geteuid() == 0;
 
 const Target kTargets[] = {
-    {"device", [](const QDir &dir) { return ::mknod(encoded(dir, "null"), S_IFCHR | 0666, makedev(1, 3)) == 0 ? dir.filePath("null") : QString(); },
+    {"device",
+        [](const QDir &dir) {
+            return ::mknod(encoded(dir, "null"), S_IFCHR | 0666, makedev(1, 3)) == 0 ? dir.filePath("null") : QString();
+        },
         "ein Gerät", S_IFCHR, nullptr, {"null"}},
-    {"FIFO", [](const QDir &dir) { return ::mkfifo(encoded(dir, "fifo"), 0644) == 0 ? dir.filePath("fifo") : QString(); },
+    {"FIFO",
+        [](const QDir &dir) { return ::mkfifo(encoded(dir, "fifo"), 0644) == 0 ? dir.filePath("fifo") : QString(); },
         "FIFO", S_IFIFO, nullptr, {"fifo"}},
     {"socket", [](const QDir &dir) { return socketAt(dir.filePath("sock")); }, "Socket", S_IFSOCK, nullptr, {"sock"}},
-    {"symlink loop", [](const QDir &dir) { return QFile::link("loop", dir.filePath("loop")) ? dir.filePath("loop") : QString(); },
+    {"symlink loop",
+        [](const QDir &dir) { return QFile::link("loop", dir.filePath("loop")) ? dir.filePath("loop") : QString(); },
         "im Kreis", S_IFLNK, nullptr, {"loop"}},
-    {"dangling symlink", [](const QDir &dir) { return QFile::link("gone.xml", dir.filePath("l.xml")) ? dir.filePath("l.xml") : QString(); },
+    {"dangling symlink",
+        [](const QDir &dir) {
+            return QFile::link("gone.xml", dir.filePath("l.xml")) ? dir.filePath("l.xml") : QString();
+        },
         "keine vorhandene Datei", S_IFLNK, nullptr, {"l.xml"}},
-    {"below a file", [](const QDir &dir) { return planted(dir.filePath("f")) + "/x.xml"; }, "kein Ordner", 0, nullptr, {"f"}},
+    {"below a file", [](const QDir &dir) { return planted(dir.filePath("f")) + "/x.xml"; }, "kein Ordner", 0, nullptr,
+        {"f"}},
     {"symlink to a file",
-        [](const QDir &dir) { return QFile::link(planted(dir.filePath("real.xml")), dir.filePath("l.xml")) ? dir.filePath("l.xml") : QString(); },
-        nullptr, S_IFLNK, [](const QDir &dir) { EXPECT_EQ(contentOf(dir.filePath("real.xml")), contentOf(dir.filePath("l.xml"))); },
+        [](const QDir &dir) {
+            return QFile::link(planted(dir.filePath("real.xml")), dir.filePath("l.xml")) ? dir.filePath("l.xml")
+                                                                                         : QString();
+        },
+        nullptr, S_IFLNK,
+        [](const QDir &dir) { EXPECT_EQ(contentOf(dir.filePath("real.xml")), contentOf(dir.filePath("l.xml"))); },
         {"l.xml", "real.xml"}},
-    {"hard link", [](const QDir &dir) { return planted(dir.filePath("a.xml"), [&] { return ::link(encoded(dir, "a.xml"), encoded(dir, "b.xml")) == 0; }); },
+    {"hard link",
+        [](const QDir &dir) {
+            return planted(dir.filePath("a.xml"),
+                [&] { return ::link(encoded(dir, "a.xml"), encoded(dir, "b.xml")) == 0; });
+        },
         nullptr, S_IFREG,
         [](const QDir &dir) {
             EXPECT_EQ(statusOf(dir.filePath("a.xml")).st_ino, statusOf(dir.filePath("b.xml")).st_ino);
             EXPECT_EQ(statusOf(dir.filePath("a.xml")).st_nlink, 2u);
         },
         {"a.xml", "b.xml"}},
-    {"read-only file", [](const QDir &dir) { return planted(dir.filePath("ro.xml"), [&] { return ::chmod(encoded(dir, "ro.xml"), 0444) == 0; }); },
+    {"read-only file",
+        [](const QDir &dir) {
+            return planted(dir.filePath("ro.xml"), [&] { return ::chmod(encoded(dir, "ro.xml"), 0444) == 0; });
+        },
         kRoot ? nullptr : "Zugriff verweigert", S_IFREG,
         [](const QDir &dir) { EXPECT_EQ(statusOf(dir.filePath("ro.xml")).st_mode & 07777, 0444u); }, {"ro.xml"}},
     {"foreign owner and group",
         [](const QDir &dir) {
-            return planted(dir.filePath("t.xml"), [&] { return kRoot && ::chown(encoded(dir, "t.xml"), 4321, 8765) == 0 && ::chmod(encoded(dir, "t.xml"), 0640) == 0; });
+            return planted(dir.filePath("t.xml"), [&] {
+                return kRoot && ::chown(encoded(dir, "t.xml"), 4321, 8765) == 0
+                    && ::chmod(encoded(dir, "t.xml"), 0640) == 0;
+            });
         },
         nullptr, S_IFREG,
         [](const QDir &dir) {
@@ -111,7 +137,11 @@ const Target kTargets[] = {
             EXPECT_EQ(status.st_mode & 07777, 0640u);
         },
         {"t.xml"}},
-    {"extended attribute", [](const QDir &dir) { return planted(dir.filePath("x.xml"), [&] { return ::setxattr(encoded(dir, "x.xml"), "user.wl", "Wert", 4, 0) == 0; }); },
+    {"extended attribute",
+        [](const QDir &dir) {
+            return planted(dir.filePath("x.xml"),
+                [&] { return ::setxattr(encoded(dir, "x.xml"), "user.wl", "Wert", 4, 0) == 0; });
+        },
         nullptr, S_IFREG,
         [](const QDir &dir) {
             char value[8] = {};
@@ -146,7 +176,8 @@ TEST(PackFile, EachTargetIsSavedKeepingWhatItCarriesOrRefusedUntouched)
         } catch (const Error &error) {
             message = error.message();
         }
-        EXPECT_EQ(message.contains(QString::fromUtf8(target.refusal ? target.refusal : "")), true) << message.toStdString();
+        EXPECT_EQ(message.contains(QString::fromUtf8(target.refusal ? target.refusal : "")), true)
+            << message.toStdString();
         EXPECT_EQ(message.isEmpty(), !target.refusal);
         if (wasFile || !target.refusal) {
             EXPECT_EQ(contentOf(path), target.refusal ? kOld : saved);

@@ -7,15 +7,15 @@ using namespace Wordloom;
 
 namespace {
 
-const QByteArray kPack =
-    "<languagepack name='app' lang='de' version='1.0.3' date='d' project='demo'><info>i</info><content>"
-    "<key id='beta' encodeHTML='1' preserveLinebreaks='x' unixNewline='1'><value>Zweite&#13;&#10;Zeile</value>"
-    "<comment>Notiz</comment></key>"
-    "<key id='alpha'><value>Erste&#13;&#10;zwei</value></key>"
-    "<key id='gamma'><value>Erste&#13;&#10;zwei</value></key>"
-    "<key id='empty'><value/></key>"
-    "<key id='two'><value>&#13;&#10;&#13;&#10;</value></key>"
-    "</content></languagepack>";
+const QByteArray kPack
+    = "<languagepack name='app' lang='de' version='1.0.3' date='d' project='demo'><info>i</info><content>"
+      "<key id='beta' encodeHTML='1' preserveLinebreaks='x' unixNewline='1'><value>Zweite&#13;&#10;Zeile</value>"
+      "<comment>Notiz</comment></key>"
+      "<key id='alpha'><value>Erste&#13;&#10;zwei</value></key>"
+      "<key id='gamma'><value>Erste&#13;&#10;zwei</value></key>"
+      "<key id='empty'><value/></key>"
+      "<key id='two'><value>&#13;&#10;&#13;&#10;</value></key>"
+      "</content></languagepack>";
 
 // Rows in sorted order.
 enum Row { Alpha, Beta, Empty, Gamma, Two };
@@ -100,8 +100,8 @@ TEST_F(EditingTest, VerwerfenRestoresTheTextsAndGridEditsAreUnsavedWork)
 TEST_F(EditingTest, TakingOverStoresTheEditorUnderTheNameInTheField)
 {
     // Each box is stored by itself, on and off again.
-    const std::pair<const char *, const char *> boxes[] = {
-        {"htmlCheckbox", "100"}, {"breakCheckbox", "010"}, {"unixCheckBox", "001"}};
+    const std::pair<const char *, const char *> boxes[]
+        = {{"htmlCheckbox", "100"}, {"breakCheckbox", "010"}, {"unixCheckBox", "001"}};
     for (const auto &[name, stored] : boxes) {
         for (const char *expected : {stored, "000"}) {
             click(control<QCheckBox>(name));
@@ -163,8 +163,8 @@ TEST_F(EditingTest, AddingAKey)
 TEST_F(EditingTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
 {
     pickRow(Beta);
-    for (const char *expected : {"alpha,empty,gamma,two|Erste\nzwei||000", "empty,gamma,two|||000", "gamma,two|Erste\nzwei||000",
-             "two|\n\n||000", "|||000"}) {
+    for (const char *expected : {"alpha,empty,gamma,two|Erste\nzwei||000", "empty,gamma,two|||000",
+             "gamma,two|Erste\nzwei||000", "two|\n\n||000", "|||000"}) {
         action("dropAction")->trigger();
         EXPECT_EQ(state(), QLatin1String(expected));
     }
@@ -189,7 +189,8 @@ TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
     // The translation is the memo's, unsubmitted text included.
     QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
     renameTo(QStringLiteral("omega"));
-    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,empty,gamma,omega,two|neu: Zweite\nZeile|Notiz|101omega"));
+    EXPECT_EQ(state() + keyList()->text(),
+        QStringLiteral("alpha,empty,gamma,omega,two|neu: Zweite\nZeile|Notiz|101omega"));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
     EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
     EXPECT_TRUE(enabled("saveAction"));
@@ -204,8 +205,11 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
     QAction *undo = action("undoAction");
     QAction *redo = action("redoAction");
     EXPECT_EQ(undo->shortcuts(), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z"))});
-    EXPECT_EQ(redo->shortcuts(), QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))}));
-    const auto texts = [&] { return QStringList({undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"}); };
+    EXPECT_EQ(redo->shortcuts(),
+        QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))}));
+    const auto texts = [&] {
+        return QStringList({undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"});
+    };
     EXPECT_EQ(texts(), QStringList({"-", "-"}));
     const QString loaded = state() + gridValue(0);
     activate();
@@ -226,8 +230,10 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
     };
     EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("alpha|") + changed + QStringLiteral("|demo"));
     EXPECT_EQ(texts(), QStringList({"Rückgängig: Schlüssel „beta“ löschen", "Wiederholen: „Projekt“ ändern"}));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("beta|Zweite\nZeile|Notiz|101|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("alpha|Erste\nzwei||000|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier),
+        QStringLiteral("beta|Zweite\nZeile|Notiz|101|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier),
+        QStringLiteral("alpha|Erste\nzwei||000|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
     EXPECT_EQ(state() + gridValue(0), loaded);
     EXPECT_FALSE(window->pack().isModified()) << "back at the state as loaded";
     EXPECT_EQ(texts(), QStringList({"-", "Wiederholen: Übersetzung von „alpha“"}));
@@ -249,17 +255,20 @@ using StartupTest = EditorTest;
 
 TEST_F(StartupTest, ActionStatesThroughAPacksLife)
 {
-    const char *const names[] = {"loadAction", "newFile", "saveAction", "saveasAction", "closeAction", "exitAction",
-        "exportAction", "newAction", "dropAction", "renameAction", "renameKeyRequest", "submitAction", "resetAction",
-        "suchAction", "changeSearchType", "toggleWW", "doppelCheck", "syntaxCheck", "aboutAction", "nextAction", "prevAction"};
-    const QString file = writePack(QStringLiteral("de.xml"), "<languagepack><content><key id='a'><value>A</value></key></content></languagepack>");
+    const char *const names[]
+        = {"loadAction", "newFile", "saveAction", "saveasAction", "closeAction", "exitAction", "exportAction",
+            "newAction", "dropAction", "renameAction", "renameKeyRequest", "submitAction", "resetAction", "suchAction",
+            "changeSearchType", "toggleWW", "doppelCheck", "syntaxCheck", "aboutAction", "nextAction", "prevAction"};
+    const QString file = writePack(QStringLiteral("de.xml"),
+        "<languagepack><content><key id='a'><value>A</value></key></content></languagepack>");
     const auto run = [this](const char *name) { return [this, name] { action(name)->trigger(); }; };
     const struct {
         const char *step;
         std::function<void()> run;
         const char *enabled; // one digit per action above
     } steps[] = {
-        // load new save saveas close exit, export, + - o renameKeyRequest, submit reset, such type, ww checks info next prev
+        // load new save saveas close exit, export, + - o renameKeyRequest, submit reset, such type, ww checks info next
+        // prev
         {"start-up", [] {}, "110001 0 0001 00 01 011111"},
         {"load", [&] { load(file); }, "111111 1 1111 00 01 111111"}, // the first key's text turns Save on
         {"edit", [&] { QTest::keyClicks(valueMemo(), QStringLiteral("x")); }, "111111 1 1111 11 01 111111"},

@@ -11,10 +11,10 @@ using namespace Wordloom;
 
 namespace {
 
-const QByteArray kPack =
-    "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><info>i</info><content>"
-    "<key id='b'><value>B</value><comment>about b</comment></key><key id='a' encodeHTML='1'><value>A</value></key>"
-    "<key id='c'><value>C</value></key></content></languagepack>";
+const QByteArray kPack
+    = "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><info>i</info><content>"
+      "<key id='b'><value>B</value><comment>about b</comment></key><key id='a' encodeHTML='1'><value>A</value></key>"
+      "<key id='c'><value>C</value></key></content></languagepack>";
 
 // Loading, saving and the unsaved-changes guard: work is never lost.
 class KeepingWorkTest : public EditorTest {
@@ -31,7 +31,8 @@ protected:
         seen << keyList()->text() << valueMemo()->toPlainText() << window->statusText() << window->pack().path();
         for (int row = 0; row < 5; ++row)
             seen << gridValue(row);
-        for (const char *name : {"saveAction", "saveasAction", "closeAction", "exportAction", "newAction", "submitAction"})
+        for (const char *name :
+            {"saveAction", "saveasAction", "closeAction", "exportAction", "newAction", "submitAction"})
             seen << QString::number(enabled(name));
         return (seen << QString::number(window->pack().isSaved())).join(QLatin1Char('|'));
     }
@@ -61,7 +62,8 @@ protected:
 TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
 {
     load(file);
-    EXPECT_EQ(snapshot(), QStringLiteral("a|b|c|a|A|Languagepack geladen: de.xml|%1|demo|app|de|1.0.3|then|1|1|1|1|1|0|1").arg(file));
+    EXPECT_EQ(snapshot(),
+        QStringLiteral("a|b|c|a|A|Languagepack geladen: de.xml|%1|demo|app|de|1.0.3|then|1|1|1|1|1|0|1").arg(file));
     // The dialog offers the last path again; cancelling changes nothing.
     const QString before = snapshot();
     load(QString());
@@ -70,7 +72,9 @@ TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
 
     // An empty pack: nothing selected, Save stays off, no info inherited.
     load(writePack(QStringLiteral("empty.xml"), "<languagepack name='only name'/>"));
-    EXPECT_EQ(snapshot(), QStringLiteral("||Languagepack geladen: empty.xml|%1||only name||||0|1|1|1|1|0|1").arg(path(QStringLiteral("empty.xml"))));
+    EXPECT_EQ(snapshot(),
+        QStringLiteral("||Languagepack geladen: empty.xml|%1||only name||||0|1|1|1|1|0|1")
+            .arg(path(QStringLiteral("empty.xml"))));
 }
 
 TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
@@ -87,7 +91,8 @@ TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
     EXPECT_EQ(prompts.openDialogs.size(), 1u) << "cancelled before the dialog";
     EXPECT_EQ(snapshot(), before);
 
-    for (const QString &bad : {writePack(QStringLiteral("bad.xml"), "<languagepack><content>"), path(QStringLiteral("none.xml"))}) {
+    for (const QString &bad :
+        {writePack(QStringLiteral("bad.xml"), "<languagepack><content>"), path(QStringLiteral("none.xml"))}) {
         SCOPED_TRACE(bad.toStdString());
         answer(UnsavedAnswer::No);
         load(bad);
@@ -102,8 +107,10 @@ TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
     // only in case are reported after the load.
     answer(UnsavedAnswer::No);
     load(writePack(QStringLiteral("case.xml"),
-        "<languagepack><content><key id='Title'><value>T1</value></key><key id='title'><value>t2</value></key></content></languagepack>"));
-    EXPECT_TRUE(prompts.infos.size() == 1 && prompts.infos[0].endsWith(QStringLiteral(": Title, title"))) << prompts.infos.join(u'|').toStdString();
+        "<languagepack><content><key id='Title'><value>T1</value></key><key "
+        "id='title'><value>t2</value></key></content></languagepack>"));
+    EXPECT_TRUE(prompts.infos.size() == 1 && prompts.infos[0].endsWith(QStringLiteral(": Title, title")))
+        << prompts.infos.join(u'|').toStdString();
     action("closeAction")->trigger();
     EXPECT_EQ(prompts.questions.size(), 4);
 }
@@ -116,7 +123,8 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     clock.time = QTime(14, 30);
     setGridValue(3, QStringLiteral("3.1.0")); // a typed version is written as typed, the next save raises it
     action("saveAction")->trigger();
-    EXPECT_EQ(QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
+    EXPECT_EQ(
+        QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
         QStringList({"3.1.0", "3.1.0", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
     window->saveActionExecute();
     EXPECT_EQ(readPackFile(file).info.version, QStringLiteral("3.1.1"));
@@ -165,7 +173,8 @@ TEST_F(KeepingWorkTest, WithoutAPackNothingIsWrittenAndANewPackAsksForANameOnce)
 
     answer(UnsavedAnswer::No);
     action("newFile")->trigger();
-    EXPECT_EQ(snapshot(), QStringLiteral("||Neues Languagepack erstellt||Unnamed|Package|Lang|1.0.0|2026-01-05 09:05|1|1|1|1|1|0|0"));
+    EXPECT_EQ(snapshot(),
+        QStringLiteral("||Neues Languagepack erstellt||Unnamed|Package|Lang|1.0.0|2026-01-05 09:05|1|1|1|1|1|0|0"));
     prompts.savePaths.push_back(QString()); // cancelling writes nothing
     action("saveAction")->trigger();
     EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("Unnamed_Package_Lang.xml"));
@@ -183,9 +192,8 @@ TEST_F(KeepingWorkTest, PendingEditsAreTakenOverOnEveryWayOfLeavingAKey)
 {
     activate();
     load(file);
-    const auto keys = [this](Qt::Key key) {
-        return [this, key] { QTest::keyClick(valueMemo(), key, Qt::ControlModifier); };
-    };
+    const auto keys
+        = [this](Qt::Key key) { return [this, key] { QTest::keyClick(valueMemo(), key, Qt::ControlModifier); }; };
     const struct {
         const char *way;
         int row;
@@ -194,16 +202,18 @@ TEST_F(KeepingWorkTest, PendingEditsAreTakenOverOnEveryWayOfLeavingAKey)
         {"pick", 0, [this] { pickRow(2); }},
         {"type a name", 0, [this] { typeKey(QStringLiteral("c")); }},
         {"add a key", 0, [this] { addKey(QStringLiteral("new")); }},
-        {"add an existing key", 0, [this] {
-             addKey(QStringLiteral("C"));
-             prompts.infos.clear();
-         }},
-        {"search result", 0, [this] {
-             control<QLineEdit>("suchbegriff")->setText(QStringLiteral("c"));
-             auto *results = control<NameListView>("ergenbisse");
-             QTest::mouseClick(results->viewport(), Qt::LeftButton, Qt::NoModifier,
-                 results->visualRect(results->model()->index(0, 0)).center());
-         }},
+        {"add an existing key", 0,
+            [this] {
+                addKey(QStringLiteral("C"));
+                prompts.infos.clear();
+            }},
+        {"search result", 0,
+            [this] {
+                control<QLineEdit>("suchbegriff")->setText(QStringLiteral("c"));
+                auto *results = control<NameListView>("ergenbisse");
+                QTest::mouseClick(results->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    results->visualRect(results->model()->index(0, 0)).center());
+            }},
         {"Ctrl+Down", 0, keys(Qt::Key_Down)},
         {"Ctrl+Return", 0, keys(Qt::Key_Return)},
         {"Ctrl+Up", 1, keys(Qt::Key_Up)},

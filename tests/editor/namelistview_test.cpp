@@ -2,10 +2,10 @@
 
 #include <QAccessible>
 #include <QLineEdit>
-#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTest>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 using namespace Wordloom;
@@ -47,9 +47,9 @@ TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
     QSignalSpy picked(&view, &NameListView::userPicked);
     view.setCurrentIndex(model.index(0));
     const int page = view.viewport()->height() / view.visualRect(model.index(0)).height() - 1;
-    const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Down, 1}, {Qt::Key_End, 999}, {Qt::Key_Up, 998},
-        {Qt::Key_PageUp, 998 - page}, {Qt::Key_Home, 0}, {Qt::Key_Up, 0}, {Qt::Key_PageDown, page},
-        {Qt::Key_Down, page + 1}};
+    const std::pair<Qt::Key, int> steps[]
+        = {{Qt::Key_Down, 1}, {Qt::Key_End, 999}, {Qt::Key_Up, 998}, {Qt::Key_PageUp, 998 - page}, {Qt::Key_Home, 0},
+            {Qt::Key_Up, 0}, {Qt::Key_PageDown, page}, {Qt::Key_Down, page + 1}};
     for (const auto &[key, row] : steps) {
         QTest::keyClick(&view, key);
         EXPECT_EQ(view.currentIndex().row(), row) << key;
@@ -79,6 +79,7 @@ TEST(NameListView, KeysMouseAndScrollingReachEveryRow)
     EXPECT_EQ(list->indexOfChild(list->child(701)), 701);
     model.removeRows(0, 1);
     EXPECT_EQ(list->child(701)->text(QAccessible::Name), QStringLiteral("name702"));
-    EXPECT_EQ(list->childAt(view.viewport()->mapToGlobal(second).x(), view.viewport()->mapToGlobal(second).y())->text(QAccessible::Name),
+    EXPECT_EQ(list->childAt(view.viewport()->mapToGlobal(second).x(), view.viewport()->mapToGlobal(second).y())
+                  ->text(QAccessible::Name),
         view.indexAt(second).data().toString());
 }

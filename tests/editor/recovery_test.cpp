@@ -206,8 +206,9 @@ TEST_F(RecoveryTest, LiveJournalsNewPacksAndAnUnwritableFolder)
     second->offerRecovery();
     prompts.openPaths.push_back(file);
     second->findChild<QAction *>(QStringLiteral("loadAction"))->trigger();
-    EXPECT_EQ(prompts.infos.value(0), QStringLiteral("„de.xml“ wird gerade in einem anderen Fenster bearbeitet. Wer "
-                                                     "zuletzt speichert, überschreibt die Änderungen des anderen."));
+    EXPECT_EQ(prompts.infos.value(0),
+        QStringLiteral("„de.xml“ wird gerade in einem anderen Fenster bearbeitet. Wer "
+                       "zuletzt speichert, überschreibt die Änderungen des anderen."));
     second.reset();
     EXPECT_EQ(journals().size(), 1);
 

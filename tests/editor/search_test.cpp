@@ -10,14 +10,13 @@ using namespace Wordloom;
 
 namespace {
 
-const QByteArray kPack =
-    "<languagepack><content>"
-    "<key id='zeta'><value>Größe ändern</value><comment>suchwort</comment></key>"
-    "<key id='Alpha'><value>GRÖSSE und GRÖẞE</value></key>"
-    "<key id='beta'><value>nichts</value></key>"
-    "<key id='ändern'><value>Ελληνικά ΣΟΦΙΑ</value></key>"
-    "<key id='empty'><value/></key>"
-    "</content></languagepack>";
+const QByteArray kPack = "<languagepack><content>"
+                         "<key id='zeta'><value>Größe ändern</value><comment>suchwort</comment></key>"
+                         "<key id='Alpha'><value>GRÖSSE und GRÖẞE</value></key>"
+                         "<key id='beta'><value>nichts</value></key>"
+                         "<key id='ändern'><value>Ελληνικά ΣΟΦΙΑ</value></key>"
+                         "<key id='empty'><value/></key>"
+                         "</content></languagepack>";
 
 class SearchTest : public EditorTest {
 protected:
@@ -77,7 +76,8 @@ TEST_F(SearchTest, ManualModeAndChoosingAResult)
     // selects nothing and shows empty fields.
     auto *view = control<NameListView>("ergenbisse");
     const auto pickResult = [view] {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(view->model()->index(0, 0)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+            view->visualRect(view->model()->index(0, 0)).center());
     };
     pickResult();
     EXPECT_EQ(keyList()->text(), QStringLiteral("beta"));

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace Wordloom;
 
@@ -26,7 +26,8 @@ void answerBox(const QString &button)
         for (QAbstractButton *shown : box->buttons())
             buttons << shown->text();
         buttons.sort();
-        seen = buttons.join(QLatin1Char(',')) + QLatin1Char(' ') + box->defaultButton()->text() + QLatin1Char(' ') + box->escapeButton()->text();
+        seen = buttons.join(QLatin1Char(',')) + QLatin1Char(' ') + box->defaultButton()->text() + QLatin1Char(' ')
+            + box->escapeButton()->text();
         seenText = box->text();
         seenDetails = box->detailedText();
         for (QAbstractButton *shown : box->buttons())

@@ -18,7 +18,10 @@ using Entries = std::map<std::string, std::string>;
 
 namespace {
 
-QString q(const std::string &text) { return QString::fromStdString(text); }
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
 
 // A key with its translation and options; `exported` is what a test expects.
 struct Line {
@@ -43,11 +46,15 @@ KeyData pack(const std::vector<Line> &lines)
 std::string run(const std::string &format, const KeyData &data, const fs::path &file, ExportOffer *offer = nullptr)
 {
     try {
-        return runExport(QString(PLUGIN).arg(q(format)), data, [&](const ExportOffer &asked) {
-            if (offer)
-                *offer = asked;
-            return q(file.string());
-        }) == ExportOutcome::Exported ? "" : "not loaded";
+        return runExport(QString(PLUGIN).arg(q(format)), data,
+                   [&](const ExportOffer &asked) {
+                       if (offer)
+                           *offer = asked;
+                       return q(file.string());
+                   })
+                == ExportOutcome::Exported
+            ? ""
+            : "not loaded";
     } catch (const Error &error) {
         return error.message().toStdString();
     }
@@ -110,11 +117,14 @@ TEST_F(Exporters, BytesOfEachFormat)
   "say \"hi\"": " a,\"b\"\\\t\u0001\r\nc\r\n"
 }
 )"},
-        {"csv", "CSV", "\xEF\xBB\xBFkey,translation\r\ngreeting,\"Hallo Welt \"\r\n"
-                       "\"say \"\"hi\"\"\",\" a,\"\"b\"\"\\\t\x01\r\nc\r\n\"\r\n"},
-        {"po", "PO", "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: \\n\"\n\"PO-Revision-Date: \\n\"\n"
-                     "\"Last-Translator: \\n\"\n\"Language-Team: \\n\"\n\"Language: und\\n\"\n\"MIME-Version: 1.0\\n\"\n"
-                     "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\"Content-Transfer-Encoding: 8bit\\n\"\n" R"(
+        {"csv", "CSV",
+            "\xEF\xBB\xBFkey,translation\r\ngreeting,\"Hallo Welt \"\r\n"
+            "\"say \"\"hi\"\"\",\" a,\"\"b\"\"\\\t\x01\r\nc\r\n\"\r\n"},
+        {"po", "PO",
+            "msgid \"\"\nmsgstr \"\"\n\"Project-Id-Version: \\n\"\n\"PO-Revision-Date: \\n\"\n"
+            "\"Last-Translator: \\n\"\n\"Language-Team: \\n\"\n\"Language: und\\n\"\n\"MIME-Version: 1.0\\n\"\n"
+            "\"Content-Type: text/plain; charset=UTF-8\\n\"\n\"Content-Transfer-Encoding: 8bit\\n\"\n"
+            R"(
 msgctxt "greeting"
 msgid "greeting"
 msgstr "Hallo Welt "
@@ -122,12 +132,16 @@ msgstr "Hallo Welt "
 msgctxt "say \"hi\""
 msgid "say \"hi\"\n"
 msgstr ""
-" a,\"b\"\\\t)" "\x01" R"(\r\n"
+" a,\"b\"\\\t)"
+            "\x01"
+            R"(\r\n"
 "c\r\n"
 )"},
     };
     // A run after a failed one starts afresh; the file gets a new file's permissions.
-    EXPECT_EQ(run("json", data, dir / "none/out"), "Export fehlgeschlagen: Datei kann nicht angelegt werden: " + (dir / "none/out").string() + " (Ordner nicht gefunden)");
+    EXPECT_EQ(run("json", data, dir / "none/out"),
+        "Export fehlgeschlagen: Datei kann nicht angelegt werden: " + (dir / "none/out").string()
+            + " (Ordner nicht gefunden)");
     const mode_t mask = umask(027);
     for (const auto &row : rows) {
         ExportOffer offer;

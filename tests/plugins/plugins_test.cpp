@@ -23,7 +23,9 @@ void installPlugins(const QString &folder, std::initializer_list<const char *> n
 {
     QDir().mkpath(folder);
     for (const char *name : names)
-        EXPECT_TRUE(QFile::copy(fixturePlugin(name), QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".so")))) << name;
+        EXPECT_TRUE(
+            QFile::copy(fixturePlugin(name), QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".so"))))
+            << name;
 }
 
 // Whether a library of that path is mapped into this process.
@@ -43,13 +45,16 @@ struct Journal {
     }
     ~Journal()
     {
-        for (const char *variable : {"WORDLOOM_TEST_JOURNAL", "WORDLOOM_TEST_NAME", "WORDLOOM_TEST_EXTENSION", "WORDLOOM_TEST_FILTER"})
+        for (const char *variable :
+            {"WORDLOOM_TEST_JOURNAL", "WORDLOOM_TEST_NAME", "WORDLOOM_TEST_EXTENSION", "WORDLOOM_TEST_FILTER"})
             qunsetenv(variable);
     }
     QStringList lines() const
     {
         QFile file(mPath);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+        return file.open(QIODevice::ReadOnly)
+            ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+            : QStringList();
     }
     void clear() const { EXPECT_TRUE(QFile(mPath).open(QIODevice::WriteOnly | QIODevice::Truncate)); }
     QString mPath;
@@ -178,10 +183,12 @@ TEST_F(PluginTest, FailuresAreReportedAndTheLibraryReleased)
 
     // Without a name getter the title stays "Export".
     ExportOffer offered;
-    EXPECT_EQ(runExport(fixturePlugin("nameless"), data, [&](const ExportOffer &offer) {
-        offered = offer;
-        return QString();
-    }), ExportOutcome::Cancelled);
+    EXPECT_EQ(runExport(fixturePlugin("nameless"), data,
+                  [&](const ExportOffer &offer) {
+                      offered = offer;
+                      return QString();
+                  }),
+        ExportOutcome::Cancelled);
     EXPECT_EQ(offered.dialogTitle(), QStringLiteral("Export"));
 
     writeBytes(dir.filePath(QStringLiteral("junk.so")), "not a library");

@@ -46,13 +46,22 @@ public:
     {
         return next(unsavedAnswers, questions, question, "unsaved-changes question", UnsavedAnswer::Cancel);
     }
-    bool confirm(const QString &question) override { return next(confirmAnswers, questions, question, "confirmation", false); }
+    bool confirm(const QString &question) override
+    {
+        return next(confirmAnswers, questions, question, "confirmation", false);
+    }
     RecoveryAnswer askRecovery(const QString &question) override
     {
         return next(recoveryAnswers, questions, question, "recovery question", RecoveryAnswer::Later);
     }
-    QString openFile(const FileDialogSettings &settings) override { return next(openPaths, openDialogs, settings, "open dialog", QString()); }
-    QString saveFile(const FileDialogSettings &settings) override { return next(savePaths, saveDialogs, settings, "save dialog", QString()); }
+    QString openFile(const FileDialogSettings &settings) override
+    {
+        return next(openPaths, openDialogs, settings, "open dialog", QString());
+    }
+    QString saveFile(const FileDialogSettings &settings) override
+    {
+        return next(savePaths, saveDialogs, settings, "save dialog", QString());
+    }
     // Every scripted answer was used.
     bool allAnswered() const
     {
@@ -110,7 +119,10 @@ inline QStringList listLines(const KeyData &data)
     return all;
 }
 
-inline QString testData(const QString &name) { return QStringLiteral(WORDLOOM_TEST_DATA "/") + name; }
+inline QString testData(const QString &name)
+{
+    return QStringLiteral(WORDLOOM_TEST_DATA "/") + name;
+}
 
 // A main window with scripted prompts and a set clock.
 class EditorTest : public ::testing::Test {
@@ -197,7 +209,8 @@ protected:
     {
         NameListView *view = keyList()->view();
         view->show();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(view->model()->index(row, 0)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+            view->visualRect(view->model()->index(row, 0)).center());
     }
     QStringList listedKeys() const
     {
@@ -210,7 +223,8 @@ protected:
         QString options;
         for (const char *name : {"htmlCheckbox", "breakCheckbox", "unixCheckBox"})
             options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-        return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|') + options;
+        return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|')
+            + options;
     }
 
     FakePrompts prompts;
