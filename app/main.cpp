@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     prompts.setParentWidget(&window);
     window.show();
     // What a session that died left is offered once the window is up.
-    QTimer::singleShot(0, &window, [&window] { window.offerRecovery(); });
+    QTimer::singleShot(0, &window, [&window] { window.files().offerRecovery(); });
     const int status = app.exec();
     // Background work (freeing a pack, an index build) ends before the
     // application object does.

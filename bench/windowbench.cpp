@@ -278,7 +278,7 @@ int main(int argc, char **argv)
         // the replay.
         const double alone = timed([&] { second.findChild<QAction *>(QStringLiteral("loadAction"))->trigger(); });
         restoring.recovery = RecoveryAnswer::Restore;
-        const double total = timed([&] { second.offerRecovery(); });
+        const double total = timed([&] { second.files().offerRecovery(); });
         std::printf("%-44s %.2f ms (%lld steps back)\n", "recovery: load and replay", total,
             (long long)second.pack().history().count());
         std::printf("%-44s %.2f ms\n", "  of which the replay (less a load alone)", total - alone);

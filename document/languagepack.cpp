@@ -49,6 +49,7 @@ QString &LanguagePack::infoField(InfoValues &info, int row)
 void LanguagePack::setInfoValue(int row, const QString &value)
 {
     infoField(mInfo, row) = value;
+    emit infoChanged(row);
 }
 
 void LanguagePack::editInfoValue(int row, const QString &value)

@@ -133,6 +133,7 @@ signals:
     void modifiedChanged(bool modified);
     // A key's stored data changed by an undo or redo.
     void entryChanged(const QString &name);
+    // An info value changed by a step, an undo or redo, or the program.
     void infoChanged(int row);
     // The history as a journal follows it: a step pushed, undone or redone;
     // a fresh history (load, new, close); the pack written.

@@ -5,7 +5,6 @@
 #include "document/error.h"
 #include "document/journal.h"
 #include "editor/aboutbox.h"
-#include "editor/backgroundwork.h"
 #include "editor/errorguard.h"
 #include "editor/infogrid.h"
 #include "editor/keyeditorpanel.h"
@@ -13,7 +12,6 @@
 #include "editor/layoutparts.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
-#include "editor/recoveryoffer.h"
 #include "editor/searchpage.h"
 #include "editor/shortcutrouter.h"
 #include "editor/statusline.h"
@@ -21,12 +19,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
-
-#include <optional>
 
 namespace Wordloom {
 
@@ -80,9 +75,8 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mAboutBox = new AboutBox(this);
     mAboutBox->hide();
     scanForPlugins(pluginFolder);
-    mJournal = std::make_unique<Journal>(mPack);
     // After the message of the command that made the step.
-    connect(mJournal.get(), &Journal::failed, this, &MainWindow::showStatus, Qt::QueuedConnection);
+    connect(&mFiles.journal(), &Journal::failed, this, &MainWindow::showStatus, Qt::QueuedConnection);
 
     updateActions();
     mStatusLine->showSummary(mPack);
@@ -98,20 +92,37 @@ MainWindow::~MainWindow() = default;
 void MainWindow::connectActions()
 {
     const ActionTable &a = mActions;
-    const std::pair<QAction *, void (MainWindow::*)()> handlers[] = {{a.loadAction, &MainWindow::loadActionExecute},
-        {a.newFile, &MainWindow::newFileExecute}, {a.saveAction, &MainWindow::saveActionExecute},
-        {a.saveasAction, &MainWindow::saveasActionExecute}, {a.closeAction, &MainWindow::closeActionExecute},
-        {a.exitAction, &MainWindow::exitActionExecute}, {a.exportAction, &MainWindow::exportActionExecute},
-        {a.newAction, &MainWindow::newActionExecute}, {a.dropAction, &MainWindow::dropActionExecute},
-        {a.renameAction, &MainWindow::renameActionExecute}, {a.renameKeyRequest, &MainWindow::renameKeyRequestExecute},
-        {a.submitAction, &MainWindow::submitActionExecute}, {a.resetAction, &MainWindow::resetActionExecute},
-        {a.suchAction, &MainWindow::suchActionExecute}, {a.changeSearchType, &MainWindow::changeSearchTypeExecute},
-        {a.toggleWW, &MainWindow::toggleWWExecute}, {a.doppelCheck, &MainWindow::doppelCheckExecute},
-        {a.syntaxCheck, &MainWindow::syntaxCheckExecute}, {a.aboutAction, &MainWindow::aboutActionExecute},
-        {a.nextAction, &MainWindow::nextActionExecute}, {a.prevAction, &MainWindow::prevActionExecute},
-        {a.undoAction, &MainWindow::undoActionExecute}, {a.redoAction, &MainWindow::redoActionExecute}};
+    const std::pair<QAction *, void (MainWindow::*)()> handlers[] = {
+        {a.exitAction, &MainWindow::exitActionExecute},
+        {a.exportAction, &MainWindow::exportActionExecute},
+        {a.newAction, &MainWindow::newActionExecute},
+        {a.dropAction, &MainWindow::dropActionExecute},
+        {a.renameAction, &MainWindow::renameActionExecute},
+        {a.renameKeyRequest, &MainWindow::renameKeyRequestExecute},
+        {a.submitAction, &MainWindow::submitActionExecute},
+        {a.resetAction, &MainWindow::resetActionExecute},
+        {a.suchAction, &MainWindow::suchActionExecute},
+        {a.changeSearchType, &MainWindow::changeSearchTypeExecute},
+        {a.toggleWW, &MainWindow::toggleWWExecute},
+        {a.doppelCheck, &MainWindow::doppelCheckExecute},
+        {a.syntaxCheck, &MainWindow::syntaxCheckExecute},
+        {a.aboutAction, &MainWindow::aboutActionExecute},
+        {a.nextAction, &MainWindow::nextActionExecute},
+        {a.prevAction, &MainWindow::prevActionExecute},
+        {a.undoAction, &MainWindow::undoActionExecute},
+        {a.redoAction, &MainWindow::redoActionExecute},
+    };
     for (const auto &[action, method] : handlers)
         connect(action, &QAction::triggered, this, handler(method));
+    const std::pair<QAction *, void (FileCommands::*)()> fileHandlers[] = {
+        {a.loadAction, &FileCommands::loadActionExecute},
+        {a.newFile, &FileCommands::newFileExecute},
+        {a.saveAction, &FileCommands::saveActionExecute},
+        {a.saveasAction, &FileCommands::saveasActionExecute},
+        {a.closeAction, &FileCommands::closeActionExecute},
+    };
+    for (const auto &[action, method] : fileHandlers)
+        connect(action, &QAction::triggered, this, [this, method] { guarded([this, method] { (mFiles.*method)(); }); });
 }
 
 void MainWindow::showPage(const char *name)
@@ -144,18 +155,6 @@ void MainWindow::showInfo(const QString &message)
     mPrompts.showInfo(message);
 }
 
-InfoValues MainWindow::gridValues()
-{
-    lpInfoblock->commitPendingEdit();
-    return mPack.info();
-}
-
-void MainWindow::setInfoValue(int row, const QString &value)
-{
-    mPack.setInfoValue(row, value);
-    lpInfoblock->setValue(row, value);
-}
-
 void MainWindow::updateActions()
 {
     mActions.showState(mPack, mPendingEdits, mSaveOffered, mSaveAsOffered);
@@ -172,14 +171,6 @@ void MainWindow::offerSave(bool save, bool saveAs)
     mSaveOffered = save;
     mSaveAsOffered = saveAs;
     updateActions();
-}
-
-void MainWindow::showFreshPack(bool saveOffered, bool saveAsOffered)
-{
-    mPendingEdits = false;
-    offerSave(saveOffered, saveAsOffered);
-    mStatusLine->showSummary(mPack);
-    lpKeyChange();
 }
 
 QString MainWindow::unsavedNote(const char *what) const
@@ -330,192 +321,45 @@ void MainWindow::showStepResult(const QString &key, int infoRow)
 
 // Loading, saving, new pack, close and exit.
 
-void MainWindow::loadActionExecute()
+void MainWindow::commitInfoEdit()
 {
-    // Loading replaces the open pack, so unsaved work is asked about first.
-    if (!checkUnsavedChanges())
-        return;
-    const QString path = mPrompts.openFile(OpenDialog1);
-    if (path.isEmpty())
-        return;
-    OpenDialog1.fileName = path;
-    if (loadPath(path))
-        offerRecovery(path);
+    lpInfoblock->commitPendingEdit();
 }
 
-bool MainWindow::loadPath(const QString &path)
+void MainWindow::submitPendingEdits()
 {
-    // Reads everything before anything of the open pack changes; a large
-    // file is read in the background, and a cancelled read changes nothing.
-    std::optional<PackContent> read = runWithProgress<PackContent>(this, QStringLiteral("Languagepack wird geladen …"),
-        QFileInfo(path).size(), [&path](Progress *p) { return LanguagePack::read(path, p); });
-    if (!read) {
-        showStatus(QStringLiteral("Laden abgebrochen"));
-        return false;
-    }
-    const QStringList caseVariants = mPack.adopt(std::move(*read), path);
+    if (mPendingEdits)
+        submitActionExecute();
+}
 
-    lpKey->clear();
-    mKeyEditor->clearTexts();
-    lpInfoblock->setValues(mPack.info());
+void MainWindow::showFreshPack(Fresh how)
+{
+    if (how != Fresh::Recovered) {
+        lpKey->clear();
+        mKeyEditor->clearTexts();
+        lpInfoblock->setValues(mPack.info());
+        offerSave(how == Fresh::Created, how == Fresh::Created && mSaveAsOffered);
+        mStatusLine->showSummary(mPack);
+    }
     lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
-    showFreshPack(false, false);
-    showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
-    mKeyEditor->focusTranslation();
-    mSearchPage->prepare();
-
-    if (!caseVariants.isEmpty())
-        showInfo(caseVariantWarning(caseVariants));
-    return true;
-}
-
-void MainWindow::offerRecovery(const QString &packPath)
-{
-    RecoveryOffer offer{mPrompts, mPack, *mJournal, [this](const QString &path) { return loadPath(path); },
-        [this](const InfoValues &info) { createPack(info); }, [this] { return checkUnsavedChanges(); },
-        [this](const QString &message) {
-            lpKey->selectRow(mPack.keys().count() > 0 ? 0 : -1);
-            lpKeyChange();
-            updateActions();
-            showStatus(message);
-        }};
-    offer.run(packPath);
-}
-
-void MainWindow::saveActionExecute()
-{
-    lpInfoblock->commitPendingEdit();
-    if (mPendingEdits)
-        submitActionExecute();
-    if (mPack.path().isEmpty()) {
-        saveasActionExecute();
-        return;
+    lpKeyChange();
+    if (how == Fresh::Loaded) {
+        mKeyEditor->focusTranslation();
+        mSearchPage->prepare();
+    } else if (how == Fresh::Created) {
+        showPage("TabSheet4");
     }
-    // A version the user typed is written as typed.
-    if (!mPack.isVersionEdited())
-        bumpVersion();
-    writePack(mPack.path());
 }
 
-void MainWindow::saveasActionExecute()
+void MainWindow::showWritten()
 {
-    lpInfoblock->commitPendingEdit();
-    SaveDialog1.title = QStringLiteral("Speichern als...");
-    SaveDialog1.filter = QStringLiteral("XML-Languagepack (*.xml)|*.xml");
-    if (mPendingEdits)
-        submitActionExecute();
-    SaveDialog1.fileName
-        = !mPack.path().isEmpty() ? mPack.path() : proposedFileName(mPack.info(), QStringLiteral("xml"));
-    const QString path = mPrompts.saveFile(SaveDialog1);
-    if (path.isEmpty())
-        return;
-    SaveDialog1.fileName = path;
-    if (QFileInfo::exists(path)
-        && !mPrompts.confirm(QStringLiteral("Diese Datei existiert bereits. Soll die Datei überschrieben werden?")))
-        return;
-    writePack(path);
-}
-
-void MainWindow::writePack(const QString &path)
-{
-    stampDate();
-    switch (mPack.state()) {
-    case LanguagePack::State::NeverOpened:
-        showInfo(QStringLiteral("Ooops...\nKein Languagepack geladen\nBitte erst neues Languagpack anlegen"));
-        return;
-    case LanguagePack::State::Empty:
-        showInfo(QStringLiteral("Ooops...\nSpeichern fehlgeschlagen...\nBitte erst neues Languagpack anlegen"));
-        return;
-    case LanguagePack::State::Open: break;
-    }
-    // Throws before anything is marked saved; the old file stays intact. A
-    // large pack is written in the background.
-    const qint64 existing = QFileInfo(mPack.path()).size();
-    const InfoValues info = gridValues();
-    const bool written = runWithProgress<bool>(this, QStringLiteral("Languagepack wird gespeichert …"),
-        existing > 0 ? existing : 330 * qint64(mPack.keys().count()), [&](Progress *p) {
-            mPack.writeFile(path, info, p);
-            return true;
-        }).has_value();
-    if (!written) {
-        showStatus(QStringLiteral("Speichern abgebrochen"));
-        return;
-    }
-    mPack.markWritten(path);
-    showStatus(QStringLiteral("Gespeichert: ") + mPack.fileName());
     offerSave(false, mSaveAsOffered);
     mStatusLine->showSummary(mPack);
 }
 
-void MainWindow::bumpVersion()
-{
-    setInfoValue(3, Wordloom::bumpVersion(mPack.info().version));
-}
-
-void MainWindow::stampDate()
-{
-    // Date and time are two readings of the clock.
-    const QDate date = mClock.currentDate();
-    const QTime time = mClock.currentTime();
-    lastChange = QDateTime(date, time);
-    setInfoValue(4, formatDateStamp(date, time));
-}
-
-bool MainWindow::checkUnsavedChanges()
-{
-    lpInfoblock->commitPendingEdit();
-    if (mPack.isSaved() && !hasPendingEdits())
-        return true;
-    switch (mPrompts.askUnsavedChanges(QStringLiteral("Languagepack nicht gespeichert! Jetzt speichern?"))) {
-    case UnsavedAnswer::Yes:
-        saveActionExecute();
-        // A Save As dialog the user cancelled cancels the command too.
-        return mPack.isSaved();
-    case UnsavedAnswer::No: return true;
-    case UnsavedAnswer::Cancel: break;
-    }
-    return false;
-}
-
-void MainWindow::newFileExecute()
-{
-    if (!checkUnsavedChanges())
-        return;
-    setInfoValue(0, QStringLiteral("Unnamed"));
-    setInfoValue(1, QStringLiteral("Package"));
-    setInfoValue(2, QStringLiteral("Lang"));
-    setInfoValue(3, QStringLiteral("1.0.0"));
-    stampDate();
-    createPack(mPack.info());
-}
-
-void MainWindow::createPack(const InfoValues &info)
-{
-    SaveDialog1.fileName.clear();
-    lpKey->clear();
-    mPack.create(info);
-    lpInfoblock->setValues(mPack.info());
-    showFreshPack(true, mSaveAsOffered);
-    showStatus(QStringLiteral("Neues Languagepack erstellt"));
-    showPage("TabSheet4");
-}
-
-void MainWindow::closeActionExecute()
-{
-    if (!checkUnsavedChanges())
-        return;
-    lpKey->clear();
-    mKeyEditor->clearTexts();
-    mPack.close();
-    lpInfoblock->setValues(mPack.info());
-    SaveDialog1.fileName.clear();
-    showFreshPack(false, false);
-    showStatus(QStringLiteral("Kein Languagepack geladen"));
-}
-
 void MainWindow::exitActionExecute()
 {
-    if (!checkUnsavedChanges())
+    if (!mFiles.checkUnsavedChanges())
         return;
     mClosingConfirmed = true;
     close();
@@ -526,7 +370,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Closing the window by any means asks about unsaved work, like Exit.
     bool mayClose = mClosingConfirmed;
     if (!mayClose)
-        guarded([&] { mayClose = checkUnsavedChanges(); });
+        guarded([&] { mayClose = mFiles.checkUnsavedChanges(); });
     if (!mayClose) {
         event->ignore();
         return;
@@ -681,7 +525,7 @@ void MainWindow::exportActionExecute()
     }
     lpInfoblock->commitPendingEdit();
     // A plug-in runs inside the editor: what it may take down is on disk.
-    mJournal->sync();
+    mFiles.journal().sync();
     const QString exported = mExport.run(selected.constFirst()->text(), mPack);
     if (!exported.isEmpty())
         showStatus(exported);

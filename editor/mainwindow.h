@@ -3,6 +3,7 @@
 #include "document/languagepack.h"
 #include "editor/actiontable.h"
 #include "editor/exportcommand.h"
+#include "editor/filecommands.h"
 #include "editor/mainwindowui.h"
 #include "editor/prompts.h"
 
@@ -30,7 +31,7 @@ class StatusLine;
 
 // The editor's one main window: the controls, the action table and every
 // handler. The open pack's data lives in the LanguagePack it holds.
-class MainWindow : public QMainWindow, private MainWindowUi {
+class MainWindow : public QMainWindow, private MainWindowUi, private FileCommandsHost {
     Q_OBJECT
 public:
     // Export plug-ins are looked for in pluginFolder, normally
@@ -59,7 +60,7 @@ public:
     // Stores the editor's texts and options under a name, as "Übernehmen".
     void submitKey(const QString &name);
     // Whether the editor holds edits not yet taken over.
-    bool hasPendingEdits() const;
+    bool hasPendingEdits() const override;
     // Takes the pending edits over under the key shown.
     void takeOverPendingEdits();
     // Shows the key at a row of the list, after taking edits over.
@@ -69,16 +70,8 @@ public:
     void undoActionExecute();
     void redoActionExecute();
 
-    void loadActionExecute();
-    void saveActionExecute();
-    void saveasActionExecute();
-    void writePack(const QString &path);
-    void bumpVersion();
-    void stampDate();
-
-    bool checkUnsavedChanges();
-    void newFileExecute();
-    void closeActionExecute();
+    // Loading, saving, a new pack, closing and the recovery offer.
+    FileCommands &files() { return mFiles; }
     void exitActionExecute();
 
     void newActionExecute();
@@ -111,9 +104,6 @@ public:
     void prevActionExecute();
 
     void showInfo(const QString &message);
-    // Offers back what sessions that ended without saving left: all of it
-    // at start-up, or what the pack just loaded from packPath left.
-    void offerRecovery(const QString &packPath = QString());
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -126,24 +116,18 @@ private:
     bool guarded(const std::function<void()> &handler);
     // A slot that runs the handler through guarded().
     std::function<void()> handler(void (MainWindow::*method)());
-    void showStatus(const QString &message);
+    void showStatus(const QString &message) override;
     void showPage(const char *name);
 
-    // Loads the pack in the window; false when it failed or was cancelled.
-    bool loadPath(const QString &path);
-    // A new pack with the info values, shown on the info page.
-    void createPack(const InfoValues &info);
-    // The info values, with a cell still being edited taken over.
-    InfoValues gridValues();
-    // Sets an info field and its grid row.
-    void setInfoValue(int row, const QString &value);
+    void commitInfoEdit() override;
+    void submitPendingEdits() override;
+    void showFreshPack(Fresh how) override;
+    void showWritten() override;
     // Sets every enabled state from the pack, the pending edits and what
     // the last commands offered to save.
     void updateActions();
     void setPendingEdits(bool pending);
     void offerSave(bool save, bool saveAs);
-    // The state of a pack just loaded, created or closed, its first key shown.
-    void showFreshPack(bool saveOffered, bool saveAsOffered);
     // Selects the key in the list and shows it.
     void showKey(const QString &name);
     // Undoes or redoes a step after taking pending edits over.
@@ -156,8 +140,6 @@ private:
     Prompts &mPrompts;
     const Clock &mClock;
     LanguagePack mPack;
-    std::unique_ptr<Journal> mJournal;
-    QDateTime lastChange;
     // The key whose data the editor shows.
     QString mShownKey;
     bool mClosingConfirmed = false;
@@ -168,10 +150,8 @@ private:
     bool mSaveOffered = false;
     bool mSaveAsOffered = false;
 
-    FileDialogSettings OpenDialog1{QStringLiteral("Languagepack laden"), QStringLiteral("Languagepacks (*.xml)|*.xml"),
-        QStringLiteral("xml"), QString()};
-    FileDialogSettings SaveDialog1;
-    ExportCommand mExport{mPrompts, SaveDialog1};
+    FileCommands mFiles{*this, *this, mPrompts, mClock, mPack};
+    ExportCommand mExport{mPrompts, mFiles.saveDialog()};
 
     NewKeyDialog *mNewKeyDialog = nullptr;
     NewKeyDialog *mRenameKeyDialog = nullptr;

@@ -126,7 +126,7 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     EXPECT_EQ(
         QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
         QStringList({"3.1.0", "3.1.0", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
-    window->saveActionExecute();
+    window->files().saveActionExecute();
     EXPECT_EQ(readPackFile(file).info.version, QStringLiteral("3.1.1"));
 
     // Save As writes the grid as it stands; later saves go to the new file.
@@ -138,7 +138,7 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     EXPECT_EQ(readPackFile(second).info.version, QStringLiteral("2.0.0"));
     const QByteArray firstBytes = readBytes(file);
     editCurrentKey(QStringLiteral("!"));
-    window->saveActionExecute();
+    window->files().saveActionExecute();
     EXPECT_EQ(readBytes(file), firstBytes);
     EXPECT_EQ(readPackFile(second).info.version, QStringLiteral("2.0.1"));
 
@@ -183,7 +183,7 @@ TEST_F(KeepingWorkTest, WithoutAPackNothingIsWrittenAndANewPackAsksForANameOnce)
     prompts.savePaths.push_back(named);
     action("saveAction")->trigger();
     EXPECT_EQ(readPackFile(named).info.project, QStringLiteral("Unnamed"));
-    window->saveActionExecute(); // once it has a file, no dialog
+    window->files().saveActionExecute(); // once it has a file, no dialog
     EXPECT_EQ(prompts.saveDialogs.size(), 4u);
     EXPECT_EQ(readPackFile(named).info.version, QStringLiteral("1.0.1"));
 }

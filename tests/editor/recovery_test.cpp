@@ -50,7 +50,7 @@ protected:
     {
         window = std::make_unique<MainWindow>(prompts, clock, dir.filePath(QStringLiteral("Plugins")));
         prompts.recoveryAnswers.push_back(reply);
-        window->offerRecovery();
+        window->files().offerRecovery();
     }
     QString saveAs(const QString &name)
     {
@@ -203,7 +203,7 @@ TEST_F(RecoveryTest, LiveJournalsNewPacksAndAnUnwritableFolder)
     const QString file = loadPack(kPack);
     work();
     auto second = std::make_unique<MainWindow>(prompts, clock, QString());
-    second->offerRecovery();
+    second->files().offerRecovery();
     prompts.openPaths.push_back(file);
     second->findChild<QAction *>(QStringLiteral("loadAction"))->trigger();
     EXPECT_EQ(prompts.infos.value(0),
