@@ -4,6 +4,7 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "document/languagepack.h"
+#include "document/version.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
@@ -102,7 +103,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
             return kExitOk;
         }
         if (command == QLatin1String("--version")) {
-            out << "wordloom-cli " WORDLOOM_VERSION "\n";
+            out << "wordloom-cli " << programVersion() << "\n";
             return kExitOk;
         }
         if (command == QLatin1String("plugins") && rest.isEmpty()) {

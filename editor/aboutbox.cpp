@@ -1,5 +1,7 @@
 #include "editor/aboutbox.h"
 
+#include "document/version.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -33,7 +35,7 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     bold.setBold(true);
     bold.setPixelSize(15);
     product->setFont(bold);
-    auto *version = new QLabel(QStringLiteral("Version " WORDLOOM_VERSION), panel);
+    auto *version = new QLabel(QStringLiteral("Version ") + QLatin1String(programVersion()), panel);
     version->setObjectName(QStringLiteral("Version"));
     auto *copyright = new QLabel(QStringLiteral("Editor für Languagepacks"), panel);
     copyright->setObjectName(QStringLiteral("Copyright"));

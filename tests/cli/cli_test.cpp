@@ -1,6 +1,7 @@
 #include "cli/commandline.h"
 
 #include "../support/testutil.h"
+#include "document/version.h"
 
 #include <QListWidget>
 #include <QTextStream>
@@ -60,7 +61,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {{"export", "-p", "json", broken, path("out.txt")}, 2, "", ""},
         {{"write", good}, 2, "", "Falscher Aufruf: write " + good + "\nAufruf:"},
         {{}, 2, "", "Kein Befehl angegeben.\nAufruf:"},
-        {{"--version"}, 0, "wordloom-cli " WORDLOOM_VERSION "\n", ""},
+        {{"--version"}, 0, QStringLiteral("wordloom-cli %1\n").arg(QLatin1String(programVersion())), ""},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
