@@ -12,8 +12,8 @@
 
 namespace Wordloom {
 
-FileCommands::FileCommands(
-    QWidget &window, FileCommandsHost &host, Prompts &prompts, const Clock &clock, LanguagePack &pack)
+FileCommands::FileCommands(QWidget &window, FileCommandsHost &host, Prompts &prompts, const Clock &clock,
+    LanguagePack &pack)
     : mWindow(window)
     , mHost(host)
     , mPrompts(prompts)
@@ -33,6 +33,11 @@ void FileCommands::loadActionExecute()
     const QString path = mPrompts.openFile(OpenDialog1);
     if (path.isEmpty())
         return;
+    openPath(path);
+}
+
+void FileCommands::openPath(const QString &path)
+{
     OpenDialog1.fileName = path;
     if (loadPath(path))
         offerRecovery(path);
@@ -42,9 +47,9 @@ bool FileCommands::loadPath(const QString &path)
 {
     // Reads everything before anything of the open pack changes; a large
     // file is read in the background, and a cancelled read changes nothing.
-    std::optional<PackContent> read = runWithProgress<PackContent>(&mWindow,
-        QStringLiteral("Languagepack wird geladen …"), QFileInfo(path).size(),
-        [&path](Progress *p) { return LanguagePack::read(path, p); });
+    std::optional<PackContent> read
+        = runWithProgress<PackContent>(&mWindow, QStringLiteral("Languagepack wird geladen …"), QFileInfo(path).size(),
+            [&path](Progress *p) { return LanguagePack::read(path, p); });
     if (!read) {
         mHost.showStatus(QStringLiteral("Laden abgebrochen"));
         return false;
@@ -111,8 +116,7 @@ void FileCommands::writePack(const QString &path)
         mPrompts.showInfo(
             QStringLiteral("Ooops...\nSpeichern fehlgeschlagen...\nBitte erst neues Languagpack anlegen"));
         return;
-    case LanguagePack::State::Open:
-        break;
+    case LanguagePack::State::Open: break;
     }
     // Throws before anything is marked saved; the old file stays intact. A
     // large pack is written in the background.
@@ -162,10 +166,8 @@ bool FileCommands::checkUnsavedChanges()
         saveActionExecute();
         // A Save As dialog the user cancelled cancels the command too.
         return mPack.isSaved();
-    case UnsavedAnswer::No:
-        return true;
-    case UnsavedAnswer::Cancel:
-        break;
+    case UnsavedAnswer::No: return true;
+    case UnsavedAnswer::Cancel: break;
     }
     return false;
 }

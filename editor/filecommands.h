@@ -55,6 +55,8 @@ public:
     void closeActionExecute();
     // Asks about unsaved work; false when the command must not go on.
     bool checkUnsavedChanges();
+    // Loads the pack and offers what a session with it left.
+    void openPath(const QString &path);
     // Loads the pack in the window; false when it failed or was cancelled.
     bool loadPath(const QString &path);
     // Offers back what sessions that ended without saving left: all of it

@@ -357,6 +357,14 @@ void MainWindow::showWritten()
     mStatusLine->showSummary(mPack);
 }
 
+void MainWindow::openAtStart(const QString &path)
+{
+    if (path.isEmpty())
+        guarded([this] { mFiles.offerRecovery(); });
+    else
+        guarded([this, &path] { mFiles.openPath(path); });
+}
+
 void MainWindow::exitActionExecute()
 {
     if (!mFiles.checkUnsavedChanges())

@@ -73,6 +73,9 @@ public:
     // Loading, saving, a new pack, closing and the recovery offer.
     FileCommands &files() { return mFiles; }
     void exitActionExecute();
+    // At start-up: opens the pack named on the command line, if any, and
+    // offers what sessions that ended without saving left.
+    void openAtStart(const QString &path);
 
     void newActionExecute();
     void newKeyRequestExecute();

@@ -349,3 +349,16 @@ TEST_F(KeepingWorkTest, KeyboardShortcutsAndFocus)
     QTest::keyClick(valueMemo(), Qt::Key_F10);
     EXPECT_EQ(window->menuBar()->activeAction(), window->menuBar()->actions().value(0));
 }
+
+TEST_F(KeepingWorkTest, APackNamedAtStartOpensAndABadOneGivesTheErrorBox)
+{
+    window->openAtStart(path(QStringLiteral("none.xml")));
+    ASSERT_EQ(prompts.errors.size(), 1);
+    prompts.errors.clear();
+    EXPECT_EQ(window->pack().state(), LanguagePack::State::NeverOpened);
+    EXPECT_TRUE(listedKeys().isEmpty());
+    window->openAtStart(file);
+    EXPECT_EQ(window->pack().path(), file);
+    EXPECT_EQ(listedKeys(), QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(window->statusText(), QStringLiteral("Languagepack geladen: de.xml"));
+}
