@@ -118,7 +118,7 @@ QStringList LanguagePack::adopt(PackContent pack, const QString &path)
     mPath = path;
     mFileName = fileNameOf(path);
     resetHistory(false);
-    const QStringList caseVariants = std::move(pack.caseVariants);
+    QStringList caseVariants = std::move(pack.caseVariants);
     // Freeing a large old pack takes a while; it is done in the background.
     // The task holds the only reference, so the last one goes there.
     if (pack.keys.size() > 10000)

@@ -9,8 +9,9 @@
 
 class QIODevice;
 
-struct _xmlDoc;
-struct _xmlNode;
+// libxml2's own names for its tree types.
+struct _xmlDoc; // NOLINT(bugprone-reserved-identifier)
+struct _xmlNode; // NOLINT(bugprone-reserved-identifier)
 
 namespace Wordloom {
 

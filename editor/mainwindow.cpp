@@ -121,8 +121,11 @@ void MainWindow::connectActions()
         {a.saveasAction, &FileCommands::saveasActionExecute},
         {a.closeAction, &FileCommands::closeActionExecute},
     };
-    for (const auto &[action, method] : fileHandlers)
-        connect(action, &QAction::triggered, this, [this, method] { guarded([this, method] { (mFiles.*method)(); }); });
+    for (const auto &entry : fileHandlers) {
+        const auto method = entry.second;
+        connect(entry.first, &QAction::triggered, this,
+            [this, method] { guarded([this, method] { (mFiles.*method)(); }); });
+    }
 }
 
 void MainWindow::showPage(const char *name)

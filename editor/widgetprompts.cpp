@@ -91,7 +91,7 @@ QStringList WidgetPrompts::nameFilters(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString description = parts[i];
+        const QString &description = parts[i];
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt reads the patterns from the parentheses at the end.
