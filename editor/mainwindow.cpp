@@ -670,6 +670,8 @@ void MainWindow::syntaxCheckExecute()
 void MainWindow::scanForPlugins(const QString &folder)
 {
     exportModules->addItems(mExport.scan(folder));
+    if (const QString skipped = mExport.skippedMessage(); !skipped.isEmpty())
+        showStatus(skipped);
 }
 
 void MainWindow::exportActionExecute()
@@ -680,9 +682,9 @@ void MainWindow::exportActionExecute()
         return;
     }
     lpInfoblock->commitPendingEdit();
-    // A plug-in runs inside the editor: what it may take down is on disk.
+    // The work is on disk before the plug-in's helper starts.
     mJournal->sync();
-    const QString exported = mExport.run(selected.constFirst()->text(), mPack);
+    const QString exported = mExport.run(selected.constFirst()->text(), mPack, this);
     if (!exported.isEmpty())
         showStatus(exported);
 }
