@@ -41,6 +41,33 @@ int failure(QTextStream &err, const QString &message)
     return kExitError;
 }
 
+// A name as one line: control characters shown as \n, \t, \x1b and the like.
+QString printable(const QString &name)
+{
+    QString shown;
+    for (const QChar c : name) {
+        if (c.category() != QChar::Other_Control)
+            shown += c;
+        else if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return shown;
+}
+
+// The plug-ins of the folder; those skipped get a line on standard error.
+void scanPlugins(PluginCatalog &catalog, const QString &folder, QTextStream &err)
+{
+    catalog.scan(folder);
+    for (const QString &skipped : catalog.skipped())
+        err << printable(skipped) << '\n';
+}
+
 int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
 {
     int code = kExitOk;
@@ -67,7 +94,7 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     const QString &pluginFolder)
 {
     PluginCatalog catalog;
-    catalog.scan(pluginFolder);
+    scanPlugins(catalog, pluginFolder, err);
     const QString library = catalog.libraryPath(name);
     if (library.isEmpty())
         return failure(err, QStringLiteral("Unbekanntes Export-Plugin: ") + name);
@@ -108,9 +135,9 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         }
         if (command == QLatin1String("plugins") && rest.isEmpty()) {
             PluginCatalog catalog;
-            catalog.scan(pluginFolder);
+            scanPlugins(catalog, pluginFolder, err);
             for (const QString &name : catalog.exportNames())
-                out << name << '\n';
+                out << printable(name) << '\n';
             return kExitOk;
         }
         if (command == QLatin1String("check") && !rest.isEmpty())

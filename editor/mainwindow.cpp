@@ -525,6 +525,8 @@ void MainWindow::syntaxCheckExecute()
 void MainWindow::scanForPlugins(const QString &folder)
 {
     exportModules->addItems(mExport.scan(folder));
+    if (const QString skipped = mExport.skippedMessage(); !skipped.isEmpty())
+        showStatus(skipped);
 }
 
 void MainWindow::exportActionExecute()
@@ -535,9 +537,9 @@ void MainWindow::exportActionExecute()
         return;
     }
     lpInfoblock->commitPendingEdit();
-    // A plug-in runs inside the editor: what it may take down is on disk.
+    // The work is on disk before the plug-in's helper starts.
     mFiles.journal().sync();
-    const QString exported = mExport.run(selected.constFirst()->text(), mPack);
+    const QString exported = mExport.run(selected.constFirst()->text(), mPack, this);
     if (!exported.isEmpty())
         showStatus(exported);
 }

@@ -1,13 +1,17 @@
 #include "plugins/exportrun.h"
 
 #include "document/error.h"
-#include "plugins/hashlistview.h"
-#include "plugins/hosttext.h"
-#include "plugins/pluginlibrary.h"
+#include "document/progress.h"
+#include "plugins/pluginhelper.h"
 
 namespace Wordloom {
 
+using namespace HostProtocol;
+
 namespace {
+
+// How long the plug-in may take for its offer before the save dialog.
+constexpr int kOfferLimitMs = 2000;
 
 // The info block as lines in a fixed order.
 Hashlist infoLines(const InfoValues &info)
@@ -20,71 +24,103 @@ Hashlist infoLines(const InfoValues &info)
     return lines;
 }
 
+Error failed(const QString &why)
+{
+    return Error(QStringLiteral("Export fehlgeschlagen: ") + why);
+}
+
+// Streams one list in frames of about kLinesChunk bytes; only one frame's
+// UTF-8 exists at a time. False when the helper is gone.
+bool sendList(PluginHelper &helper, List which, const Hashlist &list, Progress *progress)
+{
+    const qsizetype count = list.count();
+    qsizetype at = 0;
+    do {
+        FrameWriter frame(Kind::Lines);
+        frame.u8(quint8(which)).u32(0);
+        quint32 inFrame = 0;
+        for (; at < count && frame.size() < kLinesChunk; ++at, ++inFrame)
+            frame.text(list.nameAt(at)).text(list.valueAt(at));
+        frame.setU32(1, inFrame);
+        if (!helper.send(frame))
+            return false;
+        if (progress) {
+            progress->done += inFrame;
+            if (progress->cancelled)
+                return true;
+        }
+    } while (at < count);
+    return true;
+}
+
 } // namespace
 
-ExportOutcome runExport(const QString &libraryPath, const KeyData &data,
-    const std::function<QString(const ExportOffer &)> &chooseFile, const InfoValues &info)
+QString helperFailure(const PluginHelper &helper)
 {
-    const PluginLibrary library(libraryPath);
-    if (!library.isLoaded())
-        return ExportOutcome::NotLoaded;
-    const ExportEntryPoints &call = library.entryPoints();
-
-    ExportOffer offer;
-    HostText extension(offer.extension);
-    HostText filterMask(offer.filterMask);
-    if (call.getDefaultExtension)
-        call.getDefaultExtension(extension.get());
-    if (call.getFilterMask)
-        call.getFilterMask(filterMask.get());
-    offer.extension = extension.value();
-    offer.filterMask = filterMask.value();
-    if (call.getExportName) {
-        HostText name;
-        call.getExportName(name.get());
-        offer.exportName = name.value();
+    switch (helper.end()) {
+    case PluginHelper::End::Crashed:
+        return QStringLiteral("Das Plug-in ist abgestürzt (Signal %1)").arg(helper.signal());
+    case PluginHelper::End::TimedOut: return QStringLiteral("Das Plug-in antwortet nicht");
+    default: return QStringLiteral("Das Plug-in hat sich beendet, ohne den Export abzuschließen");
     }
+}
 
-    const QString fileName = chooseFile(offer);
+ExportSession::ExportSession() = default;
+ExportSession::~ExportSession() = default;
+
+bool ExportSession::open(const QString &libraryPath)
+{
+    mHelper = std::make_unique<PluginHelper>();
+    FrameWriter request(Kind::Open);
+    request.text(libraryPath);
+    mHelper->send(request);
+    std::optional<FrameReader> answer = mHelper->receive(kOfferLimitMs);
+    if (!answer || answer->kind() != Kind::Offer)
+        throw failed(helperFailure(*mHelper));
+    if (!answer->u8())
+        return false;
+    mOffer.extension = answer->text();
+    mOffer.filterMask = answer->text();
+    const bool named = answer->u8();
+    const QString name = answer->text();
+    if (named)
+        mOffer.exportName = name;
+    return true;
+}
+
+void ExportSession::run(const QString &fileName, const KeyData &data, const InfoValues &info, Progress *progress)
+{
+    const Hashlist infoList = infoLines(info);
+    const std::pair<List, const Hashlist *> lists[]
+        = {{List::Keys, &data.hashlistKeys}, {List::Html, &data.hashlistHTML}, {List::Breaks, &data.hashlistBreaks},
+            {List::Linebreaks, &data.hashlistLinebreaks}, {List::Info, &infoList},
+            {List::Comments, &data.hashlistComments}};
+    for (const auto &[which, list] : lists)
+        if (!sendList(*mHelper, which, *list, progress))
+            break;
+    FrameWriter request(Kind::Run);
+    request.text(fileName);
+    mHelper->send(request);
+    std::optional<FrameReader> answer = mHelper->receive(-1, progress ? &progress->cancelled : nullptr);
+    if (!answer && mHelper->end() == PluginHelper::End::Cancelled)
+        throw Cancelled();
+    if (!answer || answer->kind() != Kind::Done)
+        throw failed(helperFailure(*mHelper));
+    mHelper.reset();
+    if (const QString message = answer->text(); !message.isEmpty())
+        throw failed(message);
+}
+
+ExportOutcome runExport(const QString &libraryPath, const KeyData &data,
+    const std::function<QString(const ExportOffer &)> &chooseFile, const InfoValues &info, Progress *progress)
+{
+    ExportSession session;
+    if (!session.open(libraryPath))
+        return ExportOutcome::NotLoaded;
+    const QString fileName = chooseFile(session.offer());
     if (fileName.isEmpty())
         return ExportOutcome::Cancelled;
-
-    // Everything the calls need is made first, so nothing can fail between
-    // Export_Init and Export_Free.
-    const HashlistView keys(data.hashlistKeys);
-    const HashlistView html(data.hashlistHTML);
-    const HashlistView breaks(data.hashlistBreaks);
-    const HashlistView linebreaks(data.hashlistLinebreaks);
-    const Hashlist infoList = infoLines(info);
-    const HashlistView infoView(infoList);
-    const HashlistView comments(data.hashlistComments);
-    const QByteArray target = fileName.toUtf8();
-    HostText failure;
-    if (call.init)
-        call.init();
-    if (call.setHashlistKeys)
-        call.setHashlistKeys(keys.get());
-    if (call.setHashlistHTML)
-        call.setHashlistHTML(html.get());
-    if (call.setHashlistBreaks)
-        call.setHashlistBreaks(breaks.get());
-    if (call.setHashlistLinebreaks)
-        call.setHashlistLinebreaks(linebreaks.get());
-    if (call.setInfo)
-        call.setInfo(infoView.get());
-    if (call.setHashlistComments)
-        call.setHashlistComments(comments.get());
-    if (call.setFileName)
-        call.setFileName(target.constData());
-    if (call.startExport)
-        call.startExport();
-    // Asked before Export_Free, which may forget the failure.
-    if (call.getLastError)
-        call.getLastError(failure.get());
-    if (call.free)
-        call.free();
-    if (const QString message = failure.value(); !message.isEmpty())
-        throw Error(QStringLiteral("Export fehlgeschlagen: ") + message);
+    session.run(fileName, data, info, progress);
     return ExportOutcome::Exported;
 }
 

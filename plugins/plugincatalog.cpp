@@ -1,6 +1,7 @@
 #include "plugins/plugincatalog.h"
 
-#include "plugins/hosttext.h"
+#include "document/error.h"
+#include "plugins/pluginhelper.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,18 @@ constexpr char kPluginPattern[] = "*.dylib";
 #else
 constexpr char kPluginPattern[] = "*.so";
 #endif
+
+// How long one library may take to load and tell its name.
+constexpr int kDiscoveryLimitMs = 2000;
+
+QString skipReason(const PluginHelper &helper)
+{
+    switch (helper.end()) {
+    case PluginHelper::End::Crashed: return QStringLiteral("abgestürzt");
+    case PluginHelper::End::TimedOut: return QStringLiteral("antwortet nicht");
+    default: return QStringLiteral("hat sich beendet");
+    }
+}
 
 } // namespace
 
@@ -35,18 +48,33 @@ void PluginCatalog::scan(const QString &folder)
 #endif
     const QString pattern = QString::fromLatin1(kPluginPattern);
     // One variable for every name: a plug-in must store its name each time.
-    HostText name;
+    QString name;
+    // One helper for the whole scan; a new one after a library took it down.
+    std::unique_ptr<PluginHelper> helper;
     for (const QString &entry : dir.entryList({pattern}, filters, QDir::Name)) {
-        auto library = std::make_unique<PluginLibrary>(dir.filePath(entry));
-        if (!library->isLoaded())
+        try {
+            if (!helper)
+                helper = std::make_unique<PluginHelper>();
+        } catch (const Error &error) {
+            mSkipped.append(error.message());
+            return;
+        }
+        HostProtocol::FrameWriter request(HostProtocol::Kind::Discover);
+        request.text(dir.filePath(entry)).text(name);
+        helper->send(request);
+        std::optional<HostProtocol::FrameReader> answer = helper->receive(kDiscoveryLimitMs);
+        if (!answer || answer->kind() != HostProtocol::Kind::Listed) {
+            mSkipped.append(QStringLiteral("Plug-in „%1“ übersprungen: %2").arg(entry, skipReason(*helper)));
+            helper.reset();
             continue;
-        const Export_getExportName_t getExportName = library->entryPoints().getExportName;
-        mLoaded.push_back(std::move(library));
-        if (!getExportName)
+        }
+        const bool listed = answer->u8();
+        const QString answered = answer->text();
+        if (!listed)
             continue;
-        getExportName(name.get());
-        mHashlistPlugins.setValue(name.value(), entry);
-        mNames.append(name.value());
+        name = answered;
+        mHashlistPlugins.setValue(name, entry);
+        mNames.append(name);
     }
 }
 

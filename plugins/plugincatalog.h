@@ -1,26 +1,27 @@
 #pragma once
 
 #include "document/hashlist.h"
-#include "plugins/pluginlibrary.h"
 
 #include <QStringList>
-#include <memory>
-#include <vector>
 
 namespace Wordloom {
 
 // The export plug-ins found at start-up: their names in the order found,
 // and hashlistPlugins from export name to library file name. The libraries
-// the scan loaded stay loaded as long as the catalog.
+// are loaded by the plug-in helper, never in this process.
 class PluginCatalog {
 public:
     // "Plugins" in the folder of the running executable, wherever the
     // process was started from.
     static QString programPluginFolder();
 
-    // Loads every *.so of the folder in file name order and lists those that
-    // report an export name. Entries that do not load are skipped silently.
+    // Loads every *.so of the folder in file name order in the plug-in
+    // helper and lists those that report an export name. Entries that do not
+    // load are skipped silently; a library that crashes, ends the helper or
+    // takes more than 2 s is skipped and named in skipped().
     void scan(const QString &folder);
+    // "Plug-in „x.so“ übersprungen: abgestürzt" and the like, one per library.
+    const QStringList &skipped() const { return mSkipped; }
 
     const QStringList &exportNames() const { return mNames; }
     const Hashlist &hashlistPlugins() const { return mHashlistPlugins; }
@@ -32,7 +33,7 @@ private:
     QString mFolder;
     Hashlist mHashlistPlugins;
     QStringList mNames;
-    std::vector<std::unique_ptr<PluginLibrary>> mLoaded;
+    QStringList mSkipped;
 };
 
 } // namespace Wordloom

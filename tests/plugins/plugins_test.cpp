@@ -1,12 +1,20 @@
+#include "cli/commandline.h"
 #include "document/error.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
 #include "../support/testutil.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTextStream>
+#include <QTimer>
 
 using namespace Wordloom;
 
@@ -106,9 +114,9 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     EXPECT_EQ(catalog.hashlistPlugins().lineAt(1), QStringLiteral("RECORDER=twin.so"));
     EXPECT_EQ(catalog.libraryPath(QStringLiteral("recorder")), folder + QStringLiteral("/twin.so"));
     EXPECT_EQ(catalog.libraryPath(QStringLiteral("Future")), QString());
-    // Loaded libraries stay loaded, listed or not; a too new one does not.
-    EXPECT_TRUE(isMapped(folder + QStringLiteral("/nameless.so")));
-    EXPECT_FALSE(isMapped(folder + QStringLiteral("/future.so")));
+    // The libraries are loaded by the helper, never in the editor.
+    EXPECT_FALSE(isMapped(folder + QStringLiteral("/nameless.so")));
+    EXPECT_TRUE(catalog.skipped().isEmpty()) << catalog.skipped().join(QLatin1Char(';')).toStdString();
 
     // The variable for the name is not emptied between libraries.
     EXPECT_EQ(journal.lines(), QStringList({"getExportName []", "getExportName [Bare]", "getExportName [Recorder]"}));
@@ -262,4 +270,119 @@ TEST_F(ExportWindowTest, DoubleClickExportsAndFailuresAreShown)
     action("exportAction")->trigger();
     EXPECT_EQ(prompts.infos.last(), QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     EXPECT_EQ(prompts.saveDialogs.size(), 2u);
+}
+
+namespace {
+
+struct CliResult {
+    int code;
+    QString out, err;
+};
+
+CliResult cli(const QStringList &arguments, const QString &folder)
+{
+    CliResult result;
+    QTextStream out(&result.out), err(&result.err);
+    const FixedClock clock;
+    result.code = runCommandLine(arguments, out, err, clock, folder);
+    out.flush();
+    err.flush();
+    return result;
+}
+
+// The message of a failed export run, or "" when it passed.
+QString exportFailure(const char *plugin, const QString &target)
+{
+    try {
+        runExport(fixturePlugin(plugin), KeyData(), [&](const ExportOffer &) { return target; });
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST_F(PluginTest, DiscoverySkipsLibrariesThatCrashOrHangAndShowsNamesOnOneLine)
+{
+    installPlugins(folder, {"nameCrash", "nameHang", "recorder", "twoLines"});
+    PluginCatalog catalog;
+    catalog.scan(folder);
+    EXPECT_EQ(catalog.exportNames(), QStringList({"Recorder", "Zwei\nZeilen"}));
+    EXPECT_EQ(catalog.skipped(),
+        QStringList({"Plug-in „nameCrash.so“ übersprungen: abgestürzt",
+            "Plug-in „nameHang.so“ übersprungen: antwortet nicht"}));
+    // The name variable carries on past a crash, as the helper started anew.
+    EXPECT_EQ(journal.lines().mid(2), QStringList({"getExportName []", "getExportName [Recorder]"}));
+
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/nameHang.so")));
+    const CliResult listed = cli({"plugins"}, folder);
+    EXPECT_EQ(listed.code, kExitOk);
+    EXPECT_EQ(listed.out, QStringLiteral("Recorder\nZwei\\nZeilen\n"));
+    EXPECT_EQ(listed.err, QStringLiteral("Plug-in „nameCrash.so“ übersprungen: abgestürzt\n"));
+}
+
+TEST_F(PluginTest, APluginThatDiesTakesOnlyTheHelperDown)
+{
+    const QString target = dir.filePath(QStringLiteral("out.txt"));
+    const QString crashed = QStringLiteral("Export fehlgeschlagen: Das Plug-in ist abgestürzt (Signal %1)");
+    EXPECT_EQ(exportFailure("crashing", target), crashed.arg(11));
+    EXPECT_EQ(exportFailure("aborting", target), crashed.arg(6));
+    EXPECT_EQ(exportFailure("throwing", target), crashed.arg(6));
+    const QString quit
+        = QStringLiteral("Export fehlgeschlagen: Das Plug-in hat sich beendet, ohne den Export abzuschließen");
+    EXPECT_EQ(exportFailure("quitting", target), quit);
+    EXPECT_EQ(readBytes(target), QByteArray("partial"));
+    // A failure text of ten million letters is cut for the box.
+    const QString huge = exportFailure("verbose", target);
+    EXPECT_TRUE(huge.startsWith(QStringLiteral("Export fehlgeschlagen: xxx")));
+    EXPECT_EQ(huge.size(), 23 + 1000 + 1);
+
+    installPlugins(folder, {"quitting"});
+    const QString pack = dir.filePath(QStringLiteral("pack.xml"));
+    writeBytes(pack, "<languagepack name='a' lang='de'><content></content></languagepack>");
+    const CliResult exported = cli({"export", "-p", "Quitting", pack, target}, folder);
+    EXPECT_EQ(exported.code, kExitError);
+    EXPECT_EQ(exported.err, quit + QLatin1Char('\n'));
+}
+
+TEST_F(ExportWindowTest, ACrashingExportLeavesTheWorkThatThenSaves)
+{
+    startWith({"crashing", "nameCrash", "recorder"});
+    EXPECT_EQ(modules()->count(), 2);
+    EXPECT_EQ(control<QLabel>("statusBar")->text(), QStringLiteral("Plug-in „nameCrash.so“ übersprungen: abgestürzt"));
+    action("newFile")->trigger();
+    addKey(QStringLiteral("greeting"));
+    QTest::keyClicks(valueMemo(), QStringLiteral("Hallo"));
+    prompts.savePaths.push_back(path(QStringLiteral("out.txt")));
+    doubleClick(QStringLiteral("Crashing"));
+    EXPECT_EQ(prompts.errors, QStringList({"Export fehlgeschlagen: Das Plug-in ist abgestürzt (Signal 11)."}));
+    prompts.errors.clear();
+    EXPECT_FALSE(window->pack().isSaved());
+    EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Hallo"));
+    prompts.savePaths.push_back(path(QStringLiteral("saved.xml")));
+    action("saveasAction")->trigger();
+    EXPECT_TRUE(readBytes(path(QStringLiteral("saved.xml"))).contains("Hallo"));
+}
+
+TEST_F(ExportWindowTest, AnEndlessExportEndsByItsCancelButton)
+{
+    startWith({"hanging"});
+    action("newFile")->trigger();
+    bool dialogShown = false;
+    QTimer::singleShot(1000, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QProgressDialog *>(widget); dialog && dialog->isVisible()) {
+                dialogShown = dialog->labelText() == QStringLiteral("Exportieren...");
+                QTest::mouseClick(dialog->findChild<QPushButton *>(), Qt::LeftButton);
+            }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    prompts.savePaths.push_back(path(QStringLiteral("out.txt")));
+    doubleClick(QStringLiteral("Hanging"));
+    EXPECT_TRUE(dialogShown);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_NE(control<QLabel>("statusBar")->text(), QStringLiteral("Exportiert: out.txt"));
 }

@@ -7,6 +7,43 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
+
+/* The misbehaviour a fixture shows at one entry point: PLUGIN_MISBEHAVE_IN
+ * names it (1: Export_getExportName, 2: Export_startExport), PLUGIN_MISBEHAVE
+ * says how: 1 crashes, 2 aborts, 3 writes part of the file and exits 0,
+ * 4 never returns. */
+#ifndef PLUGIN_MISBEHAVE_IN
+#define PLUGIN_MISBEHAVE_IN 0
+#endif
+static char target[4096];
+
+static void misbehave(int where)
+{
+    (void)target;
+    if (where != PLUGIN_MISBEHAVE_IN)
+        return;
+#ifdef PLUGIN_MISBEHAVE
+    switch (PLUGIN_MISBEHAVE) {
+    case 1:
+        *(volatile int *)NULL = 1;
+        break;
+    case 2:
+        abort();
+    case 3: {
+        FILE *out = fopen(target, "wb");
+        if (out) {
+            fputs("partial", out);
+            fclose(out);
+        }
+        exit(0);
+    }
+    case 4:
+        for (;;)
+            sleep(1);
+    }
+#endif
+}
 
 #ifndef PLUGIN_NAME
 #define PLUGIN_NAME "Recorder"
@@ -44,6 +81,7 @@ EXPORT_API int EXPORT_CALL Export_getInterfaceVersion(void)
 EXPORT_API void EXPORT_CALL Export_getExportName(ExportText *name)
 {
     note("getExportName [%s]", name->value);
+    misbehave(1);
     name->assign(name, PLUGIN_NAME, strlen(PLUGIN_NAME));
     answer(name, "WORDLOOM_TEST_NAME");
 }
@@ -92,6 +130,7 @@ EXPORT_API void EXPORT_CALL Export_setHashlistLinebreaks(const ExportHashlist *l
 EXPORT_API void EXPORT_CALL Export_setFileName(const char *fileName)
 {
     note("setFileName [%s]", fileName);
+    snprintf(target, sizeof target, "%s", fileName);
 }
 
 /* Each line as read three ways, and its value looked up by the name with
@@ -123,6 +162,7 @@ static void noteList(int which, const ExportHashlist *list)
 EXPORT_API void EXPORT_CALL Export_startExport(void)
 {
     note("startExport");
+    misbehave(2);
     for (int i = 0; i < 4; ++i)
         noteList(i, lists[i]);
 }
@@ -132,6 +172,16 @@ EXPORT_API void EXPORT_CALL Export_getLastError(ExportText *message)
     note("getLastError [%s]", message->value);
 #ifdef PLUGIN_FAILURE
     message->assign(message, PLUGIN_FAILURE, strlen(PLUGIN_FAILURE));
+#endif
+#ifdef PLUGIN_HUGE_FAILURE
+    /* Ten million letters. */
+    const size_t size = 10u << 20;
+    char *huge = malloc(size);
+    if (huge) {
+        memset(huge, 'x', size);
+        message->assign(message, huge, size);
+        free(huge);
+    }
 #endif
 }
 
