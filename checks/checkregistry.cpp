@@ -182,6 +182,24 @@ bool isVoidElement(QStringView name)
     return false;
 }
 
+// The elements of HTML a text may carry; "<file>" in a usage text is none.
+bool isHtmlElement(QStringView tag)
+{
+    static const char16_t *const kHtml[] = {u"a", u"b", u"i", u"u", u"s", u"em", u"strong", u"small", u"big", u"sub",
+        u"sup", u"tt", u"code", u"pre", u"span", u"div", u"p", u"br", u"hr", u"img", u"font", u"ul", u"ol", u"li",
+        u"table", u"tr", u"td", u"th", u"h1", u"h2", u"h3", u"h4", u"h5", u"h6", u"q", u"blockquote", u"strike",
+        u"center", u"kbd", u"var", u"cite", u"abbr", u"mark", u"del", u"ins", u"nobr"};
+    qsizetype start = tag.startsWith(u"</") ? 2 : 1;
+    qsizetype end = start;
+    while (end < tag.size() && tag[end] != u'>' && tag[end] != u'/')
+        ++end;
+    const QStringView name = tag.mid(start, end - start);
+    for (const char16_t *element : kHtml)
+        if (name == QStringView(element))
+            return true;
+    return false;
+}
+
 // The length of the entity at i ("&amp;", "&#38;", "&#x26;"), or 0.
 qsizetype entityLength(QStringView s, qsizetype i)
 {
@@ -275,8 +293,9 @@ void checkMarkup(const CheckedText &text, const CheckedText *reference, QStringL
 {
     const Markup mine = markupOf(text.translation);
     if (text.encodeHTML) {
-        if (!mine.tags.isEmpty())
-            messages.append(QStringLiteral("Markup bei encodeHTML, der Export zeigt es als Text: ") + mine.tags[0]);
+        const auto html = std::find_if(mine.tags.begin(), mine.tags.end(), isHtmlElement);
+        if (html != mine.tags.end())
+            messages.append(QStringLiteral("Markup bei encodeHTML, der Export zeigt es als Text: ") + *html);
     } else {
         for (const QString &tag : mine.unclosed)
             messages.append(QStringLiteral("Tag nicht geschlossen: ") + tag);

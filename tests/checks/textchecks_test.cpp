@@ -113,6 +113,7 @@ TEST(TextChecks, Markup)
             {u"a < b", u"a &lt; b", {"„<“ ohne Tag bricht das exportierte HTML"}},
             {u"<b>fett</b>", u"<b>bold</b>", {"Markup bei encodeHTML, der Export zeigt es als Text: <b>"}, true},
             {u"A & B < C", nullptr, {}, true},
+            {u"Aufruf: sed <Datei>", nullptr, {}, true},
             {u"<!-- note --> Text", nullptr, {}},
         });
 }
