@@ -25,6 +25,7 @@ class Clock;
 class KeyEditorPanel;
 class KeyListBox;
 class NewKeyDialog;
+class ReferencePanel;
 class SearchPage;
 class StatusLine;
 
@@ -43,6 +44,7 @@ public:
     NewKeyDialog *newKeyDialog() const { return mNewKeyDialog; }
     NewKeyDialog *renameKeyDialog() const { return mRenameKeyDialog; }
     AboutBox *aboutBox() const { return mAboutBox; }
+    ReferencePanel *referencePanel() const { return mReferencePanel; }
     const PluginCatalog &plugins() const { return mExport.plugins(); }
     QString statusText() const;
 
@@ -176,6 +178,7 @@ private:
     NewKeyDialog *mNewKeyDialog = nullptr;
     NewKeyDialog *mRenameKeyDialog = nullptr;
     AboutBox *mAboutBox = nullptr;
+    ReferencePanel *mReferencePanel = nullptr;
 
     ActionTable mActions;
 };

@@ -19,13 +19,12 @@ const QByteArray kSource
       "<key id='open'><value>Open</value></key>"
       "</content></languagepack>";
 
-const QByteArray kTranslation
-    = "<languagepack name='app' lang='de' version='1.0.0' date='d' project='demo'><content>"
-      "<key id='Copied'><value>%d Dateien kopiert</value></key>"
-      "<key id='ok'><value>OK</value></key>"
-      "<key id='open'><value/><comment>leer</comment></key>"
-      "<key id='extra'><value>Nur hier</value></key>"
-      "</content></languagepack>";
+const QByteArray kTranslation = "<languagepack name='app' lang='de' version='1.0.0' date='d' project='demo'><content>"
+                                "<key id='Copied'><value>%d Dateien kopiert</value></key>"
+                                "<key id='ok'><value>OK</value></key>"
+                                "<key id='open'><value/><comment>leer</comment></key>"
+                                "<key id='extra'><value>Nur hier</value></key>"
+                                "</content></languagepack>";
 
 class ReferenceTest : public EditorTest {
 protected:
