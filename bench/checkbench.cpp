@@ -16,13 +16,13 @@ struct Packs {
     KeyData mine, theirs;
 };
 
-const char16_t *const kSource[] = {u"%d files copied", u"Save \"%s\"?", u"<b>Warning:</b> %1 of %2 done.",
-    u"&Open…", u"Line one\nline two", u"Delete {count} items from {folder}?", u"OK", u" Name: ",
-    u"Could not open %s: %s\n", u"100%% complete"};
-const char16_t *const kTranslation[] = {u"%d Dateien kopiert", u"„%s“ speichern?",
-    u"<b>Warnung:</b> %1 von %2 erledigt.", u"Ö&ffnen…", u"Zeile eins\nZeile zwei",
-    u"{count} Einträge aus {folder} löschen?", u"OK", u" Name:", u"%s kann nicht geöffnet werden: %s\n",
-    u"100%% fertig"};
+const char16_t *const kSource[]
+    = {u"%d files copied", u"Save \"%s\"?", u"<b>Warning:</b> %1 of %2 done.", u"&Open…", u"Line one\nline two",
+        u"Delete {count} items from {folder}?", u"OK", u" Name: ", u"Could not open %s: %s\n", u"100%% complete"};
+const char16_t *const kTranslation[]
+    = {u"%d Dateien kopiert", u"„%s“ speichern?", u"<b>Warnung:</b> %1 von %2 erledigt.", u"Ö&ffnen…",
+        u"Zeile eins\nZeile zwei", u"{count} Einträge aus {folder} löschen?", u"OK", u" Name:",
+        u"%s kann nicht geöffnet werden: %s\n", u"100%% fertig"};
 
 const Packs &packs(int keys)
 {
@@ -37,8 +37,9 @@ const Packs &packs(int keys)
             const int kind = i % 10;
             // A tenth of the keys without a translation.
             if (i % 97 != 0)
-                packs->mine.hashlistKeys.setValue(name, QStringView(kTranslation[kind]) + QString::number(i % 7));
-            packs->theirs.hashlistKeys.setValue(name, QStringView(kSource[kind]) + QString::number(i % 7));
+                packs->mine.hashlistKeys.setValue(name,
+                    QString::number(i) + QStringView(kTranslation[kind]).toString());
+            packs->theirs.hashlistKeys.setValue(name, QString::number(i) + QStringView(kSource[kind]).toString());
             packs->mine.hashlistBreaks.setValue(name, QStringLiteral("1"));
         }
     }
