@@ -50,6 +50,16 @@ std::vector<Placeholder> placeholdersOf(QStringView s)
                 i += 2;
                 continue;
             }
+            // gettext's system-dependent directives, as %<PRIdMAX>.
+            if (s.mid(i + 1).startsWith(u"<PRI")) {
+                const qsizetype end = s.indexOf(u'>', i);
+                if (end > 0) {
+                    const QString spec = s.mid(i, end + 1 - i).toString();
+                    found.push_back({spec, QStringLiteral("printf %1$").arg(++implicitPrintf) + spec});
+                    i = end + 1;
+                    continue;
+                }
+            }
             qsizetype k = i + 1;
             qsizetype position = 0;
             qsizetype d = k;
@@ -78,7 +88,9 @@ std::vector<Placeholder> placeholdersOf(QStringView s)
             while (at(k) != QChar() && QStringView(u"hlLqjzt").contains(at(k)))
                 ++k;
             if (at(k) != QChar() && QStringView(u"diouxXeEfFgGaAcspnm").contains(at(k))) {
-                const QString spec = QLatin1Char('%') + s.mid(specStart, k + 1 - specStart).toString();
+                // glibc's I flag (the locale's digits) changes no argument.
+                const QString spec
+                    = QLatin1Char('%') + s.mid(specStart, k + 1 - specStart).toString().remove(QLatin1Char('I'));
                 const int pos = position ? int(position) : ++implicitPrintf;
                 found.push_back({spec, QStringLiteral("printf %1$").arg(pos) + spec});
                 i = k + 1;
@@ -240,7 +252,8 @@ Markup markupOf(QStringView s)
                 markup.rawAmpersand = true;
             continue;
         }
-        if (s[i] != u'<')
+        // "%<PRIdMAX>" is a placeholder, not a tag.
+        if (s[i] != u'<' || (i > 0 && s[i - 1] == u'%'))
             continue;
         qsizetype k = i + 1;
         const bool closing = k < n && s[k] == u'/';
@@ -465,7 +478,11 @@ void checkRepeatedWord(const CheckedText &text, const CheckedText *, QStringList
     qsizetype i = 0;
     while (i < s.size()) {
         if (!s[i].isLetter()) {
-            if (!s[i].isSpace())
+            // One blank or line break between the two; a column of blanks
+            // (a usage text's "--date=DATUM    DATUM") is layout.
+            const bool wordSpace
+                = s[i].isSpace() && (i + 1 == s.size() || !s[i + 1].isSpace() || s.mid(i, 2) == u"\r\n");
+            if (!wordSpace || (i > 0 && s[i - 1].isSpace() && !(s[i - 1] == u'\r' && s[i] == u'\n')))
                 onlySpaceSince = false;
             ++i;
             continue;
@@ -474,7 +491,9 @@ void checkRepeatedWord(const CheckedText &text, const CheckedText *, QStringList
         while (k < s.size() && (s[k].isLetterOrNumber() || s[k].isMark()))
             ++k;
         const QStringView word = s.mid(i, k - i);
-        if (onlySpaceSince && !previous.isEmpty() && word.compare(previous, Qt::CaseInsensitive) == 0) {
+        // "The the" is a repeat; "BYTES Bytes" is a name and a word.
+        if (onlySpaceSince && !previous.isEmpty() && word.size() == previous.size()
+            && word.left(1).compare(previous.left(1), Qt::CaseInsensitive) == 0 && word.mid(1) == previous.mid(1)) {
             messages.append(QStringLiteral("Wort doppelt: ")
                 + quoted(s.mid(previous.data() - s.data(), k - (previous.data() - s.data()))));
             onlySpaceSince = false;

@@ -86,6 +86,7 @@ TEST(TextChecks, Placeholders)
             {u"Nutze %%s für Text", u"Use %%s for text", {}},
             {u"Nutze %s für Text", u"Use %%s for text", {"Platzhalter zu viel: %s"}},
             {u"%-*s und %5.2f, %lu", u"%-*s and %5.2f, %lu", {}},
+            {u"مقاس مخصّص %Id", u"Custom Size %d", {}},
             {u"%.2f", u"%5.2f", {"Platzhalter fehlt: %5.2f", "Platzhalter zu viel: %.2f"}},
             // Order counts without positions, not with them.
             {u"%d von %s", u"%s of %d", {"Platzhalter in anderer Reihenfolge: %d %s"}},
@@ -96,6 +97,7 @@ TEST(TextChecks, Placeholders)
             {u"{name} hat {0} Nachrichten", u"{0} messages for {name}", {}},
             {u"{nam} {{wörtlich}}", u"{name} {{literal}}", {"Platzhalter fehlt: {name}", "Platzhalter zu viel: {nam}"}},
             {u"50 % der Dateien", u"50 % of the files", {}},
+            {u"ein abgeschnittener Datensatz", u"%<PRIdMAX> truncated record", {"Platzhalter fehlt: %<PRIdMAX>"}},
             {u"kein Platzhalter", nullptr, {}},
         });
 }
@@ -166,6 +168,9 @@ TEST(TextChecks, AcceleratorsEmptySameRepeated)
             {u"the the file", nullptr, {"Wort doppelt: „the the“"}},
             {u"Die die Datei", nullptr, {"Wort doppelt: „Die die“"}},
             {u"die, die Datei", nullptr, {}},
+            {u"BYTES Bytes lesen", nullptr, {}},
+            {u"the\r\nthe file", nullptr, {"Wort doppelt: „the\r\nthe“"}},
+            {u"--date=DATUM       DATUM lesen", nullptr, {}},
             {u"bye-bye", nullptr, {}},
             {u"ab abc", nullptr, {}},
         });
