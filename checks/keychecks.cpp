@@ -11,7 +11,9 @@ CheckResult resultOf(const QStringList &reported)
     return CheckResult{reported.isEmpty(), reported.join(QStringLiteral(", "))};
 }
 
-bool hasForbiddenCharacter(const QString &name)
+} // namespace
+
+bool hasForbiddenKeyCharacter(const QString &name)
 {
     const char16_t *p = reinterpret_cast<const char16_t *>(name.constData());
     const char16_t *const end = p + name.size();
@@ -20,6 +22,8 @@ bool hasForbiddenCharacter(const QString &name)
             return true;
     return false;
 }
+
+namespace {
 
 // Each name's text lives in its own allocation: asking for the texts a few
 // names ahead keeps a pass over a million names from waiting on memory.
@@ -47,7 +51,7 @@ CheckResult checkKeySyntax(const std::vector<QString> &names)
     QStringList reported;
     for (size_t i = 0; i < names.size(); ++i) {
         prefetchAhead(names, i);
-        if (hasForbiddenCharacter(names[i]))
+        if (hasForbiddenKeyCharacter(names[i]))
             reported.append(names[i]);
     }
     return resultOf(reported);

@@ -17,6 +17,8 @@ CheckResult checkForDuplicates(const std::vector<QString> &names);
 // Reports every name holding a double quote, an apostrophe or a character
 // outside 7-bit ASCII, each once.
 CheckResult checkKeySyntax(const std::vector<QString> &names);
+// Whether one name fails the syntax check.
+bool hasForbiddenKeyCharacter(const QString &name);
 
 // The messages that report the two checks, in the editor and on the
 // command line.

@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 
+#include "checks/dismissals.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/error.h"
@@ -9,6 +10,9 @@
 #include "plugins/plugincatalog.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace Wordloom {
@@ -18,6 +22,7 @@ namespace {
 const char kUsage[] = "Aufruf:\n"
                       "  wordloom-cli plugins\n"
                       "  wordloom-cli check PACK...\n"
+                      "  wordloom-cli check [--reference REF] [--checks ID,ID | --all] [--format text|json] PACK...\n"
                       "  wordloom-cli export -p NAME PACK OUT\n"
                       "  wordloom-cli write PACK OUT\n"
                       "  wordloom-cli --help | --version\n";
@@ -26,6 +31,10 @@ const char kHelp[] = "Prüft, exportiert und schreibt Languagepacks ohne Fenster
                      "  plugins                 die Namen der Export-Plugins, einer je Zeile\n"
                      "  check PACK...           Doppel-Check und Syntax-Check; Ende 0: bestanden,\n"
                      "                          1: nicht bestanden, 2: Datei nicht lesbar\n"
+                     "    --reference REF       vergleicht die Texte mit dem Languagepack REF\n"
+                     "    --checks ID,ID        die Prüfungen mit diesen Ids; --all: alle\n"
+                     "    --format json         die Befunde als JSON-Array; Ende 1, wenn ein Fehler oder\n"
+                     "                          eine Warnung bleibt (ohne die aus PACK.wordloom-ignore)\n"
                      "  export -p NAME PACK OUT exportiert PACK mit dem Plugin NAME nach OUT\n"
                      "  write PACK OUT          schreibt PACK wie \"Speichern als\" nach OUT\n";
 
@@ -90,6 +99,125 @@ int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
     return code;
 }
 
+struct CheckOptions {
+    QString reference;
+    std::vector<const CheckDefinition *> checks;
+    bool json = false;
+    QStringList packs;
+};
+
+// Reads the options of "check"; false (with the problem) on a wrong call.
+// Without any option the plain check of Parts 3.1 and 3.2 runs.
+bool parseCheckOptions(const QStringList &arguments, CheckOptions &options, bool &plain, QString &problem)
+{
+    plain = true;
+    bool all = false;
+    QString ids;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        const bool takesValue = argument == u"--reference" || argument == u"--checks" || argument == u"--format";
+        if (takesValue && i + 1 == arguments.size()) {
+            problem = argument + QStringLiteral(" ohne Wert");
+            return false;
+        }
+        if (argument == u"--reference") {
+            options.reference = arguments[++i];
+        } else if (argument == u"--checks") {
+            ids = arguments[++i];
+        } else if (argument == u"--all") {
+            all = true;
+        } else if (argument == u"--format") {
+            const QString format = arguments[++i];
+            if (format != u"json" && format != u"text") {
+                problem = QStringLiteral("Unbekanntes Format: ") + format;
+                return false;
+            }
+            options.json = format == u"json";
+        } else if (argument.startsWith(u"--")) {
+            problem = QStringLiteral("Unbekannte Option: ") + argument;
+            return false;
+        } else {
+            options.packs.append(argument);
+            continue;
+        }
+        plain = false;
+    }
+    if (options.packs.isEmpty()) {
+        problem = QStringLiteral("Kein Languagepack angegeben.");
+        return false;
+    }
+    if (all && !ids.isEmpty()) {
+        problem = QStringLiteral("--checks und --all schließen einander aus.");
+        return false;
+    }
+    if (all) {
+        for (const CheckDefinition &check : checkRegistry())
+            options.checks.push_back(&check);
+    } else if (ids.isEmpty()) {
+        options.checks = {findCheck(u"duplicates"), findCheck(u"syntax")};
+    } else {
+        for (const QString &id : ids.split(u',', Qt::SkipEmptyParts)) {
+            const CheckDefinition *check = findCheck(id.trimmed());
+            if (!check) {
+                problem = QStringLiteral("Unbekannte Prüfung: ") + id;
+                return false;
+            }
+            options.checks.push_back(check);
+        }
+    }
+    return true;
+}
+
+// The checks of the registry over each pack, findings after dismissals.
+int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
+{
+    LanguagePack reference;
+    if (!options.reference.isEmpty()) {
+        try {
+            reference.load(options.reference);
+        } catch (const Error &error) {
+            err << options.reference << ": " << error.message() << '\n';
+            return kExitError;
+        }
+    }
+    const CheckedPack referenceTexts{&reference.keys().names(), &reference.data()};
+    int code = kExitOk;
+    QJsonArray json;
+    for (const QString &path : options.packs) {
+        const QString prefix = options.packs.size() > 1 ? path + QStringLiteral(": ") : QString();
+        LanguagePack pack;
+        Dismissals dismissals;
+        try {
+            pack.load(path);
+            dismissals.load(Dismissals::pathBeside(path));
+        } catch (const Error &error) {
+            err << prefix << error.message() << '\n';
+            code = kExitError;
+            continue;
+        }
+        const CheckedPack texts{&pack.keys().names(), &pack.data()};
+        const CheckedPack *withReference = options.reference.isEmpty() ? nullptr : &referenceTexts;
+        std::vector<Finding> findings = checkPack(texts, withReference, options.checks);
+        dismissals.filter(findings, texts, withReference);
+        for (const Finding &finding : findings) {
+            if (finding.check->severity != Severity::Info && code == kExitOk)
+                code = kExitCheckFailed;
+            if (options.json) {
+                json.append(QJsonObject{{QStringLiteral("key"), finding.key},
+                    {QStringLiteral("check"), QLatin1String(finding.check->id)},
+                    {QStringLiteral("severity"), QLatin1String(severityId(finding.check->severity))},
+                    {QStringLiteral("message"), finding.message}});
+            } else {
+                out << prefix << finding.key << ": " << severityTitle(finding.check->severity) << " ("
+                    << finding.check->id << "): " << finding.message << '\n';
+            }
+        }
+    }
+    if (options.json)
+        out << QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented));
+    return code;
+}
+
 int exportPack(const QString &name, const QString &packPath, const QString &outPath, QTextStream &err,
     const QString &pluginFolder)
 {
@@ -140,8 +268,14 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
                 out << printable(name) << '\n';
             return kExitOk;
         }
-        if (command == QLatin1String("check") && !rest.isEmpty())
-            return checkPacks(rest, out, err);
+        if (command == QLatin1String("check") && !rest.isEmpty()) {
+            CheckOptions options;
+            bool plain = true;
+            QString problem;
+            if (!parseCheckOptions(rest, options, plain, problem))
+                return usageError(err, problem);
+            return plain ? checkPacks(rest, out, err) : checkTexts(options, out, err);
+        }
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
             return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);
         if (command == QLatin1String("write") && rest.size() == 2)

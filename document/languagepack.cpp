@@ -274,6 +274,21 @@ qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const Q
     return newRow;
 }
 
+qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair<QString, KeyEntry>> &keys)
+{
+    beginStep(text, keys.empty() ? QString() : keys.front().first);
+    qsizetype added = 0;
+    for (const auto &[name, entry] : keys) {
+        if (mKeys.find(name) >= 0)
+            continue;
+        insertKey(name);
+        storeEntry(name, entry);
+        ++added;
+    }
+    endStep();
+    return added;
+}
+
 void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange> &changes)
 {
     beginStep(text, changes.empty() ? QString() : changes.front().name);

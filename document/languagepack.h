@@ -120,6 +120,9 @@ public:
     // comment and options. Returns the new row, or -1 when another key
     // (ignoring case) already has that name.
     qsizetype renameKey(const QString &oldName, qsizetype row, const QString &newName, const QString &translation);
+    // Adds the names that are not in the list yet, each with its entry, as
+    // one step named text; returns how many were added.
+    qsizetype addKeys(const QString &text, const std::vector<std::pair<QString, KeyEntry>> &keys);
     // Sets fields of many keys as one step named text.
     void changeMany(const QString &text, const std::vector<FieldChange> &changes);
     // Makes a recorded step again as a new step, forward or backward, by

@@ -98,7 +98,7 @@ KeyEditorPanel::KeyEditorPanel(QWidget *parent)
     buttonsLayout->addWidget(mSubmit, 0, Qt::AlignBottom);
 
     auto *translationPanel = panel("Panel_Translation");
-    auto *translationLayout = tight(new QVBoxLayout(translationPanel));
+    auto *translationLayout = mTranslationLayout = tight(new QVBoxLayout(translationPanel));
     translationLayout->addWidget(named(new QLabel(QStringLiteral("Übersetzung")), "Label_Translation"));
     translationLayout->addWidget(mTranslation, 1);
     translationLayout->addWidget(buttons);
@@ -118,6 +118,11 @@ KeyEditorPanel::KeyEditorPanel(QWidget *parent)
         connect(mOptions[option], &QCheckBox::clicked, this, [this, option] { emit optionClicked(option); });
     mTranslation->installEventFilter(this);
     mComment->installEventFilter(this);
+}
+
+void KeyEditorPanel::addAboveTranslation(QWidget *widget)
+{
+    mTranslationLayout->insertWidget(0, widget);
 }
 
 KeyEntry KeyEditorPanel::entry() const

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 
 namespace Wordloom {
 
@@ -34,6 +35,8 @@ public:
     void clearTexts();
     void clearOptions();
 
+    // Puts a widget between the translation's label and its memo.
+    void addAboveTranslation(QWidget *widget);
     void setTranslationWrapped(bool wrap);
     void focusTranslation();
     QPushButton *resetButton() const { return mReset; }
@@ -58,6 +61,7 @@ private:
     QCheckBox *mOptions[3];
     QPushButton *mReset;
     QPushButton *mSubmit;
+    QVBoxLayout *mTranslationLayout = nullptr;
 };
 
 } // namespace Wordloom

@@ -12,6 +12,7 @@
 #include "editor/layoutparts.h"
 #include "editor/namelistview.h"
 #include "editor/newkeydialog.h"
+#include "editor/referencepanel.h"
 #include "editor/searchpage.h"
 #include "editor/shortcutrouter.h"
 #include "editor/statusline.h"
@@ -21,6 +22,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QTabWidget>
 
 namespace Wordloom {
@@ -33,6 +35,13 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
 {
     setupUi(this, mPack, mActions);
     connectActions();
+    mReferencePanel = new ReferencePanel(this, mPack, mPrompts, mKeyEditor, mStatusLine,
+        findChild<QMenu *>(QStringLiteral("menuLanguagepack")));
+    mReferencePanel->beforeAdding = [this] { takeOverPendingEdits(); };
+    connect(mReferencePanel, &ReferencePanel::keysAdded, this, [this](const QString &first) {
+        offerSave(true, true);
+        showKey(first);
+    });
 
     connect(lpKey, &KeyListBox::userChanged, this, handler(&MainWindow::keyChosenByUser));
     connect(mKeyEditor, &KeyEditorPanel::translationChanged, this, handler(&MainWindow::lpValueChange));
@@ -213,6 +222,7 @@ void MainWindow::lpKeyChange()
 {
     mShownKey = lpKey->text();
     mKeyEditor->showEntry(mPack.entry(mShownKey));
+    mReferencePanel->showKey(mShownKey);
     setPendingEdits(false);
     showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
 }

@@ -26,6 +26,7 @@ class Clock;
 class KeyEditorPanel;
 class KeyListBox;
 class NewKeyDialog;
+class ReferencePanel;
 class SearchPage;
 class StatusLine;
 
@@ -44,6 +45,7 @@ public:
     NewKeyDialog *newKeyDialog() const { return mNewKeyDialog; }
     NewKeyDialog *renameKeyDialog() const { return mRenameKeyDialog; }
     AboutBox *aboutBox() const { return mAboutBox; }
+    ReferencePanel *referencePanel() const { return mReferencePanel; }
     const PluginCatalog &plugins() const { return mExport.plugins(); }
     QString statusText() const;
 
@@ -159,6 +161,7 @@ private:
     NewKeyDialog *mNewKeyDialog = nullptr;
     NewKeyDialog *mRenameKeyDialog = nullptr;
     AboutBox *mAboutBox = nullptr;
+    ReferencePanel *mReferencePanel = nullptr;
 
     ActionTable mActions;
 };

@@ -46,7 +46,14 @@ void StatusLine::showSummary(const LanguagePack &pack)
         text += QStringLiteral("   ") + german.toString(pack.keys().count()) + QStringLiteral(" Schlüssel, ")
             + german.toString(pack.untranslatedCount()) + QStringLiteral(" ohne Übersetzung");
     }
-    mSummary->setText(text);
+    mBase = text;
+    mSummary->setText(mAddition.isEmpty() ? mBase : mBase + QStringLiteral("   ") + mAddition);
+}
+
+void StatusLine::setSummaryAddition(const QString &text)
+{
+    mAddition = text;
+    mSummary->setText(mAddition.isEmpty() ? mBase : mBase + QStringLiteral("   ") + mAddition);
 }
 
 } // namespace Wordloom

@@ -18,10 +18,15 @@ public:
     void showMessage(const QString &message);
     QString message() const;
     void showSummary(const LanguagePack &pack);
+    // A text shown after the pack's counts, such as the comparison with a
+    // reference; the empty text shows none.
+    void setSummaryAddition(const QString &text);
 
 private:
     QLabel *mMessage;
     QLabel *mSummary;
+    QString mBase;
+    QString mAddition;
 };
 
 } // namespace Wordloom

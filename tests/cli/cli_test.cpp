@@ -3,7 +3,10 @@
 #include "../support/testutil.h"
 #include "document/version.h"
 
+#include "checks/checkregistry.h"
+
 #include <QListWidget>
+#include <QProcess>
 #include <QTextStream>
 
 using namespace Wordloom;
@@ -100,4 +103,66 @@ TEST_F(CliTest, ExportAndWriteGiveTheEditorsBytes)
     // Writing a pack over itself.
     EXPECT_EQ(run({"write", pack, pack}).code, 0);
     EXPECT_EQ(readBytes(pack), readBytes(saved));
+}
+
+namespace {
+
+QByteArray packOf(const char *keys)
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<languagepack name='app' lang='x' version='1.0.0' date='then' project='demo'><content>")
+        + keys + "</content></languagepack>";
+}
+
+} // namespace
+
+TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
+{
+    const QString en = writePack(QStringLiteral("en.xml"),
+        packOf("<key id='copied' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>%d files "
+               "copied</value></key>"
+               "<key id='ok' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>OK</value></key>"
+               "<key id='save' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Save "
+               "\"%s\"?</value></key>"));
+    const QString de = writePack(QStringLiteral("de.xml"),
+        packOf("<key id='copied' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Dateien "
+               "kopiert</value></key>"
+               "<key id='ok' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>OK</value></key>"
+               "<key id='save' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>„%s“ "
+               "speichern?</value></key>"));
+    const Result result = run({"check", "--reference", en, "--all", "--format", "json", de});
+    EXPECT_EQ(result.code, 1) << result.err.toStdString();
+    const QString json = path(QStringLiteral("findings.json"));
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(result.out.toUtf8());
+    file.close();
+    QProcess python;
+    python.start(QStringLiteral(WORDLOOM_PYTHON3),
+        {"-c",
+            "import json,sys; print(';'.join('|'.join((f['key'], f['check'], f['severity'], f['message'])) "
+            "for f in json.load(open(sys.argv[1], encoding='utf-8'))))",
+            json});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+        QStringLiteral("copied|placeholders|error|Platzhalter fehlt: %d;ok|same-as-reference|info|Übersetzung "
+                       "gleich der Referenz"));
+
+    // Only the hint is left: exit 0. A dismissal beside the pack counts.
+    EXPECT_EQ(run({"check", "--reference", en, "--checks", "same-as-reference,punctuation", de}).code, 0);
+    const QString ignore = path(QStringLiteral("de.xml.wordloom-ignore"));
+    const CheckedText text{QStringLiteral("Dateien kopiert")}, reference{QStringLiteral("%d files copied")};
+    QFile ignored(ignore);
+    ASSERT_TRUE(ignored.open(QIODevice::WriteOnly));
+    ignored.write("placeholders\tcopied\t" + judgedTextsHash(text, &reference).toLatin1() + "\n");
+    ignored.close();
+    const Result dismissed = run({"check", "--reference", en, "--checks", "placeholders", de});
+    EXPECT_EQ(dismissed.code, 0);
+    EXPECT_EQ(dismissed.out, QString());
+
+    EXPECT_EQ(run({"check", "--reference", path("none.xml"), "--all", de}).code, 2);
+    EXPECT_EQ(run({"check", "--checks", "nope", de}).code, 2);
+    const Result names = run({"check", "--checks", "duplicates,syntax", testData(QStringLiteral("cp1252.xml"))});
+    EXPECT_EQ(names.out, QStringLiteral("größe: Fehler (syntax): Syntax-Check nicht bestanden: größe\n"));
+    EXPECT_EQ(names.code, 1);
 }

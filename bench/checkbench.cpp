@@ -1,0 +1,93 @@
+// Speed of the text checks: all checks over a pack with a reference (100k
+// and 1M keys), and one key's checks as after "Übernehmen"; medians of five.
+//   build-release/bin/wordloom-checkbench
+#include "checks/checkregistry.h"
+
+#include <benchmark/benchmark.h>
+#include <map>
+#include <memory>
+
+using namespace Wordloom;
+
+namespace {
+
+struct Packs {
+    std::vector<QString> names;
+    KeyData mine, theirs;
+};
+
+const char16_t *const kSource[]
+    = {u"%d files copied", u"Save \"%s\"?", u"<b>Warning:</b> %1 of %2 done.", u"&Open…", u"Line one\nline two",
+        u"Delete {count} items from {folder}?", u"OK", u" Name: ", u"Could not open %s: %s\n", u"100%% complete"};
+const char16_t *const kTranslation[]
+    = {u"%d Dateien kopiert", u"„%s“ speichern?", u"<b>Warnung:</b> %1 von %2 erledigt.", u"Ö&ffnen…",
+        u"Zeile eins\nZeile zwei", u"{count} Einträge aus {folder} löschen?", u"OK", u" Name:",
+        u"%s kann nicht geöffnet werden: %s\n", u"100%% fertig"};
+
+const Packs &packs(int keys)
+{
+    static std::map<int, std::unique_ptr<Packs>> made;
+    auto &packs = made[keys];
+    if (!packs) {
+        packs = std::make_unique<Packs>();
+        packs->names.reserve(size_t(keys));
+        for (int i = 0; i < keys; ++i) {
+            const QString name = QStringLiteral("key.%1").arg(i, 7, 10, QLatin1Char('0'));
+            packs->names.push_back(name);
+            const int kind = i % 10;
+            // A tenth of the keys without a translation.
+            if (i % 97 != 0)
+                packs->mine.hashlistKeys.setValue(name,
+                    QString::number(i) + QStringView(kTranslation[kind]).toString());
+            packs->theirs.hashlistKeys.setValue(name, QString::number(i) + QStringView(kSource[kind]).toString());
+            packs->mine.hashlistBreaks.setValue(name, QStringLiteral("1"));
+        }
+    }
+    return *packs;
+}
+
+std::vector<const CheckDefinition *> allChecks()
+{
+    std::vector<const CheckDefinition *> all;
+    for (const CheckDefinition &check : checkRegistry())
+        all.push_back(&check);
+    return all;
+}
+
+void allChecksOverThePack(benchmark::State &state)
+{
+    const Packs &p = packs(int(state.range(0)));
+    const CheckedPack reference{&p.names, &p.theirs};
+    const auto checks = allChecks();
+    size_t findings = 0;
+    for (auto _ : state)
+        findings = checkPack({&p.names, &p.mine}, &reference, checks).size();
+    state.counters["findings"] = double(findings);
+}
+BENCHMARK(allChecksOverThePack)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void oneKeyAfterSubmit(benchmark::State &state)
+{
+    const Packs &p = packs(1000000);
+    const CheckedPack pack{&p.names, &p.mine}, reference{&p.names, &p.theirs};
+    const auto checks = allChecks();
+    const QString name = p.names[2345];
+    std::vector<Finding> findings;
+    for (auto _ : state) {
+        findings.clear();
+        const CheckedText mine = pack.text(name), theirs = reference.text(name);
+        checkKey(name, mine, &theirs, checks, findings);
+        benchmark::DoNotOptimize(findings.data());
+    }
+}
+BENCHMARK(oneKeyAfterSubmit)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
+
+BENCHMARK_MAIN();

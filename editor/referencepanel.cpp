@@ -1,0 +1,196 @@
+#include "editor/referencepanel.h"
+
+#include "document/error.h"
+#include "editor/errorguard.h"
+#include "editor/keyeditorpanel.h"
+#include "editor/layoutparts.h"
+#include "editor/prompts.h"
+#include "editor/statusline.h"
+#include "editor/uifonts.h"
+
+#include <QAction>
+#include <QLocale>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+
+namespace Wordloom {
+
+namespace {
+
+QString shownText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+// Walks the two sorted key lists together; a name equal ignoring case is
+// the same key. Calls both(name) for shared keys and onlyMine or onlyTheirs
+// for the others.
+template <typename Both, typename Mine, typename Theirs>
+void mergeKeys(const std::vector<QString> &mine, const std::vector<QString> &theirs, Both both, Mine onlyMine,
+    Theirs onlyTheirs)
+{
+    size_t i = 0, j = 0;
+    while (i < mine.size() || j < theirs.size()) {
+        const int order = i == mine.size() ? 1 : j == theirs.size() ? -1 : compareNames(mine[i], theirs[j]);
+        if (order == 0) {
+            both(mine[i]);
+            // Repeated names (a file may repeat an id) count once.
+            const QString &name = mine[i];
+            while (i < mine.size() && namesEqual(mine[i], name))
+                ++i;
+            while (j < theirs.size() && namesEqual(theirs[j], name))
+                ++j;
+        } else if (order < 0) {
+            onlyMine(mine[i++]);
+        } else {
+            onlyTheirs(theirs[j++]);
+        }
+    }
+}
+
+} // namespace
+
+ReferencePanel::ReferencePanel(QMainWindow *window, LanguagePack &pack, Prompts &prompts, KeyEditorPanel *editor,
+    StatusLine *statusLine, QMenu *packMenu)
+    : QObject(window)
+    , mPack(pack)
+    , mPrompts(prompts)
+    , mStatusLine(statusLine)
+    , mField(named(new QPlainTextEdit, "referenceText"))
+    , mOpen(named(new QAction(QStringLiteral("Referenz öffnen…"), window), "openReferenceAction"))
+    , mClose(named(new QAction(QStringLiteral("Referenz schließen"), window), "closeReferenceAction"))
+    , mAddMissing(named(new QAction(QStringLiteral("Fehlende Schlüssel hinzufügen"), window), "addMissingAction"))
+{
+    mField->setReadOnly(true);
+    mField->setFont(translationFont());
+    mField->setMaximumHeight(70);
+    mField->setTabChangesFocus(true);
+    mField->setPlaceholderText(QStringLiteral("Referenz"));
+    mField->hide();
+    editor->addAboveTranslation(mField);
+
+    mOpen->setToolTip(plainToolTip(QStringLiteral("Öffnet ein zweites Languagepack schreibgeschützt als Referenz")));
+    mAddMissing->setToolTip(
+        plainToolTip(QStringLiteral("Fügt die Schlüssel der Referenz hinzu, die hier fehlen, ohne Übersetzung")));
+    QAction *before = packMenu->actions().value(packMenu->actions().size() - 2);
+    packMenu->insertActions(before, {mOpen, mClose, mAddMissing});
+    packMenu->insertSeparator(mOpen);
+    connect(mOpen, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { openReference(); }); });
+    connect(mClose, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { closeReference(); }); });
+    connect(mAddMissing, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { addMissingKeys(); }); });
+    // The counts follow every change of the pack.
+    connect(&mPack.history(), &QUndoStack::indexChanged, this, &ReferencePanel::updateSummary);
+    connect(&mPack, &LanguagePack::historyReset, this, &ReferencePanel::updateSummary);
+    connect(&mPack, &LanguagePack::historyReset, this, &ReferencePanel::updateActions);
+    updateActions();
+}
+
+void ReferencePanel::openReference()
+{
+    const QString path = mPrompts.openFile(FileDialogSettings{QStringLiteral("Referenz öffnen"),
+        QStringLiteral("Languagepacks (*.xml)|*.xml"), QStringLiteral("xml"), QString()});
+    if (path.isEmpty())
+        return;
+    // Read first: a bad file leaves the reference as it was.
+    PackContent content = LanguagePack::read(path);
+    mReference.adopt(std::move(content), path);
+    mField->show();
+    mField->setToolTip(QString());
+    showKey(mShownKey);
+    updateSummary();
+    updateActions();
+    mStatusLine->showMessage(QStringLiteral("Referenz geöffnet: ") + mReference.fileName());
+    emit referenceChanged();
+}
+
+void ReferencePanel::closeReference()
+{
+    mReference.close();
+    mField->clear();
+    mField->hide();
+    updateSummary();
+    updateActions();
+    mStatusLine->showMessage(QStringLiteral("Referenz geschlossen"));
+    emit referenceChanged();
+}
+
+void ReferencePanel::showKey(const QString &name)
+{
+    mShownKey = name;
+    if (!isOpen())
+        return;
+    const KeyEntry entry = mReference.entry(name);
+    mField->setPlainText(shownText(entry.translation));
+    mField->setToolTip(entry.comment.isEmpty() ? QString() : plainToolTip(shownText(entry.comment)));
+}
+
+ReferencePanel::Comparison ReferencePanel::compare() const
+{
+    Comparison counts;
+    if (!isOpen())
+        return counts;
+    mergeKeys(
+        mPack.keys().names(), mReference.keys().names(),
+        [&](const QString &name) {
+            const size_t hash = nameHash(name);
+            const QString mine = mPack.data().hashlistKeys.value(name, hash);
+            const QString theirs = mReference.data().hashlistKeys.value(name, hash);
+            counts.empty += mine.isEmpty();
+            counts.same += !mine.isEmpty() && mine == theirs;
+        },
+        [&](const QString &) { ++counts.onlyHere; }, [&](const QString &) { ++counts.missingHere; });
+    return counts;
+}
+
+std::vector<QString> ReferencePanel::missingKeys() const
+{
+    std::vector<QString> missing;
+    if (isOpen())
+        mergeKeys(
+            mPack.keys().names(), mReference.keys().names(), [](const QString &) {}, [](const QString &) {},
+            [&](const QString &name) {
+                if (missing.empty() || !namesEqual(missing.back(), name))
+                    missing.push_back(name);
+            });
+    return missing;
+}
+
+void ReferencePanel::addMissingKeys()
+{
+    if (beforeAdding)
+        beforeAdding();
+    std::vector<std::pair<QString, KeyEntry>> keys;
+    for (const QString &name : missingKeys()) {
+        KeyEntry entry = mReference.entry(name);
+        entry.translation.clear();
+        keys.emplace_back(name, std::move(entry));
+    }
+    const qsizetype added = mPack.addKeys(QStringLiteral("Fehlende Schlüssel hinzufügen"), keys);
+    const QLocale german(QLocale::German);
+    mStatusLine->showMessage(german.toString(added) + QStringLiteral(" fehlende Schlüssel hinzugefügt"));
+    if (added > 0)
+        emit keysAdded(keys.front().first);
+}
+
+void ReferencePanel::updateSummary()
+{
+    if (!isOpen()) {
+        mStatusLine->setSummaryAddition(QString());
+        return;
+    }
+    const Comparison c = compare();
+    const QLocale german(QLocale::German);
+    mStatusLine->setSummaryAddition(QStringLiteral("Referenz: %1 fehlen, %2 nur hier, %3 leer, %4 gleich")
+                                        .arg(german.toString(c.missingHere), german.toString(c.onlyHere),
+                                            german.toString(c.empty), german.toString(c.same)));
+}
+
+void ReferencePanel::updateActions()
+{
+    mClose->setEnabled(isOpen());
+    mAddMissing->setEnabled(isOpen() && mPack.state() == LanguagePack::State::Open);
+}
+
+} // namespace Wordloom
