@@ -4,6 +4,7 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "document/languagepack.h"
+#include "document/packfile.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
@@ -70,6 +71,8 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     const QString library = catalog.libraryPath(name);
     if (library.isEmpty())
         return failure(err, QStringLiteral("Unbekanntes Export-Plugin: ") + name);
+    if (isSameFile(packPath, outPath))
+        return failure(err, exportOntoPackRefusal(packPath));
     LanguagePack pack;
     pack.load(packPath);
     const QString target = QFileInfo(outPath).absoluteFilePath();

@@ -1,6 +1,7 @@
 #include "editor/exportcommand.h"
 
 #include "document/languagepack.h"
+#include "document/packfile.h"
 #include "editor/prompts.h"
 #include "plugins/exportrun.h"
 
@@ -24,6 +25,10 @@ QString ExportCommand::run(const QString &exportName, const LanguagePack &pack)
         const QString path = mPrompts.saveFile(mDialog);
         if (!path.isEmpty())
             mDialog.fileName = path;
+        if (isSameFile(path, pack.path())) {
+            mPrompts.showError(exportOntoPackRefusal(pack.path()));
+            return QString();
+        }
         return path;
     };
     const ExportOutcome outcome = runExport(mPlugins.libraryPath(exportName), pack.data(), chooseFile, pack.info());

@@ -4,6 +4,7 @@
 
 #include <QListWidget>
 #include <QTextStream>
+#include <unistd.h>
 
 using namespace Wordloom;
 
@@ -99,4 +100,20 @@ TEST_F(CliTest, ExportAndWriteGiveTheEditorsBytes)
     // Writing a pack over itself.
     EXPECT_EQ(run({"write", pack, pack}).code, 0);
     EXPECT_EQ(readBytes(pack), readBytes(saved));
+}
+
+TEST_F(CliTest, AnExportOntoThePackItselfIsRefused)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    ASSERT_TRUE(QFile::link(good, path("symlink.xml")));
+    ASSERT_EQ(::link(QFile::encodeName(good).constData(), QFile::encodeName(path("hardlink.xml")).constData()), 0);
+    for (const QString &target : {good, path("symlink.xml"), path("hardlink.xml")}) {
+        SCOPED_TRACE(target.toStdString());
+        const Result result = run({"export", "-p", "JSON", good, target});
+        EXPECT_EQ(result.code, 2);
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("Der Export würde das Languagepack")))
+            << result.err.toStdString();
+        EXPECT_EQ(readBytes(good), kPack);
+    }
+    EXPECT_EQ(run({"export", "-p", "JSON", good, path("out.json")}).code, 0);
 }
