@@ -5,6 +5,7 @@
 #include "document/error.h"
 #include "document/languagepack.h"
 #include "document/packfile.h"
+#include "document/packformat.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
@@ -41,6 +42,14 @@ int failure(QTextStream &err, const QString &message)
     return kExitError;
 }
 
+// The editor's warning about names that differ only in case, on standard
+// error; it changes no exit code.
+void warnCaseVariants(const QStringList &variants, const QString &prefix, QTextStream &err)
+{
+    if (!variants.isEmpty())
+        err << prefix << caseVariantWarning(variants) << '\n';
+}
+
 int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
 {
     int code = kExitOk;
@@ -48,7 +57,7 @@ int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
         const QString prefix = paths.size() > 1 ? path + QStringLiteral(": ") : QString();
         LanguagePack pack;
         try {
-            pack.load(path);
+            warnCaseVariants(pack.load(path), prefix, err);
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
             code = kExitError;
@@ -74,17 +83,17 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     if (isSameFile(packPath, outPath))
         return failure(err, exportOntoPackRefusal(packPath));
     LanguagePack pack;
-    pack.load(packPath);
+    warnCaseVariants(pack.load(packPath), QString(), err);
     const QString target = QFileInfo(outPath).absoluteFilePath();
     if (runExport(library, pack.data(), [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     return kExitOk;
 }
 
-int writePack(const QString &packPath, const QString &outPath, const Clock &clock)
+int writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &err)
 {
     LanguagePack pack;
-    pack.load(packPath);
+    warnCaseVariants(pack.load(packPath), QString(), err);
     // As Save As: the date stamped, the version as it is.
     InfoValues info = pack.info();
     info.date = formatDateStamp(clock.currentDate(), clock.currentTime());
@@ -120,7 +129,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
             return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);
         if (command == QLatin1String("write") && rest.size() == 2)
-            return writePack(rest[0], rest[1], clock);
+            return writePack(rest[0], rest[1], clock, err);
     } catch (const Error &error) {
         return failure(err, error.message());
     } catch (const std::bad_alloc &) {

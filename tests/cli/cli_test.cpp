@@ -117,3 +117,21 @@ TEST_F(CliTest, AnExportOntoThePackItselfIsRefused)
     }
     EXPECT_EQ(run({"export", "-p", "JSON", good, path("out.json")}).code, 0);
 }
+
+TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
+{
+    const QString pack = writePack(QStringLiteral("case.xml"),
+        "<languagepack><content><key id='Save'><value>1</value></key><key id='save'><value>2</value></key>"
+        "</content></languagepack>");
+    const std::pair<QStringList, int> rows[] = {
+        {{"check", pack}, 0},
+        {{"write", pack, path("out.xml")}, 0},
+        {{"export", "-p", "JSON", pack, path("out.json")}, 0},
+    };
+    for (const auto &[arguments, code] : rows) {
+        SCOPED_TRACE(arguments.first().toStdString());
+        const Result result = run(arguments);
+        EXPECT_EQ(result.code, code);
+        EXPECT_TRUE(result.err.endsWith(QStringLiteral(": Save, save\n"))) << result.err.toStdString();
+    }
+}
