@@ -9,6 +9,8 @@
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
+#include <QBuffer>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -90,14 +92,33 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     return kExitOk;
 }
 
-int writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &err)
+// "write PACK -": the pack's bytes on standard output.
+void writeToOutput(LanguagePack &pack, const InfoValues &info, QTextStream &out)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    pack.writeTo(buffer, info);
+    out.flush();
+    auto *device = qobject_cast<QFileDevice *>(out.device());
+    if (!device) {
+        out << QString::fromUtf8(buffer.data());
+        return;
+    }
+    if (device->write(buffer.data()) != buffer.size() || !device->flush())
+        throw Error(QStringLiteral("Die Standardausgabe kann nicht geschrieben werden."));
+}
+
+int writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &out, QTextStream &err)
 {
     LanguagePack pack;
     warnCaseVariants(pack.load(packPath), QString(), err);
     // As Save As: the date stamped, the version as it is.
     InfoValues info = pack.info();
     info.date = formatDateStamp(clock.currentDate(), clock.currentTime());
-    pack.write(outPath, info);
+    if (outPath == QLatin1String("-"))
+        writeToOutput(pack, info, out);
+    else
+        pack.write(outPath, info);
     return kExitOk;
 }
 
@@ -129,7 +150,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
             return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);
         if (command == QLatin1String("write") && rest.size() == 2)
-            return writePack(rest[0], rest[1], clock, err);
+            return writePack(rest[0], rest[1], clock, out, err);
     } catch (const Error &error) {
         return failure(err, error.message());
     } catch (const std::bad_alloc &) {

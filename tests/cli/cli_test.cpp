@@ -135,3 +135,13 @@ TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
         EXPECT_TRUE(result.err.endsWith(QStringLiteral(": Save, save\n"))) << result.err.toStdString();
     }
 }
+
+TEST_F(CliTest, WriteToADashGivesTheFilesBytesOnStandardOutput)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    ASSERT_EQ(run({"write", good, path("out.xml")}).code, 0);
+    const Result result = run({"write", good, "-"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path("out.xml"))));
+    EXPECT_FALSE(QFile::exists(path("-")));
+}
