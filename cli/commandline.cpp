@@ -5,10 +5,14 @@
 #include "document/clock.h"
 #include "document/error.h"
 #include "document/languagepack.h"
+#include "document/packfile.h"
+#include "document/packformat.h"
 #include "document/version.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
 
+#include <QBuffer>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -77,6 +81,14 @@ void scanPlugins(PluginCatalog &catalog, const QString &folder, QTextStream &err
         err << printable(skipped) << '\n';
 }
 
+// The editor's warning about names that differ only in case, on standard
+// error; it changes no exit code.
+void warnCaseVariants(const QStringList &variants, const QString &prefix, QTextStream &err)
+{
+    if (!variants.isEmpty())
+        err << prefix << caseVariantWarning(variants) << '\n';
+}
+
 int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
 {
     int code = kExitOk;
@@ -84,7 +96,7 @@ int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
         const QString prefix = paths.size() > 1 ? path + QStringLiteral(": ") : QString();
         LanguagePack pack;
         try {
-            pack.load(path);
+            warnCaseVariants(pack.load(path), prefix, err);
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
             code = kExitError;
@@ -107,7 +119,7 @@ struct CheckOptions {
 };
 
 // Reads the options of "check"; false (with the problem) on a wrong call.
-// Without any option the plain check of Parts 3.1 and 3.2 runs.
+// Without any option the plain duplicate and syntax check runs.
 bool parseCheckOptions(const QStringList &arguments, CheckOptions &options, bool &plain, QString &problem)
 {
     plain = true;
@@ -226,22 +238,43 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     const QString library = catalog.libraryPath(name);
     if (library.isEmpty())
         return failure(err, QStringLiteral("Unbekanntes Export-Plugin: ") + name);
+    if (isSameFile(packPath, outPath))
+        return failure(err, exportOntoPackRefusal(packPath));
     LanguagePack pack;
-    pack.load(packPath);
+    warnCaseVariants(pack.load(packPath), QString(), err);
     const QString target = QFileInfo(outPath).absoluteFilePath();
     if (runExport(library, pack.data(), [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     return kExitOk;
 }
 
-int writePack(const QString &packPath, const QString &outPath, const Clock &clock)
+// "write PACK -": the pack's bytes on standard output.
+void writeToOutput(LanguagePack &pack, const InfoValues &info, QTextStream &out)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    pack.writeTo(buffer, info);
+    out.flush();
+    auto *device = qobject_cast<QFileDevice *>(out.device());
+    if (!device) {
+        out << QString::fromUtf8(buffer.data());
+        return;
+    }
+    if (device->write(buffer.data()) != buffer.size() || !device->flush())
+        throw Error(QStringLiteral("Die Standardausgabe kann nicht geschrieben werden."));
+}
+
+int writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &out, QTextStream &err)
 {
     LanguagePack pack;
-    pack.load(packPath);
+    warnCaseVariants(pack.load(packPath), QString(), err);
     // As Save As: the date stamped, the version as it is.
     InfoValues info = pack.info();
     info.date = formatDateStamp(clock.currentDate(), clock.currentTime());
-    pack.write(outPath, info);
+    if (outPath == QLatin1String("-"))
+        writeToOutput(pack, info, out);
+    else
+        pack.write(outPath, info);
     return kExitOk;
 }
 
@@ -279,7 +312,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
             return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);
         if (command == QLatin1String("write") && rest.size() == 2)
-            return writePack(rest[0], rest[1], clock);
+            return writePack(rest[0], rest[1], clock, out, err);
     } catch (const Error &error) {
         return failure(err, error.message());
     } catch (const std::bad_alloc &) {

@@ -214,6 +214,11 @@ void LanguagePack::writeFile(const QString &path, const InfoValues &info, Progre
     file.commit();
 }
 
+void LanguagePack::writeTo(QIODevice &device, const InfoValues &info)
+{
+    writePack(device, mXml, info, mKeys.names(), mData);
+}
+
 KeyEntry LanguagePack::entry(const QString &name) const
 {
     KeyEntry entry;

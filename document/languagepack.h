@@ -104,6 +104,8 @@ public:
     // progress it counts the bytes and a cancel throws Cancelled), then
     // markWritten makes the path the pack's file and marks it saved.
     void writeFile(const QString &path, const InfoValues &info, struct Progress *progress = nullptr);
+    // Writes the pack's bytes to a device, as writeFile writes them to a file.
+    void writeTo(QIODevice &device, const InfoValues &info);
     void markWritten(const QString &path);
 
     // Key operations; each that changes anything is a step.

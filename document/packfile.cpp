@@ -334,4 +334,19 @@ void PackFile::cancel()
         QIODevice::close();
 }
 
+bool isSameFile(const QString &first, const QString &second)
+{
+    struct stat a = {};
+    struct stat b = {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0
+        && ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+QString exportOntoPackRefusal(const QString &packPath)
+{
+    return QStringLiteral(
+        "Der Export würde das Languagepack \"%1\" selbst überschreiben; bitte eine andere Datei wählen.")
+        .arg(QDir::toNativeSeparators(packPath));
+}
+
 } // namespace Wordloom

@@ -8,6 +8,12 @@ namespace Wordloom {
 
 class Error;
 
+// Whether both paths name one existing file (the same device and inode),
+// also through symbolic or hard links.
+bool isSameFile(const QString &first, const QString &second);
+// The refusal of an export whose target is the pack being exported.
+QString exportOntoPackRefusal(const QString &packPath);
+
 // Writes a pack file so that a failure leaves the old file whole and a
 // success keeps what the old file carried: its mode, owner, group and
 // extended attributes (the ACL among them). Targets that are no regular file

@@ -2,6 +2,7 @@
 
 #include "document/keytextcodec.h"
 #include "document/progress.h"
+#include "document/xmlprescan.h"
 #include "document/xmlprivate.h"
 
 #include <QBuffer>
@@ -227,6 +228,9 @@ struct Stream {
     int depth = 0;
     StreamBuilder builder;
     bool readFailed = false;
+    // Refuses what would cost libxml2 far more than its size, before libxml2
+    // sees it.
+    XmlPrescan prescan;
     // The first bytes, to tell whether the file has a declaration.
     char head[16] = {};
     qsizetype headSize = 0;
@@ -252,6 +256,8 @@ int readInput(void *context, char *buffer, int length) noexcept
         stream->readFailed = true;
         return -1;
     }
+    if (!stream->prescan.feed(buffer, qsizetype(n)))
+        return -1;
     const qsizetype take = std::min<qsizetype>(qsizetype(n), qsizetype(sizeof stream->head) - stream->headSize);
     std::memcpy(stream->head + stream->headSize, buffer, size_t(take));
     stream->headSize += take;
@@ -495,6 +501,8 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
 
     if (stream.cancelled)
         throw Cancelled();
+    if (!stream.prescan.refusal().isEmpty())
+        throw Error(QStringLiteral("Die Datei%1 wird nicht geladen: %2.").arg(where, stream.prescan.refusal()));
     if (stream.readFailed)
         throw ReadFailure();
     bool wellFormed = result.mDoc && context->wellFormed;

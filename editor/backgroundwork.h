@@ -1,18 +1,16 @@
 #pragma once
 
 #include "document/progress.h"
-#include "document/workerpool.h"
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QProgressDialog>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QString>
 
-#include <exception>
+#include <chrono>
 #include <functional>
 #include <optional>
+
+class QProgressDialog;
+class QWidget;
 
 namespace Wordloom {
 
@@ -25,52 +23,30 @@ public:
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
 
-// Work on a file of this size or more goes to a worker thread.
-constexpr qint64 kBackgroundBytes = 16 << 20;
+// When the progress dialog of background work appears. A test sets the
+// delay to zero, so that the dialog shows before the work starts, and acts
+// on it through shown (which runs on the GUI thread as the dialog appears).
+struct ProgressDialogTiming {
+    std::chrono::milliseconds delay{500};
+    std::function<void(QProgressDialog &)> shown;
+};
+ProgressDialogTiming &progressDialogTiming();
 
-// Runs the work on a worker thread while a modal progress dialog keeps the
-// window painting and offers "Abbrechen"; returns nothing when the user
-// cancelled (the work then threw Cancelled), and throws what else the work
-// throws. Work on less than kBackgroundBytes runs at once under the wait
-// cursor, without a dialog and without progress.
+// Runs the work on a worker thread, whatever its size, while the window
+// waits without taking input; once the work takes longer than the delay, a
+// modal progress dialog keeps the window painting and offers "Abbrechen".
+// Throws what the work throws, Cancelled when the user cancelled.
+void runInBackground(QWidget *parent, const QString &label, qint64 total, const std::function<void(Progress &)> &work);
+
+// As runInBackground, with the work's result; nothing when the user
+// cancelled (the work then threw Cancelled).
 template <typename T>
 std::optional<T> runWithProgress(QWidget *parent, const QString &label, qint64 total,
-    const std::function<T(Progress *)> &work)
+    const std::function<T(Progress &)> &work)
 {
-    if (total < kBackgroundBytes) {
-        const BusyCursor busy;
-        return work(nullptr);
-    }
-    Progress progress;
     std::optional<T> result;
-    std::exception_ptr failure;
-    QFutureWatcher<void> watcher;
-    QProgressDialog dialog(label, QStringLiteral("Abbrechen"), 0, 1000, parent);
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, &dialog,
-        [&] { dialog.setValue(int(std::min<qint64>(1000, progress.done * 1000 / std::max<qint64>(total, 1)))); });
-    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.cancelled = true; });
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(&workerPool(), [&] {
-        try {
-            result.emplace(work(&progress));
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    ticker.start(100);
-    dialog.show();
-    // The window stays inert behind the modal dialog, but keeps painting.
-    loop.exec();
-    ticker.stop();
-    dialog.hide();
     try {
-        if (failure)
-            std::rethrow_exception(failure);
+        runInBackground(parent, label, total, [&](Progress &progress) { result.emplace(work(progress)); });
     } catch (const Cancelled &) {
         return std::nullopt;
     }

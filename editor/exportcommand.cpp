@@ -1,71 +1,15 @@
 #include "editor/exportcommand.h"
 
 #include "document/languagepack.h"
+#include "document/packfile.h"
 #include "document/progress.h"
-#include "document/workerpool.h"
+#include "editor/backgroundwork.h"
 #include "editor/prompts.h"
 #include "plugins/exportrun.h"
 
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QProgressDialog>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace Wordloom {
-
-namespace {
-
-// An export that runs longer than this shows its progress dialog.
-constexpr int kDialogDelayMs = 500;
-
-// Runs the work on a worker thread; the window takes no input meanwhile, and
-// after kDialogDelayMs a modal dialog offers "Abbrechen", which sets the
-// progress cancelled. False when the work was cancelled; rethrows what else
-// the work throws.
-bool runWithDelayedDialog(QWidget *window, const std::function<void(Progress &)> &work)
-{
-    Progress progress;
-    std::exception_ptr failure;
-    QEventLoop loop;
-    QFutureWatcher<void> watcher;
-    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(&workerPool(), [&] {
-        try {
-            work(progress);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    QTimer delay;
-    delay.setSingleShot(true);
-    QObject::connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
-    delay.start(kDialogDelayMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!watcher.isFinished()) {
-        QProgressDialog dialog(QStringLiteral("Exportieren..."), QStringLiteral("Abbrechen"), 0, 0, window);
-        dialog.setObjectName(QStringLiteral("exportProgress"));
-        dialog.setWindowModality(Qt::WindowModal);
-        dialog.setAutoReset(false);
-        dialog.setAutoClose(false);
-        QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.cancelled = true; });
-        dialog.show();
-        if (!watcher.isFinished())
-            loop.exec();
-        dialog.hide();
-    }
-    watcher.waitForFinished();
-    try {
-        if (failure)
-            std::rethrow_exception(failure);
-    } catch (const Cancelled &) {
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 QStringList ExportCommand::scan(const QString &folder)
 {
@@ -94,8 +38,15 @@ QString ExportCommand::run(const QString &exportName, const LanguagePack &pack, 
     if (path.isEmpty())
         return QString();
     mDialog.fileName = path;
-    const bool exported = runWithDelayedDialog(window,
-        [&](Progress &progress) { session.run(path, pack.data(), pack.info(), &progress); });
+    if (isSameFile(path, pack.path())) {
+        mPrompts.showError(exportOntoPackRefusal(pack.path()));
+        return QString();
+    }
+    // "Abbrechen" ends the helper; the window goes on.
+    const bool exported = runWithProgress<bool>(window, QStringLiteral("Exportieren..."), 0, [&](Progress &progress) {
+        session.run(path, pack.data(), pack.info(), &progress);
+        return true;
+    }).has_value();
     return exported ? QStringLiteral("Exportiert: ") + QFileInfo(path).fileName() : QString();
 }
 

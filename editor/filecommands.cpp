@@ -45,11 +45,15 @@ void FileCommands::openPath(const QString &path)
 
 bool FileCommands::loadPath(const QString &path)
 {
-    // Reads everything before anything of the open pack changes; a large
-    // file is read in the background, and a cancelled read changes nothing.
-    std::optional<PackContent> read
-        = runWithProgress<PackContent>(&mWindow, QStringLiteral("Languagepack wird geladen …"), QFileInfo(path).size(),
-            [&path](Progress *p) { return LanguagePack::read(path, p); });
+    // Reads everything in the background before anything of the open pack
+    // changes; a cancelled read changes nothing, even one that got through.
+    std::optional<PackContent> read = runWithProgress<PackContent>(&mWindow,
+        QStringLiteral("Languagepack wird geladen …"), QFileInfo(path).size(), [&path](Progress &progress) {
+            PackContent content = LanguagePack::read(path, &progress);
+            if (progress.cancelled)
+                throw Cancelled();
+            return content;
+        });
     if (!read) {
         mHost.showStatus(QStringLiteral("Laden abgebrochen"));
         return false;
@@ -118,14 +122,14 @@ void FileCommands::writePack(const QString &path)
         return;
     case LanguagePack::State::Open: break;
     }
-    // Throws before anything is marked saved; the old file stays intact. A
-    // large pack is written in the background.
+    // Throws before anything is marked saved; the old file stays intact.
+    // The pack is written in the background.
     const qint64 existing = QFileInfo(mPack.path()).size();
     mHost.commitInfoEdit();
     const InfoValues info = mPack.info();
     const bool written = runWithProgress<bool>(&mWindow, QStringLiteral("Languagepack wird gespeichert …"),
-        existing > 0 ? existing : 330 * qint64(mPack.keys().count()), [&](Progress *p) {
-            mPack.writeFile(path, info, p);
+        existing > 0 ? existing : 330 * qint64(mPack.keys().count()), [&](Progress &progress) {
+            mPack.writeFile(path, info, &progress);
             return true;
         }).has_value();
     if (!written) {

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QTextStream>
+#include <unistd.h>
 
 using namespace Wordloom;
 
@@ -165,4 +166,48 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
     const Result names = run({"check", "--checks", "duplicates,syntax", testData(QStringLiteral("cp1252.xml"))});
     EXPECT_EQ(names.out, QStringLiteral("größe: Fehler (syntax): Syntax-Check nicht bestanden: größe\n"));
     EXPECT_EQ(names.code, 1);
+}
+
+TEST_F(CliTest, AnExportOntoThePackItselfIsRefused)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    ASSERT_TRUE(QFile::link(good, path("symlink.xml")));
+    ASSERT_EQ(::link(QFile::encodeName(good).constData(), QFile::encodeName(path("hardlink.xml")).constData()), 0);
+    for (const QString &target : {good, path("symlink.xml"), path("hardlink.xml")}) {
+        SCOPED_TRACE(target.toStdString());
+        const Result result = run({"export", "-p", "JSON", good, target});
+        EXPECT_EQ(result.code, 2);
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("Der Export würde das Languagepack")))
+            << result.err.toStdString();
+        EXPECT_EQ(readBytes(good), kPack);
+    }
+    EXPECT_EQ(run({"export", "-p", "JSON", good, path("out.json")}).code, 0);
+}
+
+TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
+{
+    const QString pack = writePack(QStringLiteral("case.xml"),
+        "<languagepack><content><key id='Save'><value>1</value></key><key id='save'><value>2</value></key>"
+        "</content></languagepack>");
+    const std::pair<QStringList, int> rows[] = {
+        {{"check", pack}, 0},
+        {{"write", pack, path("out.xml")}, 0},
+        {{"export", "-p", "JSON", pack, path("out.json")}, 0},
+    };
+    for (const auto &[arguments, code] : rows) {
+        SCOPED_TRACE(arguments.first().toStdString());
+        const Result result = run(arguments);
+        EXPECT_EQ(result.code, code);
+        EXPECT_TRUE(result.err.endsWith(QStringLiteral(": Save, save\n"))) << result.err.toStdString();
+    }
+}
+
+TEST_F(CliTest, WriteToADashGivesTheFilesBytesOnStandardOutput)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    ASSERT_EQ(run({"write", good, path("out.xml")}).code, 0);
+    const Result result = run({"write", good, "-"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path("out.xml"))));
+    EXPECT_FALSE(QFile::exists(path("-")));
 }

@@ -366,6 +366,53 @@ TEST(HostileFiles, BadFilesFailFastWithAGermanMessage)
     EXPECT_EQ(readError(path), QStringLiteral("Die Datei \"bad.xml\" ist kein gültiges XML (Zeile 1): ") + tooLong);
 }
 
+// Shapes that cost libxml2 far more than their size are refused before it
+// reads them; what only looks like them (in values, comments, sections) loads.
+TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
+{
+    QTemporaryDir dir;
+    const auto repeat = [](const char *before, const char *after, int n) {
+        QByteArray all;
+        for (int i = 0; i < n; ++i)
+            all += before + QByteArray::number(i) + after;
+        return all;
+    };
+    const auto key = [&](int n) {
+        return "<l><content><key id='k'" + repeat(" a", "='x'", n - 1) + "><value>v</value></key></content></l>";
+    };
+    const auto doctype = [](const QByteArray &declarations) { return "<!DOCTYPE l [" + declarations + "]><l/>"; };
+    const QString utf16 = QString::fromLatin1(key(10001));
+    const QByteArray looksLike = QByteArray(" x='=' y=\"'>\"").repeated(6000);
+    const QString attributes = QStringLiteral("ein Element hat mehr als 10.000 Attribute (Zeile 1).");
+    const QString declarations = QStringLiteral("die Dokumenttypdefinition hat mehr als 10.000 Deklarationen");
+    const std::tuple<const char *, QByteArray, QString> files[] = {
+        {"10,000 attributes", key(10000), QString()},
+        {"10,001 attributes", key(10001), attributes},
+        {"10,001 on the root", "<l" + repeat(" a", "=''", 10001) + "/>", attributes},
+        {"10,001 in UTF-16", "\xff\xfe" + QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2),
+            attributes},
+        {"signs in values, a comment and a section",
+            "<l a='=' b=\"=>=\"><!-- <a " + looksLike + "> --><content><key id='k'><value><![CDATA[<a " + looksLike
+                + ">]]></value></key></content></l>",
+            QString()},
+        {"10,000 declarations", doctype(repeat("<!ATTLIST l a", " CDATA 'x'>", 10000)), QString()},
+        {"10,001 declarations", doctype(repeat("<!ELEMENT e", " ANY>", 10001)), declarations},
+        {"10,001 defaults in one list", doctype("<!ATTLIST l" + repeat(" a", " CDATA #IMPLIED", 10001) + ">"),
+            declarations},
+    };
+    const QString path = dir.filePath(QStringLiteral("bad.xml"));
+    for (const auto &[what, xml, refusal] : files) {
+        SCOPED_TRACE(what);
+        writeBytes(path, xml);
+        const QString message = readError(path);
+        EXPECT_EQ(message.isEmpty(), refusal.isEmpty()) << message.toStdString();
+        EXPECT_TRUE(message.isEmpty()
+            || (message.startsWith(QStringLiteral("Die Datei \"bad.xml\" wird nicht geladen: "))
+                && message.contains(refusal)))
+            << message.toStdString();
+    }
+}
+
 // Every input the fuzzer once failed on (and the hostile ones kept beside
 // them) loads or fails with a message, quickly, and a loaded one reads back
 // the same once written; so does each test pack, cut, overwritten or spliced.

@@ -386,3 +386,18 @@ TEST_F(ExportWindowTest, AnEndlessExportEndsByItsCancelButton)
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_NE(control<QLabel>("statusBar")->text(), QStringLiteral("Exportiert: out.txt"));
 }
+
+TEST_F(ExportWindowTest, AnExportOntoThePackItselfIsRefused)
+{
+    startWith({"recorder"});
+    const QByteArray xml = "<languagepack><content><key id='k'><value>v</value></key></content></languagepack>";
+    const QString pack = loadPack(xml);
+    ASSERT_TRUE(QFile::link(pack, path(QStringLiteral("link.xml"))));
+    prompts.savePaths.push_back(path(QStringLiteral("link.xml")));
+    doubleClick(QStringLiteral("Recorder"));
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors[0].startsWith(QStringLiteral("Der Export würde das Languagepack")));
+    prompts.errors.clear();
+    EXPECT_EQ(readBytes(pack), xml);
+    EXPECT_FALSE(journal.lines().join(u'|').contains(QStringLiteral("setFileName")));
+}

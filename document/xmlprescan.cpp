@@ -1,0 +1,220 @@
+#include "document/xmlprescan.h"
+
+#include <QLocale>
+
+namespace Wordloom {
+
+namespace {
+
+QString count(int n)
+{
+    return QLocale(QLocale::German).toString(n);
+}
+
+} // namespace
+
+bool XmlPrescan::feed(const char *data, qsizetype size)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    qsizetype i = 0;
+    if (mWidth == Width::Unknown && size > 0) {
+        // The first two bytes tell UTF-16 (with or without a byte order
+        // mark) from the byte encodings.
+        if (mPending < 0 && size == 1) {
+            mPending = bytes[0];
+            return true;
+        }
+        const int first = mPending >= 0 ? mPending : bytes[i++];
+        const int second = bytes[i++];
+        mPending = -1;
+        if ((first == 0xFF && second == 0xFE) || (first == '<' && second == 0))
+            mWidth = Width::Utf16Le;
+        else if ((first == 0xFE && second == 0xFF) || (first == 0 && second == '<'))
+            mWidth = Width::Utf16Be;
+        else
+            mWidth = Width::Bytes;
+        if (mWidth == Width::Bytes) {
+            take(char16_t(first));
+            take(char16_t(second));
+        } else if (first == '<' || second == '<') {
+            take(u'<');
+        }
+    }
+    if (mWidth == Width::Bytes) {
+        for (; i < size && mRefusal.isEmpty(); ++i)
+            take(char16_t(bytes[i]));
+        return mRefusal.isEmpty();
+    }
+    for (; i < size && mRefusal.isEmpty(); ++i) {
+        if (mPending < 0) {
+            mPending = bytes[i];
+            continue;
+        }
+        const int unit = mWidth == Width::Utf16Le ? mPending | bytes[i] << 8 : mPending << 8 | bytes[i];
+        mPending = -1;
+        take(char16_t(unit));
+    }
+    return mRefusal.isEmpty();
+}
+
+void XmlPrescan::declare()
+{
+    if (++mDeclarations > kMaxDeclarations)
+        mRefusal = QStringLiteral("die Dokumenttypdefinition hat mehr als %1 Deklarationen (Zeile %2)")
+                       .arg(count(kMaxDeclarations))
+                       .arg(mLine);
+}
+
+void XmlPrescan::take(char16_t c)
+{
+    if (c == u'\n')
+        ++mLine;
+    switch (mState) {
+    case State::Text:
+        if (c == u'<')
+            mState = State::Open;
+        break;
+    case State::Open:
+        if (c == u'!') {
+            mWord.clear();
+            mState = State::Bang;
+        } else if (c == u'?') {
+            mRun = 0;
+            mState = State::Instruction;
+        } else if (c == u'/') {
+            mState = State::Skip;
+        } else {
+            mAttributes = 0;
+            mState = State::StartTag;
+        }
+        break;
+    case State::Bang:
+        // "<!--", "<![CDATA[" or "<!DOCTYPE"; anything else is left to the parser.
+        mWord += char(c < 0x80 ? c : u'?');
+        mRun = 0;
+        if (mWord == "--")
+            mState = State::Comment;
+        else if (mWord == "[CDATA[")
+            mState = State::CData;
+        else if (mWord == "DOCTYPE")
+            mState = State::Doctype;
+        else if (!QByteArrayView("--").startsWith(mWord) && !QByteArrayView("[CDATA[").startsWith(mWord)
+            && !QByteArrayView("DOCTYPE").startsWith(mWord))
+            mState = State::Skip;
+        break;
+    case State::StartTag:
+        if (c == u'"' || c == u'\'') {
+            mQuote = c;
+            mState = State::TagQuote;
+        } else if (c == u'=') {
+            if (++mAttributes > kMaxAttributes)
+                mRefusal = QStringLiteral("ein Element hat mehr als %1 Attribute (Zeile %2)")
+                               .arg(count(kMaxAttributes))
+                               .arg(mLine);
+        } else if (c == u'>') {
+            mState = State::Text;
+        }
+        break;
+    case State::TagQuote:
+        if (c == mQuote)
+            mState = State::StartTag;
+        break;
+    case State::Skip:
+        if (c == u'>')
+            mState = back();
+        break;
+    case State::Comment:
+        if (c == u'>' && mRun >= 2)
+            mState = back();
+        mRun = c == u'-' ? mRun + 1 : 0;
+        break;
+    case State::CData:
+        if (c == u'>' && mRun >= 2)
+            mState = State::Text;
+        mRun = c == u']' ? mRun + 1 : 0;
+        break;
+    case State::Instruction:
+        if (c == u'>' && mRun > 0)
+            mState = back();
+        mRun = c == u'?' ? 1 : 0;
+        break;
+    case State::Doctype:
+        if (c == u'"' || c == u'\'') {
+            mQuote = c;
+            mState = State::DoctypeQuote;
+        } else if (c == u'[') {
+            mInSubset = true;
+            mState = State::Subset;
+        } else if (c == u'>') {
+            mState = State::Text;
+        }
+        break;
+    case State::DoctypeQuote:
+        if (c == mQuote)
+            mState = State::Doctype;
+        break;
+    case State::Subset:
+        if (c == u'<') {
+            mState = State::SubsetOpen;
+        } else if (c == u'%') {
+            // A parameter entity reference stands for declarations.
+            declare();
+        } else if (c == u']') {
+            mInSubset = false;
+            mState = State::DoctypeEnd;
+        }
+        break;
+    case State::SubsetOpen:
+        if (c == u'!') {
+            mState = State::SubsetBang;
+        } else {
+            mRun = c == u'?' ? 0 : mRun;
+            mState = c == u'?' ? State::Instruction : State::Subset;
+        }
+        break;
+    case State::SubsetBang:
+        if (c == u'-') {
+            mRun = 1;
+            mState = State::Comment;
+        } else {
+            // Each attribute of an attribute list is a declaration of its
+            // own: it ends in a default value, #REQUIRED or #IMPLIED.
+            mAttributeList = c == u'A';
+            mDefinitions = 0;
+            mHash = false;
+            mState = State::Declaration;
+            if (!mAttributeList)
+                declare();
+        }
+        break;
+    case State::Declaration:
+        if (mHash && mAttributeList && (c == u'R' || c == u'I')) {
+            ++mDefinitions;
+            declare();
+        }
+        mHash = c == u'#';
+        if (c == u'"' || c == u'\'') {
+            mQuote = c;
+            mState = State::DeclarationQuote;
+            if (mAttributeList) {
+                ++mDefinitions;
+                declare();
+            }
+        } else if (c == u'>') {
+            if (mAttributeList && mDefinitions == 0)
+                declare();
+            mState = State::Subset;
+        }
+        break;
+    case State::DeclarationQuote:
+        if (c == mQuote)
+            mState = State::Declaration;
+        break;
+    case State::DoctypeEnd:
+        if (c == u'>')
+            mState = State::Text;
+        break;
+    }
+}
+
+} // namespace Wordloom
