@@ -114,8 +114,8 @@ KeyEditorPanel::KeyEditorPanel(QWidget *parent)
 
     connect(mTranslation, &QPlainTextEdit::textChanged, this, &KeyEditorPanel::translationChanged);
     connect(mComment, &QPlainTextEdit::textChanged, this, &KeyEditorPanel::commentChanged);
-    for (Option option : {Html, Break, Unix})
-        connect(mOptions[option], &QCheckBox::clicked, this, [this, option] { emit optionClicked(option); });
+    for (Option option : {Option::Html, Option::Break, Option::Unix})
+        connect(mOptions[int(option)], &QCheckBox::clicked, this, [this, option] { emit optionClicked(option); });
     mTranslation->installEventFilter(this);
     mComment->installEventFilter(this);
 }
@@ -127,8 +127,9 @@ void KeyEditorPanel::addAboveTranslation(QWidget *widget)
 
 KeyEntry KeyEditorPanel::entry() const
 {
-    const auto flag = [this](Option option) { return mOptions[option]->isChecked() ? kOn : kOff; };
-    return KeyEntry{modelText(mTranslation), modelText(mComment), flag(Html), flag(Break), flag(Unix)};
+    const auto flag = [this](Option option) { return mOptions[int(option)]->isChecked() ? kOn : kOff; };
+    return KeyEntry{modelText(mTranslation), modelText(mComment), flag(Option::Html), flag(Option::Break),
+        flag(Option::Unix)};
 }
 
 QString KeyEditorPanel::translation() const
@@ -149,9 +150,9 @@ void KeyEditorPanel::showEntry(const KeyEntry &stored)
 {
     setTexts(stored.translation, stored.comment);
     clearOptions();
-    setOption(Html, stored.encodeHTML == kOn);
-    setOption(Break, stored.preserveLinebreaks == kOn);
-    setOption(Unix, stored.unixNewline == kOn);
+    setOption(Option::Html, stored.encodeHTML == kOn);
+    setOption(Option::Break, stored.preserveLinebreaks == kOn);
+    setOption(Option::Unix, stored.unixNewline == kOn);
 }
 
 void KeyEditorPanel::setTexts(const QString &translation, const QString &comment)
@@ -170,7 +171,7 @@ void KeyEditorPanel::clearTexts()
 
 void KeyEditorPanel::clearOptions()
 {
-    for (Option option : {Html, Break, Unix})
+    for (Option option : {Option::Html, Option::Break, Option::Unix})
         setOption(option, false);
 }
 
@@ -187,7 +188,8 @@ void KeyEditorPanel::focusTranslation()
 
 QList<QWidget *> KeyEditorPanel::tabChain() const
 {
-    return {mComment, mTranslation, mOptions[Html], mOptions[Break], mOptions[Unix], mReset, mSubmit};
+    return {mComment, mTranslation, mOptions[int(Option::Html)], mOptions[int(Option::Break)],
+        mOptions[int(Option::Unix)], mReset, mSubmit};
 }
 
 bool KeyEditorPanel::eventFilter(QObject *watched, QEvent *event)
@@ -218,9 +220,9 @@ void KeyEditorPanel::setMemoText(QPlainTextEdit *memo, const QString &text)
 
 void KeyEditorPanel::setOption(Option option, bool checked)
 {
-    if (mOptions[option]->isChecked() == checked)
+    if (mOptions[int(option)]->isChecked() == checked)
         return;
-    mOptions[option]->setChecked(checked);
+    mOptions[int(option)]->setChecked(checked);
     emit optionClicked(option);
 }
 

@@ -19,7 +19,7 @@ namespace Wordloom {
 class KeyEditorPanel : public QWidget {
     Q_OBJECT
 public:
-    enum Option { Html, Break, Unix };
+    enum class Option { Html, Break, Unix };
 
     explicit KeyEditorPanel(QWidget *parent = nullptr);
 

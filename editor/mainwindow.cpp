@@ -49,7 +49,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     connect(mKeyEditor, &KeyEditorPanel::optionClicked, this, [this](KeyEditorPanel::Option option) {
         void (MainWindow::*const clicks[])()
             = {&MainWindow::htmlCheckboxClick, &MainWindow::breakCheckboxClick, &MainWindow::unixCheckBoxClick};
-        handler(clicks[option])();
+        handler(clicks[int(option)])();
     });
     connect(lpInfoblock, &InfoGrid::userEdited, this,
         [this](int row) { guarded([this, row] { lpInfoblockStringsChange(row); }); });
