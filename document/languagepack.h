@@ -10,6 +10,8 @@
 
 namespace Wordloom {
 
+struct Progress;
+
 // One key's stored data as the editor shows it. Options hold "1" when on.
 struct KeyEntry {
     QString translation;
@@ -91,7 +93,7 @@ public:
     QStringList load(const QString &path);
     // The same in two steps: read (on any thread, nothing here is touched)
     // and adopt what was read.
-    static PackContent read(const QString &path, struct Progress *progress = nullptr);
+    static PackContent read(const QString &path, Progress *progress = nullptr);
     QStringList adopt(PackContent pack, const QString &path);
     void create(const InfoValues &info);
     void close();
@@ -103,7 +105,7 @@ public:
     // may run on another thread while nothing else touches the pack; with
     // progress it counts the bytes and a cancel throws Cancelled), then
     // markWritten makes the path the pack's file and marks it saved.
-    void writeFile(const QString &path, const InfoValues &info, struct Progress *progress = nullptr);
+    void writeFile(const QString &path, const InfoValues &info, Progress *progress = nullptr);
     // Writes the pack's bytes to a device, as writeFile writes them to a file.
     void writeTo(QIODevice &device, const InfoValues &info);
     void markWritten(const QString &path);

@@ -11,6 +11,8 @@
 
 namespace Wordloom {
 
+struct Progress;
+
 // The five info values in the order of the info grid's rows.
 struct InfoValues {
     QString project;
@@ -53,7 +55,7 @@ struct PackContent {
 
 // Reads a pack as it streams in. Throws Error on a file that is not
 // well-formed XML and on a key whose value or comment is not a single text.
-PackContent readPackFile(const QString &path, struct Progress *progress = nullptr);
+PackContent readPackFile(const QString &path, Progress *progress = nullptr);
 // Reads a pack from the bytes of a file; source names it in messages.
 PackContent readPackData(const QByteArray &bytes, const QString &source = QString());
 

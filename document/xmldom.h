@@ -15,6 +15,8 @@ struct _xmlNode; // NOLINT(bugprone-reserved-identifier)
 
 namespace Wordloom {
 
+struct Progress;
+
 // A non-owning handle to a node of an XmlDocument's tree.
 class XmlNode {
 public:
@@ -140,8 +142,7 @@ public:
     // Without a handler the whole tree is kept.
     // With progress, the bytes read are counted there, and a cancel throws
     // Cancelled.
-    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {},
-        struct Progress *progress = nullptr);
+    static XmlDocument parseFile(const QString &path, const ContentHandler &content = {}, Progress *progress = nullptr);
     static XmlDocument parseText(const QString &text);
     static XmlDocument parseData(const QByteArray &bytes, const QString &source, const ContentHandler &content = {});
     // A document without a root element.
@@ -177,7 +178,7 @@ private:
     // Throws when libxml2 cannot write the document's encoding soundly.
     void checkEncoding() const;
     static XmlDocument parseDevice(QIODevice &input, const QString &source, const ContentHandler &content,
-        struct Progress *progress = nullptr);
+        Progress *progress = nullptr);
 
     struct Free {
         void operator()(_xmlDoc *doc) const;
