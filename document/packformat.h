@@ -1,27 +1,16 @@
 #pragma once
 
 #include "document/hashlist.h"
+#include "document/packinfo.h"
 #include "document/xmldom.h"
 
-#include <QDate>
 #include <QIODevice>
 #include <QStringList>
-#include <QTime>
 #include <vector>
 
 namespace Wordloom {
 
 struct Progress;
-
-// The five info values in the order of the info grid's rows.
-struct InfoValues {
-    QString project;
-    QString name;
-    QString lang;
-    QString version;
-    QString date;
-    bool operator==(const InfoValues &) const = default;
-};
 
 // The five per-key fields, in the order a commit writes them.
 enum class KeyField { Translation, Comment, EncodeHTML, PreserveLinebreaks, UnixNewline };
@@ -66,24 +55,11 @@ PackContent readPackData(const QByteArray &bytes, const QString &source = QStrin
 void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, const std::vector<QString> &keys,
     const KeyData &data);
 
-// project_name_language.extension, the name offered for a pack or export.
-QString proposedFileName(const InfoValues &info, const QString &extension);
-
 // The warning about names that share their entry with another name
 // differing only in letter case.
 QString caseVariantWarning(const QStringList &names);
 
 // The document text of a new pack.
 QString newPackTemplate(const InfoValues &info);
-
-// Raises the third part of a version text; see the conversion rules in the
-// implementation.
-QString bumpVersion(const QString &version);
-// year-month-day hour:minute, with two-digit month, day, hour and minute.
-QString formatDateStamp(const QDate &date, const QTime &time);
-
-// The name part of a path: the text after its last separator, or the empty
-// text when it has none.
-QString fileNameOf(const QString &path);
 
 } // namespace Wordloom
