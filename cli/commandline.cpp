@@ -42,16 +42,16 @@ const char kHelp[] = "Prüft, exportiert und schreibt Languagepacks ohne Fenster
                      "  export -p NAME PACK OUT exportiert PACK mit dem Plugin NAME nach OUT\n"
                      "  write PACK OUT          schreibt PACK wie \"Speichern als\" nach OUT\n";
 
-int usageError(QTextStream &err, const QString &problem)
+ExitCode usageError(QTextStream &err, const QString &problem)
 {
     err << problem << '\n' << kUsage;
-    return kExitError;
+    return ExitCode::Error;
 }
 
-int failure(QTextStream &err, const QString &message)
+ExitCode failure(QTextStream &err, const QString &message)
 {
     err << message << '\n';
-    return kExitError;
+    return ExitCode::Error;
 }
 
 // A name as one line: control characters shown as \n, \t, \x1b and the like.
@@ -89,9 +89,9 @@ void warnCaseVariants(const QStringList &variants, const QString &prefix, QTextS
         err << prefix << caseVariantWarning(variants) << '\n';
 }
 
-int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
+ExitCode checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
 {
-    int code = kExitOk;
+    ExitCode code = ExitCode::Ok;
     for (const QString &path : paths) {
         const QString prefix = paths.size() > 1 ? path + QStringLiteral(": ") : QString();
         LanguagePack pack;
@@ -99,14 +99,14 @@ int checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
             warnCaseVariants(pack.load(path), prefix, err);
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
-            code = kExitError;
+            code = ExitCode::Error;
             continue;
         }
         const CheckResult duplicates = checkForDuplicates(pack.keys().names());
         const CheckResult syntax = checkKeySyntax(pack.keys().names());
         out << prefix << duplicateCheckMessage(duplicates) << '\n' << prefix << syntaxCheckMessage(syntax) << '\n';
-        if ((!duplicates.passed || !syntax.passed) && code == kExitOk)
-            code = kExitCheckFailed;
+        if ((!duplicates.passed || !syntax.passed) && code == ExitCode::Ok)
+            code = ExitCode::CheckFailed;
     }
     return code;
 }
@@ -181,7 +181,7 @@ bool parseCheckOptions(const QStringList &arguments, CheckOptions &options, bool
 }
 
 // The checks of the registry over each pack, findings after dismissals.
-int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
+ExitCode checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
 {
     LanguagePack reference;
     if (!options.reference.isEmpty()) {
@@ -189,11 +189,11 @@ int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
             reference.load(options.reference);
         } catch (const Error &error) {
             err << options.reference << ": " << error.message() << '\n';
-            return kExitError;
+            return ExitCode::Error;
         }
     }
     const CheckedPack referenceTexts{&reference.keys().names(), &reference.data()};
-    int code = kExitOk;
+    ExitCode code = ExitCode::Ok;
     QJsonArray json;
     for (const QString &path : options.packs) {
         const QString prefix = options.packs.size() > 1 ? path + QStringLiteral(": ") : QString();
@@ -204,7 +204,7 @@ int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
             dismissals.load(Dismissals::pathBeside(path));
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
-            code = kExitError;
+            code = ExitCode::Error;
             continue;
         }
         const CheckedPack texts{&pack.keys().names(), &pack.data()};
@@ -212,8 +212,8 @@ int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
         std::vector<Finding> findings = checkPack(texts, withReference, options.checks);
         dismissals.filter(findings, texts, withReference);
         for (const Finding &finding : findings) {
-            if (finding.check->severity != Severity::Info && code == kExitOk)
-                code = kExitCheckFailed;
+            if (finding.check->severity != Severity::Info && code == ExitCode::Ok)
+                code = ExitCode::CheckFailed;
             if (options.json) {
                 json.append(QJsonObject{{QStringLiteral("key"), finding.key},
                     {QStringLiteral("check"), QLatin1String(finding.check->id)},
@@ -230,7 +230,7 @@ int checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
     return code;
 }
 
-int exportPack(const QString &name, const QString &packPath, const QString &outPath, QTextStream &err,
+ExitCode exportPack(const QString &name, const QString &packPath, const QString &outPath, QTextStream &err,
     const QString &pluginFolder)
 {
     PluginCatalog catalog;
@@ -245,7 +245,7 @@ int exportPack(const QString &name, const QString &packPath, const QString &outP
     const QString target = QFileInfo(outPath).absoluteFilePath();
     if (runExport(library, pack.data(), [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
-    return kExitOk;
+    return ExitCode::Ok;
 }
 
 // "write PACK -": the pack's bytes on standard output.
@@ -264,7 +264,8 @@ void writeToOutput(LanguagePack &pack, const InfoValues &info, QTextStream &out)
         throw Error(QStringLiteral("Die Standardausgabe kann nicht geschrieben werden."));
 }
 
-int writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &out, QTextStream &err)
+ExitCode writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &out,
+    QTextStream &err)
 {
     LanguagePack pack;
     warnCaseVariants(pack.load(packPath), QString(), err);
@@ -275,12 +276,10 @@ int writePack(const QString &packPath, const QString &outPath, const Clock &cloc
         writeToOutput(pack, info, out);
     else
         pack.write(outPath, info);
-    return kExitOk;
+    return ExitCode::Ok;
 }
 
-} // namespace
-
-int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
+ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
     const QString &pluginFolder)
 {
     const QString command = arguments.value(0);
@@ -288,18 +287,18 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     try {
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kHelp << '\n' << kUsage;
-            return kExitOk;
+            return ExitCode::Ok;
         }
         if (command == QLatin1String("--version")) {
             out << "wordloom-cli " << programVersion() << "\n";
-            return kExitOk;
+            return ExitCode::Ok;
         }
         if (command == QLatin1String("plugins") && rest.isEmpty()) {
             PluginCatalog catalog;
             scanPlugins(catalog, pluginFolder, err);
             for (const QString &name : catalog.exportNames())
                 out << printable(name) << '\n';
-            return kExitOk;
+            return ExitCode::Ok;
         }
         if (command == QLatin1String("check") && !rest.isEmpty()) {
             CheckOptions options;
@@ -321,6 +320,14 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     return usageError(err,
         command.isEmpty() ? QStringLiteral("Kein Befehl angegeben.")
                           : QStringLiteral("Falscher Aufruf: ") + arguments.join(QLatin1Char(' ')));
+}
+
+} // namespace
+
+int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
+    const QString &pluginFolder)
+{
+    return int(runCommand(arguments, out, err, clock, pluginFolder));
 }
 
 } // namespace Wordloom

@@ -10,7 +10,7 @@ namespace Wordloom {
 class Clock;
 
 // Exit codes of wordloom-cli.
-enum ExitCode { kExitOk = 0, kExitCheckFailed = 1, kExitError = 2 };
+enum class ExitCode { Ok = 0, CheckFailed = 1, Error = 2 };
 
 // Runs one wordloom-cli command (the arguments without the program name)
 // with the plug-ins of pluginFolder; returns the exit code.

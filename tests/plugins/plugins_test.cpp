@@ -324,7 +324,7 @@ TEST_F(PluginTest, DiscoverySkipsLibrariesThatCrashOrHangAndShowsNamesOnOneLine)
 
     ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/nameHang.so")));
     const CliResult listed = cli({"plugins"}, folder);
-    EXPECT_EQ(listed.code, kExitOk);
+    EXPECT_EQ(listed.code, int(ExitCode::Ok));
     EXPECT_EQ(listed.out, QStringLiteral("Recorder\nZwei\\nZeilen\n"));
     EXPECT_EQ(listed.err, QStringLiteral("Plug-in „nameCrash.so“ übersprungen: abgestürzt\n"));
 }
@@ -349,7 +349,7 @@ TEST_F(PluginTest, APluginThatDiesTakesOnlyTheHelperDown)
     const QString pack = dir.filePath(QStringLiteral("pack.xml"));
     writeBytes(pack, "<languagepack name='a' lang='de'><content></content></languagepack>");
     const CliResult exported = cli({"export", "-p", "Quitting", pack, target}, folder);
-    EXPECT_EQ(exported.code, kExitError);
+    EXPECT_EQ(exported.code, int(ExitCode::Error));
     EXPECT_EQ(exported.err, quit + QLatin1Char('\n'));
 }
 
