@@ -98,11 +98,13 @@ private:
     };
     // A child element: its text and the nodes it holds, counted as the
     // tree would hold them (adjacent texts and adjacent CDATA sections join).
+    // The kinds of node that matter for joining texts.
+    enum class NodeKind { None, Text, CData, Other };
     struct Child {
         std::string name;
         std::string text;
         int nodes = 0;
-        int lastKind = 0;
+        NodeKind lastKind = NodeKind::None;
     };
     void reset();
     const Child *child(const char *name) const;

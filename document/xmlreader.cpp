@@ -90,7 +90,7 @@ struct TextTooLong {
 // Fills a StreamedElement from parser events, or from a finished node.
 class StreamBuilder {
 public:
-    enum Kind { kNone, kText, kCData, kOther };
+    using Kind = StreamedElement::NodeKind;
 
     StreamedElement element;
     // The child being recorded while inside a child element, or -1.
@@ -126,13 +126,13 @@ public:
         if (recording < 0)
             return;
         StreamedElement::Child &c = element.mChildren[size_t(recording)];
-        if (kind != kOther && c.lastKind == kind) {
+        if (kind != Kind::Other && c.lastKind == kind) {
             if (c.nodes == 1)
                 c.text.append(text, length);
             checkSize(c.text.size());
             return;
         }
-        if (++c.nodes == 1 && kind != kOther)
+        if (++c.nodes == 1 && kind != Kind::Other)
             c.text.assign(text, length);
         c.lastKind = kind;
         checkSize(c.text.size());
@@ -155,13 +155,13 @@ public:
                 continue;
             beginChild(reinterpret_cast<const char *>(c->name));
             for (xmlNodePtr g = c->children; g; g = g->next) {
-                const Kind kind = g->type == XML_TEXT_NODE ? kText
-                    : g->type == XML_CDATA_SECTION_NODE    ? kCData
-                                                           : kOther;
-                const char *text = kind == kOther ? "" : reinterpret_cast<const char *>(g->content);
+                const Kind kind = g->type == XML_TEXT_NODE ? Kind::Text
+                    : g->type == XML_CDATA_SECTION_NODE    ? Kind::CData
+                                                           : Kind::Other;
+                const char *text = kind == Kind::Other ? "" : reinterpret_cast<const char *>(g->content);
                 // The tree has joined what joins, so each node counts.
                 if (recording >= 0)
-                    element.mChildren[size_t(recording)].lastKind = kNone;
+                    element.mChildren[size_t(recording)].lastKind = Kind::None;
                 childNode(kind, text, text ? std::strlen(text) : 0);
             }
         }
@@ -193,7 +193,7 @@ private:
         c.name = name;
         c.text.clear();
         c.nodes = 0;
-        c.lastKind = kNone;
+        c.lastKind = Kind::None;
         return element.mChildCount++;
     }
 };
@@ -203,7 +203,7 @@ QByteArrayView StreamedElement::childText(const char *name) const
     const Child *c = child(name);
     if (!c || c->nodes == 0)
         return QByteArrayView();
-    if (c->nodes > 1 || c->lastKind == StreamBuilder::kOther)
+    if (c->nodes > 1 || c->lastKind == StreamBuilder::Kind::Other)
         throw Error(QStringLiteral("Element enthält keinen einzelnen Textknoten."));
     return QByteArrayView(c->text.data(), qsizetype(c->text.size()));
 }
@@ -326,7 +326,7 @@ void startElement(void *context, const xmlChar *localName, const xmlChar *prefix
             else if (stream.depth == 1)
                 stream.builder.beginChild(reinterpret_cast<const char *>(localName));
             else if (stream.depth == 2)
-                stream.builder.childNode(StreamBuilder::kOther, "", 0);
+                stream.builder.childNode(StreamBuilder::Kind::Other, "", 0);
         } catch (...) {
             stream.failure = std::current_exception();
             xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
@@ -397,34 +397,36 @@ void otherNode(void *context, StreamBuilder::Kind kind, const xmlChar *text, int
 
 void characters(void *context, const xmlChar *text, int length) noexcept
 {
-    otherNode(context, StreamBuilder::kText, text, length, [&] { treeBuilder().characters(context, text, length); });
+    otherNode(context, StreamBuilder::Kind::Text, text, length,
+        [&] { treeBuilder().characters(context, text, length); });
 }
 
 void whitespace(void *context, const xmlChar *text, int length) noexcept
 {
-    otherNode(context, StreamBuilder::kText, text, length,
+    otherNode(context, StreamBuilder::Kind::Text, text, length,
         [&] { treeBuilder().ignorableWhitespace(context, text, length); });
 }
 
 void cdata(void *context, const xmlChar *text, int length) noexcept
 {
-    otherNode(context, StreamBuilder::kCData, text, length, [&] { treeBuilder().cdataBlock(context, text, length); });
+    otherNode(context, StreamBuilder::Kind::CData, text, length,
+        [&] { treeBuilder().cdataBlock(context, text, length); });
 }
 
 void comment(void *context, const xmlChar *text) noexcept
 {
-    otherNode(context, StreamBuilder::kOther, nullptr, 0, [&] { treeBuilder().comment(context, text); });
+    otherNode(context, StreamBuilder::Kind::Other, nullptr, 0, [&] { treeBuilder().comment(context, text); });
 }
 
 void instruction(void *context, const xmlChar *target, const xmlChar *data) noexcept
 {
-    otherNode(context, StreamBuilder::kOther, nullptr, 0,
+    otherNode(context, StreamBuilder::Kind::Other, nullptr, 0,
         [&] { treeBuilder().processingInstruction(context, target, data); });
 }
 
 void reference(void *context, const xmlChar *name) noexcept
 {
-    otherNode(context, StreamBuilder::kOther, nullptr, 0, [&] { treeBuilder().reference(context, name); });
+    otherNode(context, StreamBuilder::Kind::Other, nullptr, 0, [&] { treeBuilder().reference(context, name); });
 }
 
 void documentType(void *context, const xmlChar *name, const xmlChar *externalId, const xmlChar *systemId) noexcept
