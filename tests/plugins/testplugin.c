@@ -25,11 +25,8 @@ static void misbehave(int where)
         return;
 #ifdef PLUGIN_MISBEHAVE
     switch (PLUGIN_MISBEHAVE) {
-    case 1:
-        *(volatile int *)NULL = 1;
-        break;
-    case 2:
-        abort();
+    case 1: *(volatile int *)NULL = 1; break;
+    case 2: abort();
     case 3: {
         FILE *out = fopen(target, "wb");
         if (out) {
