@@ -72,18 +72,18 @@ std::vector<Placeholder> placeholdersOf(QStringView s)
             const qsizetype specStart = k;
             while (at(k) != QChar() && QStringView(u"-+#0'I").contains(at(k)))
                 ++k;
-            if (at(k) == u'*')
-                ++k;
-            else
-                while (isAsciiDigit(at(k)))
-                    ++k;
-            if (at(k) == u'.') {
-                ++k;
+            // A width or precision: "*" or digits.
+            const auto skipCount = [&] {
                 if (at(k) == u'*')
                     ++k;
                 else
                     while (isAsciiDigit(at(k)))
                         ++k;
+            };
+            skipCount();
+            if (at(k) == u'.') {
+                ++k;
+                skipCount();
             }
             while (at(k) != QChar() && QStringView(u"hlLqjzt").contains(at(k)))
                 ++k;

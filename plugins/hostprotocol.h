@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace Wordloom::HostProtocol {
@@ -124,12 +125,13 @@ private:
     bool mOk = true;
 };
 
-// Writes all bytes to a blocking descriptor; false when the other end is gone.
+// Writes all bytes to a blocking socket; false when the other end is gone
+// (never SIGPIPE, so a dead peer cannot end the writer).
 inline bool writeAll(int fd, const QByteArray &bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

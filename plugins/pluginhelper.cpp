@@ -68,17 +68,7 @@ bool PluginHelper::send(FrameWriter &frame)
 {
     if (mFd < 0)
         return false;
-    const QByteArray &bytes = frame.finish();
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(mFd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return writeAll(mFd, frame.finish());
 }
 
 std::optional<FrameReader> PluginHelper::receive(int timeoutMs, const std::atomic<bool> *cancel)
