@@ -43,17 +43,20 @@ void FileCommands::openPath(const QString &path)
         offerRecovery(path);
 }
 
+std::optional<PackContent> FileCommands::readInBackground(QWidget *window, const QString &path, const QString &label)
+{
+    return runWithProgress<PackContent>(window, label, QFileInfo(path).size(), [&path](Progress &progress) {
+        PackContent content = LanguagePack::read(path, &progress);
+        if (progress.cancelled)
+            throw Cancelled();
+        return content;
+    });
+}
+
 bool FileCommands::loadPath(const QString &path)
 {
-    // Reads everything in the background before anything of the open pack
-    // changes; a cancelled read changes nothing, even one that got through.
-    std::optional<PackContent> read = runWithProgress<PackContent>(&mWindow,
-        QStringLiteral("Languagepack wird geladen …"), QFileInfo(path).size(), [&path](Progress &progress) {
-            PackContent content = LanguagePack::read(path, &progress);
-            if (progress.cancelled)
-                throw Cancelled();
-            return content;
-        });
+    // Reads everything before anything of the open pack changes.
+    std::optional<PackContent> read = readInBackground(&mWindow, path, QStringLiteral("Languagepack wird geladen …"));
     if (!read) {
         mHost.showStatus(QStringLiteral("Laden abgebrochen"));
         return false;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -55,6 +56,10 @@ public:
     void closeActionExecute();
     // Asks about unsaved work; false when the command must not go on.
     bool checkUnsavedChanges();
+    // Reads a pack in the background behind the progress dialog; nothing
+    // when the user cancelled (a cancelled read changes nothing, even one
+    // that got through). Throws Error for a file that cannot be read.
+    static std::optional<PackContent> readInBackground(QWidget *window, const QString &path, const QString &label);
     // Loads the pack and offers what a session with it left.
     void openPath(const QString &path);
     // Loads the pack in the window; false when it failed or was cancelled.

@@ -2,6 +2,7 @@
 
 #include "document/error.h"
 #include "editor/errorguard.h"
+#include "editor/filecommands.h"
 #include "editor/keyeditorpanel.h"
 #include "editor/layoutparts.h"
 #include "editor/prompts.h"
@@ -9,10 +10,12 @@
 #include "editor/uifonts.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace Wordloom {
 
@@ -67,9 +70,13 @@ ReferencePanel::ReferencePanel(QMainWindow *window, LanguagePack &pack, Prompts 
     mField->setFont(translationFont());
     mField->setMaximumHeight(70);
     mField->setTabChangesFocus(true);
-    mField->setPlaceholderText(QStringLiteral("Referenz"));
-    mField->hide();
-    editor->addAboveTranslation(mField);
+    // Captioned like the fields below it; shown while a reference is open.
+    mBox = new QWidget;
+    auto *boxLayout = tight(new QVBoxLayout(mBox));
+    boxLayout->addWidget(new QLabel(QStringLiteral("Referenz")));
+    boxLayout->addWidget(mField);
+    mBox->hide();
+    editor->addAboveTranslation(mBox);
 
     mOpen->setToolTip(plainToolTip(QStringLiteral("Öffnet ein zweites Languagepack schreibgeschützt als Referenz")));
     mAddMissing->setToolTip(
@@ -93,10 +100,16 @@ void ReferencePanel::openReference()
         QStringLiteral("Languagepacks (*.xml)|*.xml"), QStringLiteral("xml"), QString()});
     if (path.isEmpty())
         return;
-    // Read first: a bad file leaves the reference as it was.
-    PackContent content = LanguagePack::read(path);
-    mReference.adopt(std::move(content), path);
-    mField->show();
+    // Read first, in the background as every load: a bad file or a
+    // cancelled read leaves the reference as it was.
+    std::optional<PackContent> content
+        = FileCommands::readInBackground(mField->window(), path, QStringLiteral("Referenz wird geladen …"));
+    if (!content) {
+        mStatusLine->showMessage(QStringLiteral("Laden abgebrochen"));
+        return;
+    }
+    mReference.adopt(std::move(*content), path);
+    mBox->show();
     mField->setToolTip(QString());
     showKey(mShownKey);
     updateSummary();
@@ -109,7 +122,7 @@ void ReferencePanel::closeReference()
 {
     mReference.close();
     mField->clear();
-    mField->hide();
+    mBox->hide();
     updateSummary();
     updateActions();
     mStatusLine->showMessage(QStringLiteral("Referenz geschlossen"));

@@ -77,6 +77,8 @@ private:
     LanguagePack mReference;
     QString mShownKey;
     QPlainTextEdit *mField;
+    // The field with its caption.
+    QWidget *mBox = nullptr;
     QAction *mOpen;
     QAction *mClose;
     QAction *mAddMissing;
