@@ -34,6 +34,17 @@ InfoGrid::InfoGrid(QWidget *parent) : QTableWidget(5, 2, parent)
     });
 }
 
+QSize InfoGrid::sizeHint() const
+{
+    return QSize(QTableWidget::sizeHint().width(), minimumSizeHint().height());
+}
+
+QSize InfoGrid::minimumSizeHint() const
+{
+    const int rows = verticalHeader()->defaultSectionSize() * rowCount();
+    return QSize(QTableWidget::minimumSizeHint().width(), horizontalHeader()->height() + rows + 2 * frameWidth());
+}
+
 void InfoGrid::commitPendingEdit()
 {
     if (state() != QAbstractItemView::EditingState)

@@ -21,6 +21,10 @@ public:
     void setValues(const InfoValues &info);
     void setValue(int row, const QString &value);
 
+    // Tall enough for the header and all five rows.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     void userEdited(int row);
 };

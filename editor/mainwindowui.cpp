@@ -76,20 +76,24 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     columns->addWidget(mKeyEditor);
     columns->setStretchFactor(1, 1);
     columns->setSizes({190, 477});
-    mainLayout->addWidget(columns, 1);
+    // The bottom region can be dragged taller, never below what its pages
+    // need.
+    auto *rows = named(new QSplitter(Qt::Vertical), "Splitter_Unten");
+    rows->setHandleWidth(2);
+    rows->setChildrenCollapsible(false);
+    rows->addWidget(columns);
+    mainLayout->addWidget(rows, 1);
 
     // Bottom region: the status line over the tab pages.
     auto *bottom = panel("Panel_Unten");
-    bottom->setFixedHeight(142);
     auto *bottomLayout = tight(new QVBoxLayout(bottom));
     mStatusLine = new StatusLine;
     bottomLayout->addWidget(mStatusLine);
     PageControl1 = named(new QTabWidget, "PageControl1");
     PageControl1->setTabPosition(QTabWidget::South);
-    PageControl1->setMinimumHeight(102);
-    PageControl1->setMaximumHeight(140);
     bottomLayout->addWidget(PageControl1, 1);
-    mainLayout->addWidget(bottom);
+    rows->addWidget(bottom);
+    rows->setStretchFactor(0, 1);
 
     auto *checksPage = panel("TabSheet1");
     auto *checksLayout = new QVBoxLayout(checksPage);
@@ -123,6 +127,9 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
 
     mSearchPage = new SearchPage(pack, actions.suchAction, actions.changeSearchType);
     PageControl1->addTab(mSearchPage, QStringLiteral("Suchen"));
+    // The bottom region starts at its least height: the status line over
+    // the tallest page, the info grid with its five rows.
+    rows->setSizes({window->height(), 0});
 
     QMenu *packMenu = named(window->menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");
     packMenu->addActions(

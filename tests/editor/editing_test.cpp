@@ -1,6 +1,7 @@
 #include "../support/testutil.h"
 
 #include <QMenuBar>
+#include <QTabWidget>
 #include <functional>
 
 using namespace Wordloom;
@@ -305,4 +306,16 @@ TEST_F(StartupTest, ActionStatesThroughAPacksLife)
     click(control<QCheckBox>("checkWW"));
     EXPECT_EQ(valueMemo()->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(commentMemo()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+}
+
+TEST_F(StartupTest, TheInfoGridShowsAllFiveRowsAtTheDefaultSize)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    control<QTabWidget>("PageControl1")->setCurrentIndex(2);
+    QCoreApplication::processEvents();
+    const QRect last = grid()->visualItemRect(grid()->item(4, 1));
+    EXPECT_FALSE(last.isEmpty());
+    EXPECT_LE(last.bottom(), grid()->viewport()->height());
+    EXPECT_GE(control<QWidget>("Panel_Unten")->height(), 142);
 }
