@@ -211,7 +211,9 @@ std::string_view valueIn(const ExportHashlist *list, const std::string &name)
     if (!list)
         return {};
     size_t length = 0;
-    return view(list->valueOf(list, name.c_str(), &length), length);
+    // Two statements: the length is set by the call.
+    const char *value = list->valueOf(list, name.c_str(), &length);
+    return view(value, length);
 }
 
 void assign(ExportText *text, std::string_view value)

@@ -43,15 +43,18 @@ KeyData pack(const std::vector<Line> &lines)
 }
 
 // One export through the editor's host; the failure it reports, or "".
-std::string run(const std::string &format, const KeyData &data, const fs::path &file, ExportOffer *offer = nullptr)
+std::string run(const std::string &format, const KeyData &data, const fs::path &file, ExportOffer *offer = nullptr,
+    const InfoValues &info = {})
 {
     try {
-        return runExport(QString(PLUGIN).arg(q(format)), data,
+        return runExport(
+                   QString(PLUGIN).arg(q(format)), data,
                    [&](const ExportOffer &asked) {
                        if (offer)
                            *offer = asked;
                        return q(file.string());
-                   })
+                   },
+                   info)
                 == ExportOutcome::Exported
             ? ""
             : "not loaded";
@@ -104,6 +107,22 @@ TEST_F(Exporters, ConsumersReadWhatTheOptionsMake)
         ASSERT_EQ(run(format, pack(lines), dir / ("all." + format)), "");
         EXPECT_EQ(readBack(format, dir / ("all." + format)), expected) << format;
     }
+}
+
+// The info block and the comments reach a catalogue that gettext reads.
+TEST_F(Exporters, PoCarriesTheInfoBlockAndTheComments)
+{
+    KeyData data = pack({{"a", "A"}, {"b", "B"}});
+    data.hashlistComments.setValue(q("a"), q("Zeile 1\r\n\r\nZeile \"3\""));
+    const fs::path file = dir / "de.po";
+    ASSERT_EQ(run("po", data, file, nullptr, {q("Demo"), q("app"), q("de_DE"), q("1.2"), q("2026-12-07 10:00")}), "");
+    const Entries header = readBack("po-header", file);
+    EXPECT_EQ(header.at("language"), "de_DE");
+    EXPECT_EQ(header.at("project-id-version"), "Demo 1.2");
+    EXPECT_EQ(readBack("po", file), (Entries{{"a", "A"}, {"b", "B"}}));
+    const std::string bytes = readFile(file);
+    EXPECT_NE(bytes.find("\n#. Zeile 1\n#.\n#. Zeile \"3\"\nmsgctxt \"a\"\n"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("#.", bytes.find("msgctxt \"b\"") - 4), bytes.npos) << "b has no comment";
 }
 
 TEST_F(Exporters, BytesOfEachFormat)

@@ -8,6 +8,8 @@ elif kind == "csv":
     rows = list(csv.reader(open(path, encoding="utf-8-sig", newline=""), strict=True))[1:]
 else:  # msgfmt checks and compiles the catalogue; the context is the key
     subprocess.run([msgfmt, "--check", "-o", path + ".mo", path], check=True)
-    catalog = gettext.GNUTranslations(open(path + ".mo", "rb"))._catalog
-    rows = [(k.split("\x04")[0], v) for k, v in catalog.items() if k]
+    translations = gettext.GNUTranslations(open(path + ".mo", "rb"))
+    rows = [(k.split("\x04")[0], v) for k, v in translations._catalog.items() if k]
+    if kind == "po-header":
+        rows = list(translations.info().items())
 print(json.dumps(rows))
