@@ -243,7 +243,9 @@ ExitCode exportPack(const QString &name, const QString &packPath, const QString 
     LanguagePack pack;
     warnCaseVariants(pack.load(packPath), QString(), err);
     const QString target = QFileInfo(outPath).absoluteFilePath();
-    if (runExport(library, pack.data(), [&](const ExportOffer &) { return target; }) == ExportOutcome::NotLoaded)
+    if (runExport(
+            library, pack.data(), [&](const ExportOffer &) { return target; }, pack.info())
+        == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     return ExitCode::Ok;
 }
