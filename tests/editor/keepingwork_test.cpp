@@ -362,3 +362,38 @@ TEST_F(KeepingWorkTest, APackNamedAtStartOpensAndABadOneGivesTheErrorBox)
     EXPECT_EQ(listedKeys(), QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     EXPECT_EQ(window->statusText(), QStringLiteral("Languagepack geladen: de.xml"));
 }
+
+TEST_F(KeepingWorkTest, MovingThroughKeysWithoutAnEditChangesNothing)
+{
+    const auto savedContent = [this] {
+        QTest::keyClick(valueMemo(), Qt::Key_S, Qt::ControlModifier);
+        const QByteArray bytes = readBytes(file);
+        return QString::fromUtf8(bytes.mid(bytes.indexOf("<content>")));
+    };
+    activate();
+    load(file);
+    const QString unwalked = savedContent();
+    load(file);
+    const int steps = window->pack().history().count();
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(valueMemo(), Qt::Key_Down, Qt::ControlModifier);
+    // An edit typed and taken back is no edit either.
+    QTest::keyClicks(valueMemo(), QStringLiteral("x"));
+    QTest::keyClick(valueMemo(), Qt::Key_Backspace);
+    QTest::keyClick(valueMemo(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(window->pack().history().count(), steps);
+    EXPECT_TRUE(window->pack().isSaved());
+    prompts.savePaths.push_back(QString());
+    action("saveasAction")->trigger();
+    EXPECT_TRUE(window->pack().isSaved()) << "a cancelled Save As of an unchanged pack";
+    EXPECT_EQ(savedContent(), unwalked);
+
+    // New and closed packs name no file.
+    action("newFile")->trigger();
+    QTest::keyClicks(valueMemo(), QStringLiteral("x"));
+    EXPECT_EQ(window->statusText(), QStringLiteral("Übersetzung geändert (nicht gespeichert: )"));
+    answer(UnsavedAnswer::No);
+    action("closeAction")->trigger();
+    EXPECT_EQ(window->statusText(), QStringLiteral("Kein Languagepack geladen"));
+    EXPECT_TRUE(prompts.allAnswered());
+}

@@ -263,6 +263,7 @@ TEST_F(ExportWindowTest, DoubleClickExportsAndFailuresAreShown)
     const QStringList calls = journal.lines();
     EXPECT_TRUE(calls.contains(QStringLiteral("setFileName [") + target + QLatin1Char(']')));
     EXPECT_EQ(calls.last(), QStringLiteral("Free"));
+    EXPECT_EQ(control<QLabel>("statusBar")->text(), QStringLiteral("Exportiert: out.txt"));
     // An export changes neither the pack nor its saved state.
     EXPECT_FALSE(window->pack().isSaved());
 
