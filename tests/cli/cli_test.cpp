@@ -1,11 +1,10 @@
 #include "cli/commandline.h"
 
-#include "../support/testutil.h"
+#include "../support/clirun.h"
 #include "document/version.h"
 
 #include "checks/checkregistry.h"
 
-#include <QListWidget>
 #include <QProcess>
 #include <QTextStream>
 #include <unistd.h>
@@ -14,36 +13,17 @@ using namespace Wordloom;
 
 namespace {
 
-const QByteArray kPack
-    = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<languagepack name='app' lang='de' version='1.0.3' date='then' project='demo'><content>"
-      "<key id='greeting' encodeHTML='1' preserveLinebreaks='1' unixNewline='0'>"
-      "<value>Hallo &lt;Welt&gt;&#13;\nzwei</value><comment>c</comment></key>"
-      "<key id='bye' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>Tschüss</value></key>"
-      "</content></languagepack>";
-
-class CliTest : public EditorTest {
+class CliTest : public FolderTest {
 protected:
-    struct Result {
-        int code;
-        QString out, err;
-    };
-    Result run(const QStringList &arguments)
-    {
-        Result result;
-        QTextStream out(&result.out), err(&result.err);
-        result.code = runCommandLine(arguments, out, err, clock, QStringLiteral(WORDLOOM_SHIPPED_PLUGINS));
-        out.flush();
-        err.flush();
-        return result;
-    }
+    CliResult run(const QStringList &arguments) { return runCli(arguments, clock); }
+    FixedClock clock;
 };
 
 } // namespace
 
 TEST_F(CliTest, ExitCodesAndMessages)
 {
-    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
     const QString bad = testData(QStringLiteral("cp1252.xml"));
     const QString broken = writePack(QStringLiteral("broken.xml"), "<languagepack><content>");
     const struct {
@@ -69,41 +49,13 @@ TEST_F(CliTest, ExitCodesAndMessages)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
-        const Result result = run(row.arguments);
+        const CliResult result = run(row.arguments);
         EXPECT_EQ(result.code, row.code);
         EXPECT_EQ(result.out, row.out);
         EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
         EXPECT_EQ(result.err.isEmpty(), row.code != 2);
     }
     EXPECT_FALSE(QFile::exists(path("out.txt")));
-}
-
-TEST_F(CliTest, ExportAndWriteGiveTheEditorsBytes)
-{
-    const QString pack = writePack(QStringLiteral("pack.xml"), kPack);
-    window = std::make_unique<MainWindow>(prompts, clock, QStringLiteral(WORDLOOM_SHIPPED_PLUGINS));
-    load(pack);
-    for (const char *name : {"CSV", "JSON", "PO"}) {
-        SCOPED_TRACE(name);
-        const QString byEditor = path(QStringLiteral("editor.") + QLatin1String(name));
-        const QString byCli = path(QStringLiteral("cli.") + QLatin1String(name));
-        auto *modules = control<QListWidget>("exportModules");
-        modules->setCurrentItem(modules->findItems(QLatin1String(name), Qt::MatchExactly).value(0));
-        prompts.savePaths.push_back(byEditor);
-        action("exportAction")->trigger();
-        EXPECT_EQ(run({"export", "-p", QString::fromLatin1(name).toLower(), pack, byCli}).code, 0);
-        EXPECT_EQ(readBytes(byCli), readBytes(byEditor));
-        EXPECT_FALSE(readBytes(byCli).isEmpty());
-    }
-
-    const QString saved = path(QStringLiteral("saved.xml"));
-    prompts.savePaths.push_back(saved);
-    action("saveasAction")->trigger();
-    EXPECT_EQ(run({"write", pack, path(QStringLiteral("written.xml"))}).code, 0);
-    EXPECT_EQ(readBytes(path(QStringLiteral("written.xml"))), readBytes(saved));
-    // Writing a pack over itself.
-    EXPECT_EQ(run({"write", pack, pack}).code, 0);
-    EXPECT_EQ(readBytes(pack), readBytes(saved));
 }
 
 namespace {
@@ -131,7 +83,7 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
                "<key id='ok' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>OK</value></key>"
                "<key id='save' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>„%s“ "
                "speichern?</value></key>"));
-    const Result result = run({"check", "--reference", en, "--all", "--format", "json", de});
+    const CliResult result = run({"check", "--reference", en, "--all", "--format", "json", de});
     EXPECT_EQ(result.code, 1) << result.err.toStdString();
     const QString json = path(QStringLiteral("findings.json"));
     QFile file(json);
@@ -157,29 +109,29 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
     ASSERT_TRUE(ignored.open(QIODevice::WriteOnly));
     ignored.write("placeholders\tcopied\t" + judgedTextsHash(text, &reference).toLatin1() + "\n");
     ignored.close();
-    const Result dismissed = run({"check", "--reference", en, "--checks", "placeholders", de});
+    const CliResult dismissed = run({"check", "--reference", en, "--checks", "placeholders", de});
     EXPECT_EQ(dismissed.code, 0);
     EXPECT_EQ(dismissed.out, QString());
 
     EXPECT_EQ(run({"check", "--reference", path("none.xml"), "--all", de}).code, 2);
     EXPECT_EQ(run({"check", "--checks", "nope", de}).code, 2);
-    const Result names = run({"check", "--checks", "duplicates,syntax", testData(QStringLiteral("cp1252.xml"))});
+    const CliResult names = run({"check", "--checks", "duplicates,syntax", testData(QStringLiteral("cp1252.xml"))});
     EXPECT_EQ(names.out, QStringLiteral("größe: Fehler (syntax): Syntax-Check nicht bestanden: größe\n"));
     EXPECT_EQ(names.code, 1);
 }
 
 TEST_F(CliTest, AnExportOntoThePackItselfIsRefused)
 {
-    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
     ASSERT_TRUE(QFile::link(good, path("symlink.xml")));
     ASSERT_EQ(::link(QFile::encodeName(good).constData(), QFile::encodeName(path("hardlink.xml")).constData()), 0);
     for (const QString &target : {good, path("symlink.xml"), path("hardlink.xml")}) {
         SCOPED_TRACE(target.toStdString());
-        const Result result = run({"export", "-p", "JSON", good, target});
+        const CliResult result = run({"export", "-p", "JSON", good, target});
         EXPECT_EQ(result.code, 2);
         EXPECT_TRUE(result.err.startsWith(QStringLiteral("Der Export würde das Languagepack")))
             << result.err.toStdString();
-        EXPECT_EQ(readBytes(good), kPack);
+        EXPECT_EQ(readBytes(good), kCliPack);
     }
     EXPECT_EQ(run({"export", "-p", "JSON", good, path("out.json")}).code, 0);
 }
@@ -196,7 +148,7 @@ TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
     };
     for (const auto &[arguments, code] : rows) {
         SCOPED_TRACE(arguments.first().toStdString());
-        const Result result = run(arguments);
+        const CliResult result = run(arguments);
         EXPECT_EQ(result.code, code);
         EXPECT_TRUE(result.err.endsWith(QStringLiteral(": Save, save\n"))) << result.err.toStdString();
     }
@@ -204,9 +156,9 @@ TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
 
 TEST_F(CliTest, WriteToADashGivesTheFilesBytesOnStandardOutput)
 {
-    const QString good = writePack(QStringLiteral("good.xml"), kPack);
+    const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
     ASSERT_EQ(run({"write", good, path("out.xml")}).code, 0);
-    const Result result = run({"write", good, "-"});
+    const CliResult result = run({"write", good, "-"});
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path("out.xml"))));
     EXPECT_FALSE(QFile::exists(path("-")));

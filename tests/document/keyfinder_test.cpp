@@ -1,6 +1,6 @@
 #include "document/keyfinder.h"
 
-#include "../support/testutil.h"
+#include "../support/coretest.h"
 
 #include <QTextBoundaryFinder>
 #include <random>

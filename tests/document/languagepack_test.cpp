@@ -5,7 +5,7 @@
 #include "document/recovery.h"
 #include "plugins/exportrun.h"
 
-#include "../support/testutil.h"
+#include "../support/coretest.h"
 
 #include <QDir>
 #include <QDirIterator>

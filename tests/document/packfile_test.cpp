@@ -1,7 +1,7 @@
 #include "document/error.h"
 #include "document/languagepack.h"
 
-#include "../support/testutil.h"
+#include "../support/coretest.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "document/packformat.h"
 #include "fuzz/packcheck.h"
 
-#include "../support/testutil.h"
+#include "../support/coretest.h"
 
 #include <QBuffer>
 #include <QDir>

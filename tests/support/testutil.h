@@ -1,6 +1,7 @@
 #pragma once
 
-#include "document/clock.h"
+#include "coretest.h"
+
 #include "editor/keylistbox.h"
 #include "editor/mainwindow.h"
 #include "editor/namelistview.h"
@@ -9,22 +10,12 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <deque>
-#include <gtest/gtest.h>
 #include <memory>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace Wordloom {
 
@@ -85,51 +76,12 @@ private:
     }
 };
 
-struct FixedClock : Clock {
-    QDate date{2026, 1, 5};
-    QTime time{9, 5};
-    QDate currentDate() const override { return date; }
-    QTime currentTime() const override { return time; }
-};
-
-inline QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "cannot read " << path.toStdString();
-    return file.readAll();
-}
-
-inline void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << "cannot write " << path.toStdString();
-    file.write(bytes);
-}
-
-// Every line of the five lists as "k name=value", tagged k(eys), c(omments),
-// h(tml), b(reaks) and l(inebreaks).
-inline QStringList listLines(const KeyData &data)
-{
-    QStringList all;
-    const std::pair<char, const Hashlist *> lists[] = {{'k', &data.hashlistKeys}, {'c', &data.hashlistComments},
-        {'h', &data.hashlistHTML}, {'b', &data.hashlistBreaks}, {'l', &data.hashlistLinebreaks}};
-    for (const auto &[tag, list] : lists)
-        for (qsizetype i = 0; i < list->count(); ++i)
-            all << QString(QLatin1Char(tag)) + QLatin1Char(' ') + list->lineAt(i);
-    return all;
-}
-
-inline QString testData(const QString &name)
-{
-    return QStringLiteral(WORDLOOM_TEST_DATA "/") + name;
-}
-
 // A main window with scripted prompts and a set clock.
-class EditorTest : public ::testing::Test {
+class EditorTest : public FolderTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
+        FolderTest::SetUp();
         window = std::make_unique<MainWindow>(prompts, clock, dir.filePath(QStringLiteral("Plugins")));
     }
     void TearDown() override
@@ -153,7 +105,6 @@ protected:
     QTableWidget *grid() const { return control<QTableWidget>("lpInfoblock"); }
     QString gridValue(int row) const { return grid()->item(row, 1)->text(); }
     void setGridValue(int row, const QString &value) { grid()->item(row, 1)->setText(value); }
-    QString path(const QString &name) const { return dir.filePath(name); }
     // Shortcuts reach only an active window.
     void activate()
     {
@@ -162,12 +113,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
-    // Writes a pack file into the temporary folder and returns its path.
-    QString writePack(const QString &name, const QByteArray &xml) const
-    {
-        writeBytes(path(name), xml);
-        return path(name);
-    }
     // Loads a file through the open dialog.
     void load(const QString &file)
     {
@@ -229,7 +174,6 @@ protected:
 
     FakePrompts prompts;
     FixedClock clock;
-    QTemporaryDir dir;
     std::unique_ptr<MainWindow> window;
 };
 
