@@ -16,6 +16,24 @@ const QByteArray kPack
       "<key id='b'><value>B</value><comment>about b</comment></key><key id='a' encodeHTML='1'><value>A</value></key>"
       "<key id='c'><value>C</value></key></content></languagepack>";
 
+// Everything the user sees of the open pack.
+struct Seen {
+    QStringList keys;
+    QString key, translation, status, path;
+    QStringList info; // the five grid values
+    QString enabled; // Save, Save As, Close, Export, +, Übernehmen as "110111"
+    bool saved = false;
+    bool operator==(const Seen &) const = default;
+};
+
+void PrintTo(const Seen &seen, std::ostream *out)
+{
+    *out << "{keys: " << seen.keys.join(u',').toStdString() << ", key: " << seen.key.toStdString()
+         << ", translation: " << seen.translation.toStdString() << ", status: " << seen.status.toStdString()
+         << ", path: " << seen.path.toStdString() << ", info: " << seen.info.join(u'|').toStdString()
+         << ", enabled: " << seen.enabled.toStdString() << ", saved: " << seen.saved << '}';
+}
+
 // Loading, saving and the unsaved-changes guard: work is never lost.
 class KeepingWorkTest : public EditorTest {
 protected:
@@ -24,17 +42,16 @@ protected:
         EditorTest::SetUp();
         file = writePack(QStringLiteral("de.xml"), kPack);
     }
-    // Everything the user sees of the open pack.
-    QString snapshot() const
+    Seen snapshot() const
     {
-        QStringList seen = listedKeys();
-        seen << keyList()->text() << valueMemo()->toPlainText() << window->statusText() << window->pack().path();
+        Seen seen{listedKeys(), keyList()->text(), valueMemo()->toPlainText(), window->statusText(),
+            window->pack().path(), {}, {}, window->pack().isSaved()};
         for (int row = 0; row < 5; ++row)
-            seen << gridValue(row);
+            seen.info << gridValue(row);
         for (const char *name :
             {"saveAction", "saveasAction", "closeAction", "exportAction", "newAction", "submitAction"})
-            seen << QString::number(enabled(name));
-        return (seen << QString::number(window->pack().isSaved())).join(QLatin1Char('|'));
+            seen.enabled += enabled(name) ? QLatin1Char('1') : QLatin1Char('0');
+        return seen;
     }
     void editCurrentKey(const QString &text)
     {
@@ -63,9 +80,10 @@ TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
 {
     load(file);
     EXPECT_EQ(snapshot(),
-        QStringLiteral("a|b|c|a|A|Languagepack geladen: de.xml|%1|demo|app|de|1.0.3|then|1|1|1|1|1|0|1").arg(file));
+        (Seen{{"a", "b", "c"}, "a", "A", "Languagepack geladen: de.xml", file, {"demo", "app", "de", "1.0.3", "then"},
+            "111110", true}));
     // The dialog offers the last path again; cancelling changes nothing.
-    const QString before = snapshot();
+    const Seen before = snapshot();
     load(QString());
     EXPECT_EQ(prompts.openDialogs.back().fileName, file);
     EXPECT_EQ(snapshot(), before);
@@ -73,8 +91,8 @@ TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
     // An empty pack: nothing selected, Save stays off, no info inherited.
     load(writePack(QStringLiteral("empty.xml"), "<languagepack name='only name'/>"));
     EXPECT_EQ(snapshot(),
-        QStringLiteral("||Languagepack geladen: empty.xml|%1||only name||||0|1|1|1|1|0|1")
-            .arg(path(QStringLiteral("empty.xml"))));
+        (Seen{{}, "", "", "Languagepack geladen: empty.xml", path(QStringLiteral("empty.xml")),
+            {"", "only name", "", "", ""}, "011110", true}));
 }
 
 TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
@@ -83,7 +101,7 @@ TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
     pickRow(1);
     editCurrentKey(QStringLiteral(" edited"));
     QTest::keyClicks(valueMemo(), QStringLiteral(" typed"));
-    const QString before = snapshot();
+    const Seen before = snapshot();
 
     // Unsaved work: the question comes before the dialog; Cancel stops there.
     answer(UnsavedAnswer::Cancel);
@@ -174,7 +192,8 @@ TEST_F(KeepingWorkTest, WithoutAPackNothingIsWrittenAndANewPackAsksForANameOnce)
     answer(UnsavedAnswer::No);
     action("newFile")->trigger();
     EXPECT_EQ(snapshot(),
-        QStringLiteral("||Neues Languagepack erstellt||Unnamed|Package|Lang|1.0.0|2026-01-05 09:05|1|1|1|1|1|0|0"));
+        (Seen{{}, "", "", "Neues Languagepack erstellt", "", {"Unnamed", "Package", "Lang", "1.0.0", "2026-01-05 09:05"},
+            "111110", false}));
     prompts.savePaths.push_back(QString()); // cancelling writes nothing
     action("saveAction")->trigger();
     EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("Unnamed_Package_Lang.xml"));
