@@ -21,6 +21,23 @@ const QByteArray kPack
 // Rows in sorted order.
 enum Row { Alpha, Beta, Empty, Gamma, Two };
 
+// The listed keys, the current key, what the key editor shows and the
+// project's grid value.
+struct State {
+    QStringList keys;
+    QString key;
+    ShownEntry entry;
+    QString project = QStringLiteral("demo");
+    bool operator==(const State &) const = default;
+};
+
+void PrintTo(const State &state, std::ostream *out)
+{
+    *out << "{keys: " << state.keys.join(u',').toStdString() << ", key: " << state.key.toStdString() << ", entry: ";
+    PrintTo(state.entry, out);
+    *out << ", project: " << state.project.toStdString() << '}';
+}
+
 class EditingTest : public EditorTest {
 protected:
     void SetUp() override
@@ -44,8 +61,7 @@ protected:
         QTest::keyClicks(dialog->newkey(), name);
         QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("Button1")), Qt::LeftButton);
     }
-    // The listed keys and what the key editor shows.
-    QString state() const { return listedKeys().join(QLatin1Char(',')) + QLatin1Char('|') + shown(); }
+    State state() const { return {listedKeys(), keyList()->text(), shown(), gridValue(0)}; }
 };
 
 } // namespace
@@ -53,7 +69,7 @@ protected:
 TEST_F(EditingTest, ShowingAKeyNotifiesOnlyRealChangesAndLineBreaksAreStoredAsCrLf)
 {
     pickRow(Beta); // only an option of exactly "1" is on
-    EXPECT_EQ(shown(), QStringLiteral("Zweite\nZeile|Notiz|101"));
+    EXPECT_EQ(shown(), (ShownEntry{"Zweite\nZeile", "Notiz", "101"}));
 
     // A key whose translation equals the memo's leaves Save as it was; a different one turns it on.
     pickRow(Alpha);
@@ -89,7 +105,7 @@ TEST_F(EditingTest, VerwerfenRestoresTheTextsAndGridEditsAreUnsavedWork)
     QTest::keyClicks(valueMemo(), QStringLiteral("!"));
     click(control<QCheckBox>("htmlCheckbox"));
     action("resetAction")->trigger();
-    EXPECT_EQ(shown(), QStringLiteral("Erste\nzwei||100")) << "an option stays toggled";
+    EXPECT_EQ(shown(), (ShownEntry{"Erste\nzwei", "", "100"})) << "an option stays toggled";
     EXPECT_FALSE(window->pack().isModified());
 
     action("saveAction")->trigger(); // Save off
@@ -149,7 +165,8 @@ TEST_F(EditingTest, AddingAKey)
     addKey(QStringLiteral("delta"));
     EXPECT_FALSE(window->newKeyDialog()->isVisible());
     EXPECT_FALSE(enabled("saveAction"));
-    EXPECT_EQ(state() + keyList()->text(), QStringLiteral("alpha,beta,delta,empty,gamma,two|||000delta"));
+    const QStringList withDelta = {"alpha", "beta", "delta", "empty", "gamma", "two"};
+    EXPECT_EQ(state(), (State{withDelta, "delta", {"", "", "000"}}));
     EXPECT_TRUE(enabled("submitAction")) << "unchecking a checked box counts as a click";
     EXPECT_TRUE(window->pack().isModified());
 
@@ -158,16 +175,18 @@ TEST_F(EditingTest, AddingAKey)
     window->newKeyDialog()->Button2Click();
     addKey(QStringLiteral("BETA"));
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
-    EXPECT_EQ(state(), QStringLiteral("alpha,beta,delta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
+    EXPECT_EQ(state(), (State{withDelta, "beta", {"Zweite\nZeile", "Notiz", "101"}}));
 }
 
 TEST_F(EditingTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
 {
     pickRow(Beta);
-    for (const char *expected : {"alpha,empty,gamma,two|Erste\nzwei||000", "empty,gamma,two|||000",
-             "gamma,two|Erste\nzwei||000", "two|\n\n||000", "|||000"}) {
+    const State left[] = {{{"alpha", "empty", "gamma", "two"}, "alpha", {"Erste\nzwei", "", "000"}},
+        {{"empty", "gamma", "two"}, "empty", {"", "", "000"}}, {{"gamma", "two"}, "gamma", {"Erste\nzwei", "", "000"}},
+        {{"two"}, "two", {"\n\n", "", "000"}}, {{}, "", {"", "", "000"}}};
+    for (const State &expected : left) {
         action("dropAction")->trigger();
-        EXPECT_EQ(state(), QLatin1String(expected));
+        EXPECT_EQ(state(), expected);
     }
     EXPECT_EQ(keyList()->currentRow(), -1);
     EXPECT_TRUE(window->pack().isModified());
@@ -185,13 +204,13 @@ TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
     EXPECT_FALSE(window->pack().isModified());
     renameTo(QStringLiteral("Beta")); // the same key in another case is fine
-    EXPECT_EQ(state(), QStringLiteral("alpha,Beta,empty,gamma,two|Zweite\nZeile|Notiz|101"));
+    EXPECT_EQ(state(), (State{{"alpha", "Beta", "empty", "gamma", "two"}, "Beta", {"Zweite\nZeile", "Notiz", "101"}}));
 
     // The translation is the memo's, unsubmitted text included.
     QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
     renameTo(QStringLiteral("omega"));
-    EXPECT_EQ(state() + keyList()->text(),
-        QStringLiteral("alpha,empty,gamma,omega,two|neu: Zweite\nZeile|Notiz|101omega"));
+    EXPECT_EQ(state(),
+        (State{{"alpha", "empty", "gamma", "omega", "two"}, "omega", {"neu: Zweite\nZeile", "Notiz", "101"}}));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
     EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
     EXPECT_TRUE(enabled("saveAction"));
@@ -212,35 +231,35 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
         return QStringList({undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"});
     };
     EXPECT_EQ(texts(), QStringList({"-", "-"}));
-    const QString loaded = state() + gridValue(0);
+    const State loaded = state();
     activate();
 
     QTest::keyClicks(valueMemo(), QStringLiteral("!"));
     submit();
-    const QString changed = shown();
+    const ShownEntry changed = shown();
     pickRow(Beta);
     action("dropAction")->trigger();
     setGridValue(0, QStringLiteral("other"));
     EXPECT_EQ(texts(), QStringList({"Rückgängig: „Projekt“ ändern", "-"}));
-    const QString after = state() + gridValue(0);
+    const State after = state();
 
     // Each undo shows what it changed; undoing all is the pack as loaded.
     const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
         QTest::keyClick(keyList()->view(), key, modifiers);
-        return keyList()->text() + QLatin1Char('|') + shown() + QLatin1Char('|') + gridValue(0);
+        State now = state();
+        now.keys.clear();
+        return now;
     };
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), QStringLiteral("alpha|") + changed + QStringLiteral("|demo"));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "alpha", changed}));
     EXPECT_EQ(texts(), QStringList({"Rückgängig: Schlüssel „beta“ löschen", "Wiederholen: „Projekt“ ändern"}));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier),
-        QStringLiteral("beta|Zweite\nZeile|Notiz|101|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier),
-        QStringLiteral("alpha|Erste\nzwei||000|demo").replace(QStringLiteral("\\n"), QStringLiteral("\n")));
-    EXPECT_EQ(state() + gridValue(0), loaded);
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "beta", {"Zweite\nZeile", "Notiz", "101"}}));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "alpha", {"Erste\nzwei", "", "000"}}));
+    EXPECT_EQ(state(), loaded);
     EXPECT_FALSE(window->pack().isModified()) << "back at the state as loaded";
     EXPECT_EQ(texts(), QStringList({"-", "Wiederholen: Übersetzung von „alpha“"}));
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(state() + gridValue(0), after);
+    EXPECT_EQ(state(), after);
     EXPECT_TRUE(window->pack().isModified());
 
     // Typing of its own in a memo is undone there first.

@@ -76,6 +76,18 @@ private:
     }
 };
 
+// What the key editor shows; the options as in "101".
+struct ShownEntry {
+    QString translation, comment, options;
+    bool operator==(const ShownEntry &) const = default;
+};
+
+inline void PrintTo(const ShownEntry &entry, std::ostream *out)
+{
+    *out << "{translation: \"" << entry.translation.toStdString() << "\", comment: \"" << entry.comment.toStdString()
+         << "\", options: " << entry.options.toStdString() << '}';
+}
+
 // A main window with scripted prompts and a set clock.
 class EditorTest : public FolderTest {
 protected:
@@ -162,14 +174,13 @@ protected:
         const auto &names = window->pack().keys().names();
         return QStringList(names.begin(), names.end());
     }
-    // What the key editor shows: "translation|comment|options", the options as in "101".
-    QString shown() const
+    // What the key editor shows.
+    ShownEntry shown() const
     {
-        QString options;
+        ShownEntry entry{valueMemo()->toPlainText(), commentMemo()->toPlainText(), {}};
         for (const char *name : {"htmlCheckbox", "breakCheckbox", "unixCheckBox"})
-            options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-        return valueMemo()->toPlainText() + QLatin1Char('|') + commentMemo()->toPlainText() + QLatin1Char('|')
-            + options;
+            entry.options += control<QCheckBox>(name)->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+        return entry;
     }
 
     FakePrompts prompts;
