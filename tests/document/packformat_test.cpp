@@ -183,12 +183,11 @@ TEST(PackFormat, VersionRaiseFollowsTheConversionRules)
     }
 }
 
+// Each tree under tests/data/writer, written with the info values and (for
+// "update") the keys below, gives its expected file: known elements in place,
+// the content rebuilt, or added at the end when there was none.
 TEST(PackWriter, UpdatesTheTreeInPlaceAndRebuildsTheContent)
 {
-    XmlDocument xml = XmlDocument::parseText(
-        QStringLiteral("<languagepack lang='en' extra='x' name='old'><info>Beschreibung</info>"
-                       "<unknown a='1'>kept</unknown><content><key id='stale'><value>dropped</value></key></content>"
-                       "<!-- trailing comment --></languagepack>"));
     KeyData data;
     data.hashlistKeys.setValue(QStringLiteral("a"), QStringLiteral("Zeile 1\r\nZeile 2 & <b> €"));
     data.hashlistComments.setValue(QStringLiteral("A"), QStringLiteral("Kommentar ö"));
@@ -198,22 +197,15 @@ TEST(PackWriter, UpdatesTheTreeInPlaceAndRebuildsTheContent)
     data.hashlistKeys.setValue(QStringLiteral("not listed"), QStringLiteral("never written"));
     const std::vector<QString> keys
         = {QString(), QStringLiteral("a"), QStringLiteral("dup"), QStringLiteral("dup"), QStringLiteral("zä")};
-    EXPECT_EQ(written(xml, kInfo, keys, data),
-        QStringLiteral(
-            "<languagepack lang=\"de\" extra=\"x\" name=\"Name\" project=\"Proj\" version=\"1.0.4\" "
-            "date=\"2026-01-05 09:05\"><info>Beschreibung</info><unknown a=\"1\">kept</unknown><content>"
-            "<key id=\"a\" encodeHTML=\"1\" preserveLinebreaks=\"0\" unixNewline=\"\">"
-            "<value>Zeile 1&#13;\nZeile 2 &amp; &lt;b&gt; â‚¬</value><comment>Kommentar Ã¶</comment></key>"
-            "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" "
-            "unixNewline=\"\"><value>twice</value><comment/></key>"
-            "<key id=\"dup\" encodeHTML=\"\" preserveLinebreaks=\"\" "
-            "unixNewline=\"\"><value>twice</value><comment/></key>"
-            "<key id=\"zÃ¤\" encodeHTML=\"\" preserveLinebreaks=\"\" unixNewline=\"\"><value/><comment/></key>"
-            "</content><!-- trailing comment --></languagepack>\n"));
-
-    // A pack without content gets one at the end.
-    XmlDocument bare = XmlDocument::parseText(QStringLiteral("<pack><info/></pack>"));
-    EXPECT_TRUE(written(bare, kInfo, {}, KeyData()).endsWith(QStringLiteral("<info/><content/></pack>\n")));
+    const KeyData none;
+    for (const char *name : {"update", "bare"}) {
+        SCOPED_TRACE(name);
+        const QString file = testData(QStringLiteral("writer/") + QLatin1String(name));
+        XmlDocument xml = XmlDocument::parseText(QString::fromUtf8(readBytes(file + QStringLiteral(".in.xml"))));
+        const bool withKeys = qstrcmp(name, "update") == 0;
+        EXPECT_EQ(written(xml, kInfo, withKeys ? keys : std::vector<QString>(), withKeys ? data : none),
+            QString::fromUtf8(readBytes(file + QStringLiteral(".out.xml"))));
+    }
 }
 
 // What XML cannot carry is refused, naming the key, and leaves the tree alone.
