@@ -337,4 +337,10 @@ TEST_F(StartupTest, TheInfoGridShowsAllFiveRowsAtTheDefaultSize)
     EXPECT_FALSE(last.isEmpty());
     EXPECT_LE(last.bottom(), grid()->viewport()->height());
     EXPECT_GE(control<QWidget>("Panel_Unten")->height(), 142);
+    // The key buttons and the word-wrap box show their actions' hints.
+    const std::pair<const char *, const char *> tips[] = {{"buttonNew", "Schlüssel hinzufügen (Strg+A)"},
+        {"buttonDrop", "Schlüssel löschen"}, {"buttonRename", "Schlüssel umbenennen"},
+        {"checkWW", "Wordwrap ein-/ausschalten"}};
+    for (const auto &[name, tip] : tips)
+        EXPECT_EQ(control<QWidget>(name)->toolTip(), QString::fromUtf8(tip)) << name;
 }
