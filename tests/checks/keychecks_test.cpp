@@ -7,9 +7,12 @@ using namespace Wordloom;
 
 namespace {
 
-std::vector<QString> names(const QStringList &list)
+std::vector<QString> names(std::initializer_list<const char *> list)
 {
-    return {list.begin(), list.end()};
+    std::vector<QString> all;
+    for (const char *name : list)
+        all.push_back(QString::fromUtf8(name));
+    return all;
 }
 
 } // namespace

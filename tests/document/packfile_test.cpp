@@ -72,7 +72,7 @@ struct Target {
     // Checks a saved target's metadata.
     std::function<void(const QDir &)> check;
     // What the folder holds afterwards: no temporary file or backup is left.
-    QStringList files;
+    std::vector<const char *> files;
 };
 
 const bool kRoot = ::geteuid() == 0;
@@ -80,58 +80,63 @@ const bool kRoot = ::geteuid() == 0;
 const Target kTargets[] = {
     {"device",
         [](const QDir &dir) {
-            return ::mknod(encoded(dir, "null"), S_IFCHR | 0666, makedev(1, 3)) == 0 ? dir.filePath("null") : QString();
+            return ::mknod(encoded(dir, "null"), S_IFCHR | 0666, makedev(1, 3)) == 0 ? dir.filePath(u"null"_s)
+                                                                                     : QString();
         },
         "ein Gerät", S_IFCHR, nullptr, {"null"}},
     {"FIFO",
-        [](const QDir &dir) { return ::mkfifo(encoded(dir, "fifo"), 0644) == 0 ? dir.filePath("fifo") : QString(); },
+        [](const QDir &dir) { return ::mkfifo(encoded(dir, "fifo"), 0644) == 0 ? dir.filePath(u"fifo"_s) : QString(); },
         "FIFO", S_IFIFO, nullptr, {"fifo"}},
-    {"socket", [](const QDir &dir) { return socketAt(dir.filePath("sock")); }, "Socket", S_IFSOCK, nullptr, {"sock"}},
+    {"socket", [](const QDir &dir) { return socketAt(dir.filePath(u"sock"_s)); }, "Socket", S_IFSOCK, nullptr,
+        {"sock"}},
     {"symlink loop",
-        [](const QDir &dir) { return QFile::link("loop", dir.filePath("loop")) ? dir.filePath("loop") : QString(); },
+        [](const QDir &dir) {
+            return QFile::link(u"loop"_s, dir.filePath(u"loop"_s)) ? dir.filePath(u"loop"_s) : QString();
+        },
         "im Kreis", S_IFLNK, nullptr, {"loop"}},
     {"dangling symlink",
         [](const QDir &dir) {
-            return QFile::link("gone.xml", dir.filePath("l.xml")) ? dir.filePath("l.xml") : QString();
+            return QFile::link(u"gone.xml"_s, dir.filePath(u"l.xml"_s)) ? dir.filePath(u"l.xml"_s) : QString();
         },
         "keine vorhandene Datei", S_IFLNK, nullptr, {"l.xml"}},
-    {"below a file", [](const QDir &dir) { return planted(dir.filePath("f")) + "/x.xml"; }, "kein Ordner", 0, nullptr,
-        {"f"}},
+    {"below a file", [](const QDir &dir) { return planted(dir.filePath(u"f"_s)) + u"/x.xml"_s; }, "kein Ordner", 0,
+        nullptr, {"f"}},
     {"symlink to a file",
         [](const QDir &dir) {
-            return QFile::link(planted(dir.filePath("real.xml")), dir.filePath("l.xml")) ? dir.filePath("l.xml")
-                                                                                         : QString();
+            return QFile::link(planted(dir.filePath(u"real.xml"_s)), dir.filePath(u"l.xml"_s))
+                ? dir.filePath(u"l.xml"_s)
+                : QString();
         },
         nullptr, S_IFLNK,
-        [](const QDir &dir) { EXPECT_EQ(contentOf(dir.filePath("real.xml")), contentOf(dir.filePath("l.xml"))); },
+        [](const QDir &dir) { EXPECT_EQ(contentOf(dir.filePath(u"real.xml"_s)), contentOf(dir.filePath(u"l.xml"_s))); },
         {"l.xml", "real.xml"}},
     {"hard link",
         [](const QDir &dir) {
-            return planted(dir.filePath("a.xml"),
+            return planted(dir.filePath(u"a.xml"_s),
                 [&] { return ::link(encoded(dir, "a.xml"), encoded(dir, "b.xml")) == 0; });
         },
         nullptr, S_IFREG,
         [](const QDir &dir) {
-            EXPECT_EQ(statusOf(dir.filePath("a.xml")).st_ino, statusOf(dir.filePath("b.xml")).st_ino);
-            EXPECT_EQ(statusOf(dir.filePath("a.xml")).st_nlink, 2u);
+            EXPECT_EQ(statusOf(dir.filePath(u"a.xml"_s)).st_ino, statusOf(dir.filePath(u"b.xml"_s)).st_ino);
+            EXPECT_EQ(statusOf(dir.filePath(u"a.xml"_s)).st_nlink, 2u);
         },
         {"a.xml", "b.xml"}},
     {"read-only file",
         [](const QDir &dir) {
-            return planted(dir.filePath("ro.xml"), [&] { return ::chmod(encoded(dir, "ro.xml"), 0444) == 0; });
+            return planted(dir.filePath(u"ro.xml"_s), [&] { return ::chmod(encoded(dir, "ro.xml"), 0444) == 0; });
         },
         kRoot ? nullptr : "Zugriff verweigert", S_IFREG,
-        [](const QDir &dir) { EXPECT_EQ(statusOf(dir.filePath("ro.xml")).st_mode & 07777, 0444u); }, {"ro.xml"}},
+        [](const QDir &dir) { EXPECT_EQ(statusOf(dir.filePath(u"ro.xml"_s)).st_mode & 07777, 0444u); }, {"ro.xml"}},
     {"foreign owner and group",
         [](const QDir &dir) {
-            return planted(dir.filePath("t.xml"), [&] {
+            return planted(dir.filePath(u"t.xml"_s), [&] {
                 return kRoot && ::chown(encoded(dir, "t.xml"), 4321, 8765) == 0
                     && ::chmod(encoded(dir, "t.xml"), 0640) == 0;
             });
         },
         nullptr, S_IFREG,
         [](const QDir &dir) {
-            const struct stat status = statusOf(dir.filePath("t.xml"));
+            const struct stat status = statusOf(dir.filePath(u"t.xml"_s));
             EXPECT_EQ(status.st_uid, 4321u);
             EXPECT_EQ(status.st_gid, 8765u);
             EXPECT_EQ(status.st_mode & 07777, 0640u);
@@ -139,7 +144,7 @@ const Target kTargets[] = {
         {"t.xml"}},
     {"extended attribute",
         [](const QDir &dir) {
-            return planted(dir.filePath("x.xml"),
+            return planted(dir.filePath(u"x.xml"_s),
                 [&] { return ::setxattr(encoded(dir, "x.xml"), "user.wl", "Wert", 4, 0) == 0; });
         },
         nullptr, S_IFREG,
@@ -187,7 +192,10 @@ TEST(PackFile, EachTargetIsSavedKeepingWhatItCarriesOrRefusedUntouched)
         }
         if (target.check)
             target.check(dir);
-        EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot), target.files);
+        QStringList files;
+        for (const char *name : target.files)
+            files << QString::fromUtf8(name);
+        EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot), files);
     }
 }
 

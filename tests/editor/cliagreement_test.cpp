@@ -25,7 +25,7 @@ TEST_F(CliAgreementTest, ExportAndWriteGiveTheEditorsBytes)
         modules->setCurrentItem(modules->findItems(QLatin1String(name), Qt::MatchExactly).value(0));
         prompts.savePaths.push_back(byEditor);
         action("exportAction")->trigger();
-        EXPECT_EQ(runCli({"export", "-p", QString::fromLatin1(name).toLower(), pack, byCli}, clock).code, 0);
+        EXPECT_EQ(runCli({u"export"_s, u"-p"_s, QString::fromLatin1(name).toLower(), pack, byCli}, clock).code, 0);
         EXPECT_EQ(readBytes(byCli), readBytes(byEditor));
         EXPECT_FALSE(readBytes(byCli).isEmpty());
     }
@@ -33,9 +33,9 @@ TEST_F(CliAgreementTest, ExportAndWriteGiveTheEditorsBytes)
     const QString saved = path(QStringLiteral("saved.xml"));
     prompts.savePaths.push_back(saved);
     action("saveasAction")->trigger();
-    EXPECT_EQ(runCli({"write", pack, path(QStringLiteral("written.xml"))}, clock).code, 0);
+    EXPECT_EQ(runCli({u"write"_s, pack, path(QStringLiteral("written.xml"))}, clock).code, 0);
     EXPECT_EQ(readBytes(path(QStringLiteral("written.xml"))), readBytes(saved));
     // Writing a pack over itself.
-    EXPECT_EQ(runCli({"write", pack, pack}, clock).code, 0);
+    EXPECT_EQ(runCli({u"write"_s, pack, pack}, clock).code, 0);
     EXPECT_EQ(readBytes(pack), readBytes(saved));
 }

@@ -69,7 +69,7 @@ protected:
 TEST_F(EditingTest, ShowingAKeyNotifiesOnlyRealChangesAndLineBreaksAreStoredAsCrLf)
 {
     pickRow(Beta); // only an option of exactly "1" is on
-    EXPECT_EQ(shown(), (ShownEntry{"Zweite\nZeile", "Notiz", "101"}));
+    EXPECT_EQ(shown(), (ShownEntry{u"Zweite\nZeile"_s, u"Notiz"_s, u"101"_s}));
 
     // A key whose translation equals the memo's leaves Save as it was; a different one turns it on.
     pickRow(Alpha);
@@ -105,7 +105,7 @@ TEST_F(EditingTest, VerwerfenRestoresTheTextsAndGridEditsAreUnsavedWork)
     QTest::keyClicks(valueMemo(), QStringLiteral("!"));
     click(control<QCheckBox>("htmlCheckbox"));
     action("resetAction")->trigger();
-    EXPECT_EQ(shown(), (ShownEntry{"Erste\nzwei", "", "100"})) << "an option stays toggled";
+    EXPECT_EQ(shown(), (ShownEntry{u"Erste\nzwei"_s, u""_s, u"100"_s})) << "an option stays toggled";
     EXPECT_FALSE(window->pack().isModified());
 
     action("saveAction")->trigger(); // Save off
@@ -165,8 +165,8 @@ TEST_F(EditingTest, AddingAKey)
     addKey(QStringLiteral("delta"));
     EXPECT_FALSE(window->newKeyDialog()->isVisible());
     EXPECT_FALSE(enabled("saveAction"));
-    const QStringList withDelta = {"alpha", "beta", "delta", "empty", "gamma", "two"};
-    EXPECT_EQ(state(), (State{withDelta, "delta", {"", "", "000"}}));
+    const QStringList withDelta = {u"alpha"_s, u"beta"_s, u"delta"_s, u"empty"_s, u"gamma"_s, u"two"_s};
+    EXPECT_EQ(state(), (State{withDelta, u"delta"_s, {u""_s, u""_s, u"000"_s}}));
     EXPECT_TRUE(enabled("submitAction")) << "unchecking a checked box counts as a click";
     EXPECT_TRUE(window->pack().isModified());
 
@@ -175,15 +175,17 @@ TEST_F(EditingTest, AddingAKey)
     window->newKeyDialog()->Button2Click();
     addKey(QStringLiteral("BETA"));
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
-    EXPECT_EQ(state(), (State{withDelta, "beta", {"Zweite\nZeile", "Notiz", "101"}}));
+    EXPECT_EQ(state(), (State{withDelta, u"beta"_s, {u"Zweite\nZeile"_s, u"Notiz"_s, u"101"_s}}));
 }
 
 TEST_F(EditingTest, DroppingShowsTheEntryBeforeOrTheNewFirst)
 {
     pickRow(Beta);
-    const State left[] = {{{"alpha", "empty", "gamma", "two"}, "alpha", {"Erste\nzwei", "", "000"}},
-        {{"empty", "gamma", "two"}, "empty", {"", "", "000"}}, {{"gamma", "two"}, "gamma", {"Erste\nzwei", "", "000"}},
-        {{"two"}, "two", {"\n\n", "", "000"}}, {{}, "", {"", "", "000"}}};
+    const State left[]
+        = {{{u"alpha"_s, u"empty"_s, u"gamma"_s, u"two"_s}, u"alpha"_s, {u"Erste\nzwei"_s, u""_s, u"000"_s}},
+            {{u"empty"_s, u"gamma"_s, u"two"_s}, u"empty"_s, {u""_s, u""_s, u"000"_s}},
+            {{u"gamma"_s, u"two"_s}, u"gamma"_s, {u"Erste\nzwei"_s, u""_s, u"000"_s}},
+            {{u"two"_s}, u"two"_s, {u"\n\n"_s, u""_s, u"000"_s}}, {{}, u""_s, {u""_s, u""_s, u"000"_s}}};
     for (const State &expected : left) {
         action("dropAction")->trigger();
         EXPECT_EQ(state(), expected);
@@ -204,13 +206,16 @@ TEST_F(EditingTest, RenamingCarriesCommentAndOptions)
     EXPECT_EQ(prompts.infos, QStringList{QStringLiteral("Schlüssel bereits vorhanden!")});
     EXPECT_FALSE(window->pack().isModified());
     renameTo(QStringLiteral("Beta")); // the same key in another case is fine
-    EXPECT_EQ(state(), (State{{"alpha", "Beta", "empty", "gamma", "two"}, "Beta", {"Zweite\nZeile", "Notiz", "101"}}));
+    EXPECT_EQ(state(),
+        (State{{u"alpha"_s, u"Beta"_s, u"empty"_s, u"gamma"_s, u"two"_s}, u"Beta"_s,
+            {u"Zweite\nZeile"_s, u"Notiz"_s, u"101"_s}}));
 
     // The translation is the memo's, unsubmitted text included.
     QTest::keyClicks(valueMemo(), QStringLiteral("neu: "));
     renameTo(QStringLiteral("omega"));
     EXPECT_EQ(state(),
-        (State{{"alpha", "empty", "gamma", "omega", "two"}, "omega", {"neu: Zweite\nZeile", "Notiz", "101"}}));
+        (State{{u"alpha"_s, u"empty"_s, u"gamma"_s, u"omega"_s, u"two"_s}, u"omega"_s,
+            {u"neu: Zweite\nZeile"_s, u"Notiz"_s, u"101"_s}}));
     EXPECT_EQ(data().hashlistKeys.value(QStringLiteral("omega")), QStringLiteral("neu: Zweite\r\nZeile"));
     EXPECT_EQ(options(QStringLiteral("omega")), QStringLiteral("1x1"));
     EXPECT_TRUE(enabled("saveAction"));
@@ -221,16 +226,16 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
     QStringList menus;
     for (const QAction *menu : window->menuBar()->actions())
         menus << menu->text();
-    EXPECT_EQ(menus, QStringList({"&Languagepack", "&Bearbeiten", "&Hilfe"}));
+    EXPECT_EQ(menus, QStringList({u"&Languagepack"_s, u"&Bearbeiten"_s, u"&Hilfe"_s}));
     QAction *undo = action("undoAction");
     QAction *redo = action("redoAction");
     EXPECT_EQ(undo->shortcuts(), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Z"))});
     EXPECT_EQ(redo->shortcuts(),
         QList<QKeySequence>({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))}));
     const auto texts = [&] {
-        return QStringList({undo->isEnabled() ? undo->text() : "-", redo->isEnabled() ? redo->text() : "-"});
+        return QStringList({undo->isEnabled() ? undo->text() : u"-"_s, redo->isEnabled() ? redo->text() : u"-"_s});
     };
-    EXPECT_EQ(texts(), QStringList({"-", "-"}));
+    EXPECT_EQ(texts(), QStringList({u"-"_s, u"-"_s}));
     const State loaded = state();
     activate();
 
@@ -240,7 +245,7 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
     pickRow(Beta);
     action("dropAction")->trigger();
     setGridValue(0, QStringLiteral("other"));
-    EXPECT_EQ(texts(), QStringList({"Rückgängig: „Projekt“ ändern", "-"}));
+    EXPECT_EQ(texts(), QStringList({u"Rückgängig: „Projekt“ ändern"_s, u"-"_s}));
     const State after = state();
 
     // Each undo shows what it changed; undoing all is the pack as loaded.
@@ -250,13 +255,14 @@ TEST_F(EditingTest, UndoAndRedoAcrossKeysFromTheEditMenu)
         now.keys.clear();
         return now;
     };
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "alpha", changed}));
-    EXPECT_EQ(texts(), QStringList({"Rückgängig: Schlüssel „beta“ löschen", "Wiederholen: „Projekt“ ändern"}));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "beta", {"Zweite\nZeile", "Notiz", "101"}}));
-    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, "alpha", {"Erste\nzwei", "", "000"}}));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, u"alpha"_s, changed}));
+    EXPECT_EQ(texts(), QStringList({u"Rückgängig: Schlüssel „beta“ löschen"_s, u"Wiederholen: „Projekt“ ändern"_s}));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier),
+        (State{{}, u"beta"_s, {u"Zweite\nZeile"_s, u"Notiz"_s, u"101"_s}}));
+    EXPECT_EQ(press(Qt::Key_Z, Qt::ControlModifier), (State{{}, u"alpha"_s, {u"Erste\nzwei"_s, u""_s, u"000"_s}}));
     EXPECT_EQ(state(), loaded);
     EXPECT_FALSE(window->pack().isModified()) << "back at the state as loaded";
-    EXPECT_EQ(texts(), QStringList({"-", "Wiederholen: Übersetzung von „alpha“"}));
+    EXPECT_EQ(texts(), QStringList({u"-"_s, u"Wiederholen: Übersetzung von „alpha“"_s}));
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(state(), after);
@@ -338,9 +344,9 @@ TEST_F(StartupTest, TheInfoGridShowsAllFiveRowsAtTheDefaultSize)
     EXPECT_LE(last.bottom(), grid()->viewport()->height());
     EXPECT_GE(control<QWidget>("Panel_Unten")->height(), 142);
     // The key buttons and the word-wrap box show their actions' hints.
-    const std::pair<const char *, const char *> tips[] = {{"buttonNew", "Schlüssel hinzufügen (Strg+A)"},
-        {"buttonDrop", "Schlüssel löschen"}, {"buttonRename", "Schlüssel umbenennen"},
-        {"checkWW", "Wordwrap ein-/ausschalten"}};
+    const std::pair<const char *, const char *> tips[]
+        = {{"buttonNew", "Schlüssel hinzufügen (Strg+A)"}, {"buttonDrop", "Schlüssel löschen"},
+            {"buttonRename", "Schlüssel umbenennen"}, {"checkWW", "Wordwrap ein-/ausschalten"}};
     for (const auto &[name, tip] : tips)
         EXPECT_EQ(control<QWidget>(name)->toolTip(), QString::fromUtf8(tip)) << name;
 }

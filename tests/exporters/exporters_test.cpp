@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 using namespace Wordloom;
+using namespace Qt::StringLiterals;
 namespace fs = std::filesystem;
 using Entries = std::map<std::string, std::string>;
 
@@ -48,7 +49,7 @@ std::string run(const std::string &format, const KeyData &data, const fs::path &
 {
     try {
         return runExport(
-                   QString(PLUGIN).arg(q(format)), data,
+                   QStringLiteral(PLUGIN).arg(q(format)), data,
                    [&](const ExportOffer &asked) {
                        if (offer)
                            *offer = asked;

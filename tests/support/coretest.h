@@ -17,6 +17,9 @@ inline void PrintTo(const QString &text, std::ostream *out)
 }
 QT_END_NAMESPACE
 
+// Tests spell their texts as u"..."_s.
+using namespace Qt::StringLiterals;
+
 namespace Wordloom {
 
 struct FixedClock : Clock {
