@@ -45,7 +45,8 @@ struct CheckDefinition {
     std::function<void(const std::vector<QString> &names, std::vector<Finding> &findings)> listCheck;
 };
 
-// Every check, in a fixed order: duplicates, syntax, then the text checks.
+// Every check, in a fixed order: duplicates, syntax, case-variants, then the
+// text checks.
 std::span<const CheckDefinition> checkRegistry();
 // The check of that id, or nullptr.
 const CheckDefinition *findCheck(QStringView id);
