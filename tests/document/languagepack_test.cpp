@@ -402,6 +402,10 @@ TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
         for (const QString &key : pack.keys().names())
             untranslated += !pack.data().hashlistKeys.contains(key);
         ASSERT_EQ(pack.untranslatedCount(), untranslated) << "after step " << step;
+        // Sorted, and no step adds a name equal to another but for case.
+        const std::vector<QString> &keys = pack.keys().names();
+        ASSERT_TRUE(std::is_sorted(keys.begin(), keys.end(), KeyList::lessThan)) << "after step " << step;
+        ASSERT_EQ(std::adjacent_find(keys.begin(), keys.end(), namesEqual), keys.end()) << "after step " << step;
         const ReferenceCounts anew = ReferenceCounts::of(pack, reference);
         ASSERT_EQ(std::tie(counts.missingHere, counts.onlyHere, counts.empty, counts.same),
             std::tie(anew.missingHere, anew.onlyHere, anew.empty, anew.same))
