@@ -56,6 +56,8 @@ struct CheckedPack {
     const std::vector<QString> *names = nullptr;
     const KeyData *data = nullptr;
     CheckedText text(const QString &name) const;
+    // The same with the name's hash (nameHash) computed already.
+    CheckedText text(const QString &name, size_t hash) const;
 };
 
 // Runs the checks on one key; a check that needs the reference runs only

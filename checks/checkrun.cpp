@@ -9,7 +9,11 @@ namespace Wordloom {
 
 CheckedText CheckedPack::text(const QString &name) const
 {
-    const size_t hash = nameHash(name);
+    return text(name, nameHash(name));
+}
+
+CheckedText CheckedPack::text(const QString &name, size_t hash) const
+{
     CheckedText text;
     text.translation = data->hashlistKeys.value(name, hash);
     if (!text.translation.isEmpty()) {
@@ -19,63 +23,92 @@ CheckedText CheckedPack::text(const QString &name) const
     return text;
 }
 
+namespace {
+
+// The text checks of a run, and the one an empty translation goes to.
+struct TextChecks {
+    explicit TextChecks(std::span<const CheckDefinition *const> checks)
+    {
+        for (const CheckDefinition *check : checks)
+            if (check->textCheck)
+                (qstrcmp(check->id, "empty") == 0 ? forEmpty : forText).push_back(check);
+    }
+    bool isEmpty() const { return forText.empty() && forEmpty.empty(); }
+
+    void run(const QString &name, const CheckedText &text, const CheckedText *reference, std::vector<Finding> &findings,
+        QStringList &messages) const
+    {
+        // An empty translation is reported once, by the check for it.
+        for (const CheckDefinition *check : text.translation.isEmpty() ? forEmpty : forText) {
+            if (check->needsReference && !reference)
+                continue;
+            check->textCheck(text, reference, messages);
+            for (QString &message : messages)
+                findings.push_back({name, check, std::move(message)});
+            messages.clear();
+        }
+    }
+
+    std::vector<const CheckDefinition *> forText;
+    std::vector<const CheckDefinition *> forEmpty;
+};
+
+} // namespace
+
 void checkKey(const QString &name, const CheckedText &text, const CheckedText *reference,
     std::span<const CheckDefinition *const> checks, std::vector<Finding> &findings)
 {
     QStringList messages;
-    for (const CheckDefinition *check : checks) {
-        if (!check->textCheck || (check->needsReference && !reference))
-            continue;
-        // An empty translation is reported once, by the check for it.
-        if (text.translation.isEmpty() && qstrcmp(check->id, "empty") != 0)
-            continue;
-        check->textCheck(text, reference, messages);
-        for (QString &message : messages)
-            findings.push_back({name, check, std::move(message)});
-        messages.clear();
-    }
+    TextChecks(checks).run(name, text, reference, findings, messages);
 }
 
 std::vector<Finding> checkPack(const CheckedPack &pack, const CheckedPack *reference,
     std::span<const CheckDefinition *const> checks)
 {
-    std::vector<Finding> findings;
     const std::vector<QString> &names = *pack.names;
-    for (const CheckDefinition *check : checks)
-        if (check->listCheck)
-            check->listCheck(names, findings);
-    if (std::none_of(checks.begin(), checks.end(), [](const CheckDefinition *c) { return bool(c->textCheck); }))
-        return findings;
+    const TextChecks textChecks(checks);
+    // The list checks run beside the text checks, on a thread of their own.
+    std::vector<Finding> findings;
+    std::thread lists([&] {
+        for (const CheckDefinition *check : checks)
+            if (check->listCheck)
+                check->listCheck(names, findings);
+    });
     const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 16);
-    const size_t chunks = names.size() < 4096 ? 1 : threads * 4;
+    const size_t chunks = textChecks.isEmpty() ? 0 : names.size() < 4096 ? 1 : threads * 8;
     std::vector<std::vector<Finding>> parts(chunks);
     auto run = [&](size_t chunk) {
         const size_t begin = names.size() * chunk / chunks;
         const size_t end = names.size() * (chunk + 1) / chunks;
+        QStringList messages;
+        CheckedText theirs;
         for (size_t i = begin; i < end; ++i) {
             // A name standing twice is checked once.
             if (i > 0 && names[i] == names[i - 1])
                 continue;
-            const CheckedText text = pack.text(names[i]);
-            CheckedText theirs;
+            // The name is folded once for all lists; of the reference only
+            // the translation is judged.
+            const size_t hash = nameHash(names[i]);
+            const CheckedText text = pack.text(names[i], hash);
             if (reference)
-                theirs = reference->text(names[i]);
-            checkKey(names[i], text, theirs.translation.isEmpty() ? nullptr : &theirs, checks, parts[chunk]);
+                theirs.translation = reference->data->hashlistKeys.value(names[i], hash);
+            textChecks.run(names[i], text, theirs.translation.isEmpty() ? nullptr : &theirs, parts[chunk], messages);
         }
     };
-    if (chunks == 1) {
-        run(0);
-    } else {
-        std::atomic<size_t> next{0};
-        std::vector<std::thread> workers;
-        for (size_t t = 0; t < threads; ++t)
-            workers.emplace_back([&] {
-                for (size_t chunk; (chunk = next.fetch_add(1)) < chunks;)
-                    run(chunk);
-            });
-        for (std::thread &worker : workers)
-            worker.join();
-    }
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    for (size_t t = 0; t < std::min(threads, chunks); ++t)
+        workers.emplace_back([&] {
+            for (size_t chunk; (chunk = next.fetch_add(1)) < chunks;)
+                run(chunk);
+        });
+    for (std::thread &worker : workers)
+        worker.join();
+    lists.join();
+    size_t total = findings.size();
+    for (const std::vector<Finding> &part : parts)
+        total += part.size();
+    findings.reserve(total);
     for (std::vector<Finding> &part : parts)
         findings.insert(findings.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
     return findings;
