@@ -184,20 +184,23 @@ std::vector<Finding> ChecksPage::findingsOf(const QString &name) const
     std::vector<Finding> found;
     if (mPack.state() != LanguagePack::State::Open || name.isEmpty())
         return found;
-    const std::vector<const CheckDefinition *> checks = activeChecks();
-    // The list checks see the rows equal to the name but for case; they
-    // stand together.
+    // Only a listed key has findings, not a name half typed into the key
+    // field. The list checks see the rows equal to the name but for case;
+    // they stand together.
     const KeyList &keys = mPack.keys();
-    if (const qsizetype row = keys.find(name); row >= 0) {
-        qsizetype end = row;
-        while (end < keys.count() && namesEqual(keys.at(end), name))
-            ++end;
-        const std::vector<QString> rows(keys.names().begin() + row, keys.names().begin() + end);
-        for (const CheckDefinition *check : checks)
-            if (check->listCheck)
-                check->listCheck(rows, found);
-        std::erase_if(found, [&](const Finding &f) { return f.key != name; });
-    }
+    const qsizetype row = keys.find(name);
+    qsizetype end = row;
+    while (row >= 0 && end < keys.count() && namesEqual(keys.at(end), name))
+        ++end;
+    const std::vector<QString> rows(keys.names().begin() + std::max<qsizetype>(row, 0),
+        keys.names().begin() + std::max<qsizetype>(end, 0));
+    if (std::find(rows.begin(), rows.end(), name) == rows.end())
+        return found;
+    const std::vector<const CheckDefinition *> checks = activeChecks();
+    for (const CheckDefinition *check : checks)
+        if (check->listCheck)
+            check->listCheck(rows, found);
+    std::erase_if(found, [&](const Finding &f) { return f.key != name; });
     const CheckedPack mine = checkedPack();
     const std::optional<CheckedPack> theirs = checkedReference();
     const CheckedText text = mine.text(name);
