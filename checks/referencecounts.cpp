@@ -67,6 +67,12 @@ ReferenceCounts ReferenceCounts::of(const LanguagePack &pack, const LanguagePack
 void ReferenceCounts::follow(const LanguagePack &pack, const LanguagePack &reference, const PackStep &step,
     bool forward)
 {
+    // Past a few thousand changes, counting anew over both lists is cheaper
+    // than a search in each for every key.
+    if (step.keyChanges().size() + step.lines().size() > 4096) {
+        *this = of(pack, reference);
+        return;
+    }
     // Per key touched (case-folded): the spelling, how many rows it had
     // before the step minus now, and its translation before the step.
     struct Before {

@@ -283,15 +283,36 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
 {
     // The names not listed yet, each once ignoring case (the first given
     // wins), merged into the list in one pass.
-    std::vector<const std::pair<QString, KeyEntry> *> fresh;
+    // Folded once, compared exactly: the order of compareNames, and cheap.
+    struct Fresh {
+        QString folded;
+        const std::pair<QString, KeyEntry> *key;
+    };
+    std::vector<Fresh> given;
+    given.reserve(keys.size());
     for (const auto &key : keys)
-        if (mKeys.find(key.first) < 0)
-            fresh.push_back(&key);
-    std::stable_sort(fresh.begin(), fresh.end(),
-        [](const auto *a, const auto *b) { return compareNames(a->first, b->first) < 0; });
-    fresh.erase(std::unique(fresh.begin(), fresh.end(),
-                    [](const auto *a, const auto *b) { return namesEqual(a->first, b->first); }),
-        fresh.end());
+        given.push_back({key.first.toCaseFolded(), &key});
+    std::stable_sort(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded < b.folded; });
+    given.erase(
+        std::unique(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded == b.folded; }),
+        given.end());
+    std::vector<const std::pair<QString, KeyEntry> *> fresh;
+    fresh.reserve(given.size());
+    if (given.size() < size_t(mKeys.count()) / 64) {
+        for (const Fresh &f : given)
+            if (mKeys.find(f.key->first) < 0)
+                fresh.push_back(f.key);
+    } else {
+        // Many names: one walk over the list instead of a search for each.
+        qsizetype row = 0;
+        QString listed;
+        for (const Fresh &f : given) {
+            while (row < mKeys.count() && (listed = mKeys.at(row).toCaseFolded()) < f.folded)
+                ++row;
+            if (row == mKeys.count() || listed != f.folded)
+                fresh.push_back(f.key);
+        }
+    }
     beginStep(text, keys.empty() ? QString() : keys.front().first);
     std::vector<QString> names;
     names.reserve(fresh.size());
