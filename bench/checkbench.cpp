@@ -2,8 +2,11 @@
 // and 1M keys), and one key's checks as after "Übernehmen"; medians of five.
 //   build-release/bin/wordloom-checkbench
 #include "checks/checkregistry.h"
+#include "checks/referencecounts.h"
+#include "document/languagepack.h"
 
 #include <benchmark/benchmark.h>
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -60,9 +63,18 @@ void allChecksOverThePack(benchmark::State &state)
     const CheckedPack reference{&p.names, &p.theirs};
     const auto checks = allChecks();
     size_t findings = 0;
+    // The CPU time of all threads, which a busy machine does not inflate
+    // as it does the wall clock.
+    const auto processCpu = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    };
+    const double cpuBefore = processCpu();
     for (auto _ : state)
         findings = checkPack({&p.names, &p.mine}, &reference, checks).size();
     state.counters["findings"] = double(findings);
+    state.counters["cpu_ms"] = (processCpu() - cpuBefore) / double(state.iterations());
 }
 BENCHMARK(allChecksOverThePack)
     ->Arg(100000)
@@ -87,6 +99,47 @@ void oneKeyAfterSubmit(benchmark::State &state)
     }
 }
 BENCHMARK(oneKeyAfterSubmit)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// "Fehlende Schlüssel hinzufügen" at 1M keys: the reference holds every key,
+// the pack every other one; adding the half million missing, undoing and
+// redoing it, with the reference counts following each step.
+void addMissingKeys(benchmark::State &state)
+{
+    const int keys = int(state.range(0));
+    QByteArray mine = "<languagepack><content>", theirs = mine;
+    for (int i = 0; i < keys; ++i) {
+        const QByteArray key
+            = "<key id='key." + QByteArray::number(i) + "'><value>t" + QByteArray::number(i) + "</value></key>";
+        theirs += key;
+        if (i % 2 == 0)
+            mine += key;
+    }
+    mine += "</content></languagepack>";
+    theirs += "</content></languagepack>";
+    LanguagePack pack, reference;
+    pack.adopt(readPackData(mine), QStringLiteral("de.xml"));
+    reference.adopt(readPackData(theirs), QStringLiteral("en.xml"));
+    std::vector<std::pair<QString, KeyEntry>> missing;
+    for (int i = 1; i < keys; i += 2)
+        missing.emplace_back(QStringLiteral("key.%1").arg(i), KeyEntry{});
+    ReferenceCounts counts = ReferenceCounts::of(pack, reference);
+    QObject::connect(&pack, &LanguagePack::stepDone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, true); });
+    QObject::connect(&pack, &LanguagePack::stepUndone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, false); });
+    QObject::connect(&pack, &LanguagePack::stepRedone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, true); });
+    for (auto _ : state) {
+        pack.addKeys(QStringLiteral("Fehlende Schlüssel hinzufügen"), missing);
+        pack.undo();
+        pack.redo();
+        state.PauseTiming();
+        pack.undo();
+        state.ResumeTiming();
+    }
+    state.counters["missing"] = double(counts.missingHere);
+}
+BENCHMARK(addMissingKeys)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 
 } // namespace
 

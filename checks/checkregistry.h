@@ -45,7 +45,8 @@ struct CheckDefinition {
     std::function<void(const std::vector<QString> &names, std::vector<Finding> &findings)> listCheck;
 };
 
-// Every check, in a fixed order: duplicates, syntax, then the text checks.
+// Every check, in a fixed order: duplicates, syntax, case-variants, then the
+// text checks.
 std::span<const CheckDefinition> checkRegistry();
 // The check of that id, or nullptr.
 const CheckDefinition *findCheck(QStringView id);
@@ -55,6 +56,8 @@ struct CheckedPack {
     const std::vector<QString> *names = nullptr;
     const KeyData *data = nullptr;
     CheckedText text(const QString &name) const;
+    // The same with the name's hash (nameHash) computed already.
+    CheckedText text(const QString &name, size_t hash) const;
 };
 
 // Runs the checks on one key; a check that needs the reference runs only

@@ -3,6 +3,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace Wordloom {
 
@@ -40,6 +41,42 @@ qsizetype KeyList::insert(const QString &name)
     mNames.insert(pos, name);
     endInsertRows();
     return row;
+}
+
+std::vector<qsizetype> KeyList::insertSorted(const std::vector<QString> &names)
+{
+    std::vector<qsizetype> rows;
+    rows.reserve(names.size());
+    std::vector<QString> merged;
+    merged.reserve(mNames.size() + names.size());
+    size_t i = 0;
+    for (const QString &name : names) {
+        while (i < mNames.size() && !lessThan(name, mNames[i]))
+            merged.push_back(std::move(mNames[i++]));
+        rows.push_back(qsizetype(merged.size()));
+        merged.push_back(name);
+    }
+    std::move(mNames.begin() + qsizetype(i), mNames.end(), std::back_inserter(merged));
+    assign(std::move(merged));
+    return rows;
+}
+
+void KeyList::removeRows(const std::vector<qsizetype> &rows)
+{
+    beginResetModel();
+    size_t next = 0;
+    qsizetype kept = 0;
+    for (qsizetype row = 0; row < count(); ++row) {
+        if (next < rows.size() && rows[next] == row) {
+            ++next;
+            continue;
+        }
+        if (kept != row)
+            mNames[size_t(kept)] = std::move(mNames[size_t(row)]);
+        ++kept;
+    }
+    mNames.resize(size_t(kept));
+    endResetModel();
 }
 
 void KeyList::removeAt(qsizetype row)

@@ -24,6 +24,11 @@ public:
     // Adds a name at its sorted place, after equal ones; returns the row.
     qsizetype insert(const QString &name);
     void removeAt(qsizetype row);
+    // Adds many names, sorted as the list is, in one merge (each after
+    // names equal to it); returns their rows afterwards, in that order.
+    std::vector<qsizetype> insertSorted(const std::vector<QString> &names);
+    // Removes the rows, given in ascending order, in one pass.
+    void removeRows(const std::vector<qsizetype> &rows);
     // Gives a row another name and moves it to its sorted place, after
     // equal ones; returns the new row.
     qsizetype rename(qsizetype row, const QString &name);

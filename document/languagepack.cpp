@@ -281,17 +281,54 @@ qsizetype LanguagePack::renameKey(const QString &oldName, qsizetype row, const Q
 
 qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair<QString, KeyEntry>> &keys)
 {
-    beginStep(text, keys.empty() ? QString() : keys.front().first);
-    qsizetype added = 0;
-    for (const auto &[name, entry] : keys) {
-        if (mKeys.find(name) >= 0)
-            continue;
-        insertKey(name);
-        storeEntry(name, entry);
-        ++added;
+    // The names not listed yet, each once ignoring case (the first given
+    // wins), merged into the list in one pass.
+    // Folded once, compared exactly: the order of compareNames, and cheap.
+    struct Fresh {
+        QString folded;
+        const std::pair<QString, KeyEntry> *key;
+    };
+    std::vector<Fresh> given;
+    given.reserve(keys.size());
+    for (const auto &key : keys)
+        given.push_back({key.first.toCaseFolded(), &key});
+    std::stable_sort(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded < b.folded; });
+    given.erase(
+        std::unique(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded == b.folded; }),
+        given.end());
+    std::vector<const std::pair<QString, KeyEntry> *> fresh;
+    fresh.reserve(given.size());
+    if (given.size() < size_t(mKeys.count()) / 64) {
+        for (const Fresh &f : given)
+            if (mKeys.find(f.key->first) < 0)
+                fresh.push_back(f.key);
+    } else {
+        // Many names: one walk over the list instead of a search for each.
+        qsizetype row = 0;
+        QString listed;
+        for (const Fresh &f : given) {
+            while (row < mKeys.count() && (listed = mKeys.at(row).toCaseFolded()) < f.folded)
+                ++row;
+            if (row == mKeys.count() || listed != f.folded)
+                fresh.push_back(f.key);
+        }
     }
+    beginStep(text, keys.empty() ? QString() : keys.front().first);
+    std::vector<QString> names;
+    names.reserve(fresh.size());
+    for (const auto *key : fresh)
+        names.push_back(key->first);
+    const std::vector<qsizetype> rows = mKeys.insertSorted(names);
+    mRecording->mKeys.reserve(rows.size());
+    mRecording->mLines.reserve(rows.size());
+    for (size_t k = 0; k < rows.size(); ++k) {
+        countRow(names[k], 1);
+        mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Insert, rows[k], rows[k], names[k], QString()});
+    }
+    for (const auto *key : fresh)
+        storeEntry(key->first, key->second);
     endStep();
-    return added;
+    return qsizetype(fresh.size());
 }
 
 void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange> &changes)
@@ -416,7 +453,12 @@ void LanguagePack::replay(PackStep &step, bool forward)
     }
     const qsizetype before = small ? translatedRowsOf(touched) : 0;
     each(step.mLines, [&](const PackStep::LineChange &change) { applyLine(change, forward); });
-    each(step.mKeys, [&](const PackStep::KeyChange &change) { applyKey(change, forward); });
+    if (!small && std::all_of(step.mKeys.begin(), step.mKeys.end(), [](const PackStep::KeyChange &change) {
+            return change.kind == PackStep::KeyChange::Kind::Insert;
+        }))
+        applyInserts(step.mKeys, forward);
+    else
+        each(step.mKeys, [&](const PackStep::KeyChange &change) { applyKey(change, forward); });
     // A large step is counted anew when the count is next asked for.
     if (mTranslatedRows >= 0)
         mTranslatedRows = small ? mTranslatedRows + translatedRowsOf(touched) - before : -1;
@@ -447,6 +489,34 @@ void LanguagePack::applyLine(const PackStep::LineChange &change, bool forward)
         list.restore(change.pos, target, to, change.hash);
     else
         list.setValue(target, to, change.hash);
+}
+
+void LanguagePack::applyInserts(const std::vector<PackStep::KeyChange> &inserts, bool forward)
+{
+    // Many rows added or taken away at once: one merge, or one pass.
+    if (forward) {
+        std::vector<QString> names;
+        names.reserve(inserts.size());
+        for (const PackStep::KeyChange &change : inserts)
+            names.push_back(change.name);
+        KeyList::sort(names);
+        mKeys.insertSorted(names);
+        return;
+    }
+    std::vector<qsizetype> rows;
+    rows.reserve(inserts.size());
+    for (const PackStep::KeyChange &change : inserts)
+        if (const qsizetype row = exactRow(change.name, change.row); row >= 0)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.size() == inserts.size()) {
+        mKeys.removeRows(rows);
+        return;
+    }
+    // A name added twice: row by row, as recorded.
+    std::for_each(inserts.rbegin(), inserts.rend(),
+        [this](const PackStep::KeyChange &change) { applyKey(change, false); });
 }
 
 void LanguagePack::applyKey(const PackStep::KeyChange &change, bool forward)

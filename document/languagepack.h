@@ -170,6 +170,7 @@ private:
     qsizetype exactRow(const QString &name, qsizetype hint) const;
     void applyLine(const PackStep::LineChange &change, bool forward);
     void applyKey(const PackStep::KeyChange &change, bool forward);
+    void applyInserts(const std::vector<PackStep::KeyChange> &inserts, bool forward);
     // Keeps the count of translated rows as lines and rows come and go.
     void countTranslation(const QString &name, int sign);
     void countRow(const QString &name, int sign);

@@ -53,6 +53,7 @@ public:
     // Frees the recorded changes of a step that can no longer be undone.
     void release();
     const std::vector<LineChange> &lines() const { return mLines; }
+    const std::vector<KeyChange> &keyChanges() const { return mKeys; }
 
 private:
     friend class LanguagePack;

@@ -7,6 +7,7 @@
 #include "editor/recoveryoffer.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 #include <optional>
 
@@ -63,9 +64,14 @@ bool FileCommands::loadPath(const QString &path)
     }
     const QStringList caseVariants = mPack.adopt(std::move(*read), path);
     mHost.showFreshPack(FileCommandsHost::Fresh::Loaded);
-    mHost.showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
-    if (!caseVariants.isEmpty())
-        mPrompts.showInfo(caseVariantWarning(caseVariants));
+    // Names differing only in case are findings of the checks, not a box
+    // on every load.
+    if (caseVariants.isEmpty())
+        mHost.showStatus(QStringLiteral("Languagepack geladen: ") + mPack.fileName());
+    else
+        mHost.showStatus(
+            QStringLiteral("%1 Schlüssel unterscheiden sich nur in der Groß-/Kleinschreibung: siehe „Checks“")
+                .arg(QLocale(QLocale::German).toString(caseVariants.size())));
     return true;
 }
 

@@ -125,6 +125,11 @@ void KeyEditorPanel::addAboveTranslation(QWidget *widget)
     mTranslationLayout->insertWidget(0, widget);
 }
 
+void KeyEditorPanel::addBelowTranslation(QWidget *widget)
+{
+    mTranslationLayout->insertWidget(mTranslationLayout->count() - 1, widget);
+}
+
 KeyEntry KeyEditorPanel::entry() const
 {
     const auto flag = [this](Option option) { return mOptions[int(option)]->isChecked() ? kOn : kOff; };

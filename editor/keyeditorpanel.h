@@ -37,6 +37,8 @@ public:
 
     // Puts a widget between the translation's label and its memo.
     void addAboveTranslation(QWidget *widget);
+    // Puts a widget between the translation's memo and the buttons.
+    void addBelowTranslation(QWidget *widget);
     void setTranslationWrapped(bool wrap);
     void focusTranslation();
     QPushButton *resetButton() const { return mReset; }

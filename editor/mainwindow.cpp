@@ -5,6 +5,7 @@
 #include "document/error.h"
 #include "document/journal.h"
 #include "editor/aboutbox.h"
+#include "editor/checkspage.h"
 #include "editor/errorguard.h"
 #include "editor/infogrid.h"
 #include "editor/keyeditorpanel.h"
@@ -38,6 +39,13 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mReferencePanel = new ReferencePanel(this, mPack, mPrompts, mKeyEditor, mStatusLine,
         findChild<QMenu *>(QStringLiteral("menuLanguagepack")));
     mReferencePanel->beforeAdding = [this] { takeOverPendingEdits(); };
+    mChecksPage->attach(mPrompts, mReferencePanel);
+    connect(mChecksPage, &ChecksPage::keyPicked, this, [this](const QString &name) {
+        guarded([this, &name] {
+            takeOverPendingEdits();
+            showKey(name);
+        });
+    });
     connect(mReferencePanel, &ReferencePanel::keysAdded, this, [this](const QString &first) {
         offerSave(true, true);
         showKey(first);
@@ -223,6 +231,7 @@ void MainWindow::lpKeyChange()
     mShownKey = lpKey->text();
     mKeyEditor->showEntry(mPack.entry(mShownKey));
     mReferencePanel->showKey(mShownKey);
+    mChecksPage->showKey(mShownKey);
     setPendingEdits(false);
     showStatus(QStringLiteral("Übersetzung geladen (") + mPack.fileName() + QLatin1Char(')'));
 }

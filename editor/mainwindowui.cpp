@@ -3,6 +3,7 @@
 #include "document/languagepack.h"
 #include "editor/aboutbox.h"
 #include "editor/actiontable.h"
+#include "editor/checkspage.h"
 #include "editor/infogrid.h"
 #include "editor/keyeditorpanel.h"
 #include "editor/keylistbox.h"
@@ -95,15 +96,9 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
     rows->addWidget(bottom);
     rows->setStretchFactor(0, 1);
 
-    auto *checksPage = panel("TabSheet1");
-    auto *checksLayout = new QVBoxLayout(checksPage);
-    QPushButton *const checkButtons[]
-        = {ActionTable::bindButton(fixedButton("buttonDoppelCheck", 113, 25), actions.doppelCheck),
-            ActionTable::bindButton(fixedButton("buttonSyntaxCheck", 113, 25), actions.syntaxCheck)};
-    for (QPushButton *button : checkButtons)
-        checksLayout->addWidget(button);
-    checksLayout->addStretch(1);
-    PageControl1->addTab(checksPage, QStringLiteral("Checks"));
+    mChecksPage = new ChecksPage(pack, actions.doppelCheck, actions.syntaxCheck);
+    mKeyEditor->addBelowTranslation(mChecksPage->keyLine());
+    PageControl1->addTab(mChecksPage, QStringLiteral("Checks"));
 
     auto *exportPage = panel("TabSheet2");
     auto *exportLayout = new QHBoxLayout(exportPage);
@@ -154,9 +149,8 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
 
     // Tab follows the window from top left to bottom right.
     QList<QWidget *> order = {lpKey->field(), lpKey->view(), keyButtons[0], keyButtons[1], keyButtons[2], checkWW};
-    order << mKeyEditor->tabChain()
-          << QList<QWidget *>{PageControl1, checkButtons[0], checkButtons[1], exportModules, buttonExport, lpInfoblock}
-          << mSearchPage->tabChain();
+    order << mKeyEditor->tabChain() << QList<QWidget *>{PageControl1} << mChecksPage->tabChain()
+          << QList<QWidget *>{exportModules, buttonExport, lpInfoblock} << mSearchPage->tabChain();
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

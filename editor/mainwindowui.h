@@ -8,6 +8,7 @@ class QTabWidget;
 namespace Wordloom {
 
 class ActionTable;
+class ChecksPage;
 class InfoGrid;
 class KeyEditorPanel;
 class KeyListBox;
@@ -29,6 +30,7 @@ struct MainWindowUi {
     QListWidget *exportModules = nullptr;
     InfoGrid *lpInfoblock = nullptr;
     SearchPage *mSearchPage = nullptr;
+    ChecksPage *mChecksPage = nullptr;
 };
 
 } // namespace Wordloom

@@ -87,9 +87,11 @@ ReferencePanel::ReferencePanel(QMainWindow *window, LanguagePack &pack, Prompts 
     connect(mOpen, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { openReference(); }); });
     connect(mClose, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { closeReference(); }); });
     connect(mAddMissing, &QAction::triggered, this, [this] { runGuarded(mPrompts, [this] { addMissingKeys(); }); });
-    // The counts follow every change of the pack.
-    connect(&mPack.history(), &QUndoStack::indexChanged, this, &ReferencePanel::updateSummary);
-    connect(&mPack, &LanguagePack::historyReset, this, &ReferencePanel::updateSummary);
+    // The counts follow every change of the pack, by the keys it touched.
+    connect(&mPack, &LanguagePack::stepDone, this, [this](const PackStep &step) { followStep(step, true); });
+    connect(&mPack, &LanguagePack::stepRedone, this, [this](const PackStep &step) { followStep(step, true); });
+    connect(&mPack, &LanguagePack::stepUndone, this, [this](const PackStep &step) { followStep(step, false); });
+    connect(&mPack, &LanguagePack::historyReset, this, &ReferencePanel::recount);
     connect(&mPack, &LanguagePack::historyReset, this, &ReferencePanel::updateActions);
     updateActions();
 }
@@ -112,7 +114,7 @@ void ReferencePanel::openReference()
     mBox->show();
     mField->setToolTip(QString());
     showKey(mShownKey);
-    updateSummary();
+    recount();
     updateActions();
     mStatusLine->showMessage(QStringLiteral("Referenz geöffnet: ") + mReference.fileName());
     emit referenceChanged();
@@ -123,7 +125,7 @@ void ReferencePanel::closeReference()
     mReference.close();
     mField->clear();
     mBox->hide();
-    updateSummary();
+    recount();
     updateActions();
     mStatusLine->showMessage(QStringLiteral("Referenz geschlossen"));
     emit referenceChanged();
@@ -139,22 +141,18 @@ void ReferencePanel::showKey(const QString &name)
     mField->setToolTip(entry.comment.isEmpty() ? QString() : plainToolTip(shownText(entry.comment)));
 }
 
-ReferencePanel::Comparison ReferencePanel::compare() const
+void ReferencePanel::recount()
 {
-    Comparison counts;
+    mCounts = isOpen() ? ReferenceCounts::of(mPack, mReference) : Comparison();
+    updateSummary();
+}
+
+void ReferencePanel::followStep(const PackStep &step, bool forward)
+{
     if (!isOpen())
-        return counts;
-    mergeKeys(
-        mPack.keys().names(), mReference.keys().names(),
-        [&](const QString &name) {
-            const size_t hash = nameHash(name);
-            const QString mine = mPack.data().hashlistKeys.value(name, hash);
-            const QString theirs = mReference.data().hashlistKeys.value(name, hash);
-            counts.empty += mine.isEmpty();
-            counts.same += !mine.isEmpty() && mine == theirs;
-        },
-        [&](const QString &) { ++counts.onlyHere; }, [&](const QString &) { ++counts.missingHere; });
-    return counts;
+        return;
+    mCounts.follow(mPack, mReference, step, forward);
+    updateSummary();
 }
 
 std::vector<QString> ReferencePanel::missingKeys() const
@@ -193,7 +191,7 @@ void ReferencePanel::updateSummary()
         mStatusLine->setSummaryAddition(QString());
         return;
     }
-    const Comparison c = compare();
+    const Comparison &c = mCounts;
     const QLocale german(QLocale::German);
     mStatusLine->setSummaryAddition(QStringLiteral("Referenz: %1 fehlen, %2 nur hier, %3 leer, %4 gleich")
                                         .arg(german.toString(c.missingHere), german.toString(c.onlyHere),

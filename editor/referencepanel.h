@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checks/referencecounts.h"
 #include "document/languagepack.h"
 
 #include <QObject>
@@ -26,15 +27,7 @@ class StatusLine;
 class ReferencePanel : public QObject {
     Q_OBJECT
 public:
-    // The counts of the comparison: keys of the reference missing in the
-    // pack, keys only in the pack, shared keys without a translation here,
-    // and shared keys whose translation equals the reference's.
-    struct Comparison {
-        qsizetype missingHere = 0;
-        qsizetype onlyHere = 0;
-        qsizetype empty = 0;
-        qsizetype same = 0;
-    };
+    using Comparison = ReferenceCounts;
 
     // Adds its actions to the menu and its field to the editor.
     ReferencePanel(QMainWindow *window, LanguagePack &pack, Prompts &prompts, KeyEditorPanel *editor,
@@ -55,7 +48,8 @@ public:
     // Shows the reference's text of the key shown in the editor.
     void showKey(const QString &name);
 
-    Comparison compare() const;
+    // The counts as the status label shows them, kept up step by step.
+    const Comparison &compare() const { return mCounts; }
     // Runs before keys are added, so the editor's pending edits go first.
     std::function<void()> beforeAdding;
     // The reference's keys that the pack lacks, in list order.
@@ -68,6 +62,9 @@ signals:
     void keysAdded(const QString &first);
 
 private:
+    // Counts anew over both packs, or follows one step.
+    void recount();
+    void followStep(const PackStep &step, bool forward);
     void updateSummary();
     void updateActions();
 
@@ -76,6 +73,7 @@ private:
     StatusLine *mStatusLine;
     LanguagePack mReference;
     QString mShownKey;
+    Comparison mCounts;
     QPlainTextEdit *mField;
     // The field with its caption.
     QWidget *mBox = nullptr;

@@ -53,25 +53,30 @@ TEST(CheckRegistry, IdsTitlesSeveritiesInOrder)
         EXPECT_NE(bool(check.textCheck), bool(check.listCheck)) << check.id;
     }
     EXPECT_EQ(ids.join(u','),
-        QStringLiteral("duplicates,syntax,placeholders,markup,linebreaks,whitespace,"
+        QStringLiteral("duplicates,syntax,case-variants,placeholders,markup,linebreaks,whitespace,"
                        "punctuation,accelerators,empty,same-as-reference,repeated-word"));
     EXPECT_EQ(findCheck(u"same-as-reference")->severity, Severity::Info);
     EXPECT_TRUE(findCheck(u"placeholders")->needsReference);
     EXPECT_EQ(findCheck(u"nope"), nullptr);
 }
 
-TEST(CheckRegistry, KeyNameChecksKeepTheirMessages)
+TEST(CheckRegistry, KeyNameChecksKeepTheirMessagesAndCaseVariantsAreFindings)
 {
-    const std::vector<QString> names{"a", "a", "b", "it's", "it's"};
-    const CheckDefinition *const checks[] = {findCheck(u"duplicates"), findCheck(u"syntax")};
+    const std::vector<QString> names{"a", "a", "B", "b", "b", "it's", "it's", "X", "x", "x"};
+    const CheckDefinition *const checks[]
+        = {findCheck(u"duplicates"), findCheck(u"syntax"), findCheck(u"case-variants")};
     KeyData data;
     const std::vector<Finding> findings = checkPack({&names, &data}, nullptr, checks);
     QStringList shown;
     for (const Finding &f : findings)
         shown.append(f.key + u'|' + f.message);
+    const QString variant = "|Unterscheidet sich nur in der Groß-/Kleinschreibung von „%1“ und teilt sich "
+                            "Übersetzung, Kommentar und Optionen damit";
     EXPECT_EQ(shown,
-        QStringList({"a|Doppel-Check nicht bestanden: a", "it's|Doppel-Check nicht bestanden: it's",
-            "it's|Syntax-Check nicht bestanden: it's", "it's|Syntax-Check nicht bestanden: it's"}));
+        QStringList({"a|Doppel-Check nicht bestanden: a", "b|Doppel-Check nicht bestanden: b",
+            "it's|Doppel-Check nicht bestanden: it's", "x|Doppel-Check nicht bestanden: x",
+            "it's|Syntax-Check nicht bestanden: it's", "it's|Syntax-Check nicht bestanden: it's",
+            "B" + variant.arg("b"), "b" + variant.arg("B"), "X" + variant.arg("x"), "x" + variant.arg("X")}));
 }
 
 TEST(TextChecks, Placeholders)

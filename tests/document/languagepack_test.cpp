@@ -1,3 +1,4 @@
+#include "checks/referencecounts.h"
 #include "document/error.h"
 #include "document/journal.h"
 #include "document/languagepack.h"
@@ -333,7 +334,7 @@ struct RandomSteps {
     {
         const int rows = int(pack.keys().count());
         const QString key = rows > 0 ? pack.keys().at(pick(rows)) : name();
-        switch (pick(6)) {
+        switch (pick(7)) {
         case 0: pack.commit(pick(4) ? key : name(), entry()); break;
         case 1:
             // As the window does, a key is only added when it is not there.
@@ -345,6 +346,14 @@ struct RandomSteps {
             pack.renameKey(key, rows > 0 ? pack.keys().find(key) : -1, name() + QString::number(pick(3)), text());
             break;
         case 4: pack.editInfoValue(pick(5), text()); break;
+        case 5: {
+            // Enough names for the list to take them in one merge.
+            std::vector<std::pair<QString, KeyEntry>> keys;
+            for (int k = 0, n = pick(2) ? 3 : 90; k < n; ++k)
+                keys.emplace_back(name() + QString::number(pick(120)), entry());
+            pack.addKeys(QStringLiteral("viele Schlüssel"), keys);
+            break;
+        }
         default: {
             std::vector<FieldChange> changes;
             for (qsizetype row = 0; row < pack.keys().count(); row += 1 + pick(2))
@@ -358,6 +367,20 @@ struct RandomSteps {
 TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
 {
     RandomSteps steps;
+    // The comparison with a reference follows every step by the keys it
+    // touched and stays what counting anew gives.
+    LanguagePack reference;
+    reference.adopt(readPackData("<languagepack><content><key id='A'><value>A</value></key><key id='b'><value/>"
+                                 "</key><key id='c'><value>x</value></key><key id='C1'><value>y</value></key>"
+                                 "<key id='q'><value>q</value></key></content></languagepack>"),
+        QStringLiteral("en.xml"));
+    ReferenceCounts counts = ReferenceCounts::of(pack, reference);
+    QObject::connect(&pack, &LanguagePack::stepDone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, true); });
+    QObject::connect(&pack, &LanguagePack::stepRedone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, true); });
+    QObject::connect(&pack, &LanguagePack::stepUndone,
+        [&](const PackStep &s) { counts.follow(pack, reference, s, false); });
     const QString out = dir.filePath(QStringLiteral("out.xml"));
     const auto snapshot = [&] {
         pack.writeFile(out, pack.info());
@@ -379,6 +402,14 @@ TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
         for (const QString &key : pack.keys().names())
             untranslated += !pack.data().hashlistKeys.contains(key);
         ASSERT_EQ(pack.untranslatedCount(), untranslated) << "after step " << step;
+        // Sorted, and no step adds a name equal to another but for case.
+        const std::vector<QString> &keys = pack.keys().names();
+        ASSERT_TRUE(std::is_sorted(keys.begin(), keys.end(), KeyList::lessThan)) << "after step " << step;
+        ASSERT_EQ(std::adjacent_find(keys.begin(), keys.end(), namesEqual), keys.end()) << "after step " << step;
+        const ReferenceCounts anew = ReferenceCounts::of(pack, reference);
+        ASSERT_EQ(std::tie(counts.missingHere, counts.onlyHere, counts.empty, counts.same),
+            std::tie(anew.missingHere, anew.onlyHere, anew.empty, anew.same))
+            << "after step " << step;
     };
     for (int i = 0; i < 20; ++i) {
         pack.commit(steps.name() + QString::number(i), steps.entry());
@@ -399,9 +430,11 @@ TEST_F(LanguagePackTest, UndoAndRedoOfAnyStepsAreExact)
         EXPECT_EQ(pack.isModified(), pack.history().index() != savedAt);
     }
     EXPECT_EQ(snapshot(), states.front());
+    EXPECT_TRUE(counts == ReferenceCounts::of(pack, reference));
     while (pack.canRedo())
         pack.redo();
     EXPECT_EQ(snapshot(), states.back());
+    EXPECT_TRUE(counts == ReferenceCounts::of(pack, reference));
 
     // A new step after undo drops what could be redone; a budget drops the
     // oldest steps, and a saved point among them cannot be reached again.
