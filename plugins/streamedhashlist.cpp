@@ -153,6 +153,13 @@ qsizetype StreamedHashlist::find(const char *name) const
     const Name wanted{name, std::strlen(name)};
     if (mLines.empty() || wanted.size > std::numeric_limits<quint32>::max())
         return -1;
+    // Plug-ins mostly ask for the names of another list in its order, which
+    // is this list's order too: the line after the last one found is tried
+    // first. Names are unique ignoring case, so the same bytes are the line.
+    const size_t next = size_t(mLastFound + 1) < mLines.size() ? size_t(mLastFound + 1) : 0;
+    const Text &guess = mLines[next].name;
+    if (guess.size == wanted.size && std::memcmp(guess.bytes, wanted.bytes, wanted.size) == 0)
+        return mLastFound = qsizetype(next);
     if (mSlots.empty())
         buildIndex();
     const size_t hash = hashOf(wanted);
@@ -163,7 +170,7 @@ qsizetype StreamedHashlist::find(const char *name) const
             return -1;
         const Text &candidate = mLines[size_t(slot.line)].name;
         if (slot.tag == tagOf(hash) && sameName(wanted, Name{candidate.bytes, candidate.size}))
-            return slot.line;
+            return mLastFound = slot.line;
     }
 }
 

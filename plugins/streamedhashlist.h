@@ -63,6 +63,7 @@ private:
     std::vector<QByteArray> mFrames;
     std::vector<Line> mLines;
     mutable std::vector<Slot> mSlots;
+    mutable qsizetype mLastFound = -1;
     // Lines as name "=" value, made when asked for.
     mutable std::unordered_map<size_t, QByteArray> mJoined;
 };
