@@ -381,6 +381,11 @@ TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
         return "<l><content><key id='k'" + repeat(" a", "='x'", n - 1) + "><value>v</value></key></content></l>";
     };
     const auto doctype = [](const QByteArray &declarations) { return "<!DOCTYPE l [" + declarations + "]><l/>"; };
+    // Defaults of the key element's attributes, on that many keys.
+    const auto defaulted = [&](const char *element, int defaults, int keys) {
+        return "<!DOCTYPE l [<!ATTLIST " + QByteArray(element) + repeat("\n a", " CDATA 'x'", defaults)
+            + ">]><l><content>" + QByteArray("<key id='k'><value>v</value></key>").repeated(keys) + "</content></l>";
+    };
     const QString utf16 = QString::fromLatin1(key(10001));
     const QByteArray looksLike = QByteArray(" x='=' y=\"'>\"").repeated(6000);
     const QString attributes = QStringLiteral("ein Element hat mehr als 10.000 Attribute (Zeile 1).");
@@ -399,6 +404,11 @@ TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
         {"10,001 declarations", doctype(repeat("<!ELEMENT e", " ANY>", 10001)), declarations},
         {"10,001 defaults in one list", doctype("<!ATTLIST l" + repeat(" a", " CDATA #IMPLIED", 10001) + ">"),
             declarations},
+        {"20 defaults on 20,000 keys", defaulted("key", 20, 20000), QString()},
+        {"3,000 defaults on another element", defaulted("other", 3000, 1000), QString()},
+        {"3,000 defaults on 1,000 keys", defaulted("key", 3000, 1000),
+            QStringLiteral("die Dokumenttypdefinition gibt zu vielen Elementen „key“ je 3.000 Vorgabewerte für "
+                           "Attribute (Zeile 3001)")},
     };
     const QString path = dir.filePath(QStringLiteral("bad.xml"));
     for (const auto &[what, xml, refusal] : files) {
