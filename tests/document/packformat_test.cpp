@@ -1,4 +1,5 @@
 #include "document/error.h"
+#include "document/faultinjection.h"
 #include "document/keytextcodec.h"
 #include "document/packformat.h"
 #include "fuzz/packcheck.h"
@@ -8,6 +9,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QUrl>
 #include <random>
 #include <variant>
@@ -254,10 +256,17 @@ TEST(PackWriter, SizesUpToTheLimitReadBackAndBeyondItAreRefusedNamingTheField)
     const qsizetype limit = XmlDocument::kMaxTextSize;
     const QString atLimit(limit, u'a');
     const QString beyond(11 << 20, u'a');
+    // A text of this many bytes stands for one of gigabytes, past where an
+    // int or a 32-bit length would wrap.
+    const QString stand = QStringLiteral("dreizehn Byte");
+    static qsizetype pretended = 0;
+    FaultInjection::textSize = [](qsizetype size) { return size == 13 ? size + pretended : size; };
+    const auto unhook = qScopeGuard([] { FaultInjection::textSize = nullptr; });
     struct Row {
         const char *what;
         QString project, value, comment;
         const char *refusal;
+        qsizetype pretend = 0;
     };
     const Row rows[] = {
         {"texts at the limit", {}, atLimit, atLimit, nullptr},
@@ -266,10 +275,15 @@ TEST(PackWriter, SizesUpToTheLimitReadBackAndBeyondItAreRefusedNamingTheField)
         // Two bytes a character once encoded: over the limit at half of it.
         {"encoded comment", {}, {}, QString(limit / 2 + 1, u'\u00E4'),
             "Der Kommentar des Schlüssels \"k\" ist zu lang"},
+        {"translation of 2 GiB", {}, stand, {}, "Die Übersetzung des Schlüssels \"k\" ist zu lang (2147483661 Bytes",
+            qsizetype(1) << 31},
+        {"project of 4 GiB", stand, {}, {}, "Der Wert \"project\" des Languagepacks ist zu lang (4294967309 Bytes",
+            qsizetype(1) << 32},
     };
     for (const char *doctype : {"", "<!DOCTYPE languagepack []>"}) {
         for (const Row &row : rows) {
             SCOPED_TRACE(std::string(row.what) + doctype);
+            pretended = row.pretend;
             XmlDocument xml = XmlDocument::parseText(QString::fromUtf8(doctype) + QStringLiteral("<languagepack/>"));
             KeyData data;
             data.hashlistKeys.setValue(QStringLiteral("k"), row.value);
