@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace Wordloom {
 
 namespace {
@@ -84,7 +86,7 @@ void XmlPrescan::declare()
 void XmlPrescan::chargeDefaults()
 {
     mNaming = false;
-    const qint64 defaults = mDefaults.value(mName);
+    const qint64 defaults = mDefaults.value(mName) + mAnyDefaults;
     if (defaults == 0)
         return;
     mDefaultsCost += defaults * (defaults + kDefaultCost);
@@ -120,7 +122,7 @@ void XmlPrescan::take(char16_t c)
             mAttributes = 0;
             mState = State::StartTag;
             // Only an element with defaults costs more than its bytes.
-            if (!mDefaults.isEmpty()) {
+            if (!mDefaults.isEmpty() || mAnyDefaults > 0) {
                 mName = QByteArray(1, nameChar(c));
                 mNaming = true;
             }
@@ -203,8 +205,10 @@ void XmlPrescan::take(char16_t c)
         if (c == u'<') {
             mState = State::SubsetOpen;
         } else if (c == u'%') {
-            // A parameter entity reference stands for declarations.
+            // A parameter entity reference stands for declarations, which
+            // may give any element defaults.
             declare();
+            mAnyDefaults = std::min(mAnyDefaults + mEntityDefaults, kMaxCounted);
         } else if (c == u']') {
             mInSubset = false;
             mState = State::DoctypeEnd;
@@ -226,6 +230,9 @@ void XmlPrescan::take(char16_t c)
             // Each attribute of an attribute list is a declaration of its
             // own: it ends in a default value, #REQUIRED or #IMPLIED.
             mAttributeList = c == u'A';
+            mEntity = false;
+            mEntityMarks = 0;
+            mKeyword = c;
             mListWord = 0;
             mInWord = true;
             mName.clear();
@@ -237,6 +244,11 @@ void XmlPrescan::take(char16_t c)
         }
         break;
     case State::Declaration:
+        if (mKeyword == u'E') {
+            // "ENTITY" rather than "ELEMENT".
+            mEntity = c == u'N';
+            mKeyword = 0;
+        }
         // "ATTLIST", then the element's name.
         if (mAttributeList && mListWord < 2) {
             if (isSpace(c)) {
@@ -264,12 +276,18 @@ void XmlPrescan::take(char16_t c)
         } else if (c == u'>') {
             if (mAttributeList && mDefinitions == 0)
                 declare();
+            // A default in an entity's text takes two quotes, each of
+            // which may also be written as a character reference.
+            if (mEntity)
+                mEntityDefaults = std::max(mEntityDefaults, std::min((mEntityMarks + 1) / 2, kMaxCounted));
             mState = State::Subset;
         }
         break;
     case State::DeclarationQuote:
         if (c == mQuote)
             mState = State::Declaration;
+        else if (mEntity && (c == u'"' || c == u'\'' || c == u'&'))
+            ++mEntityMarks;
         break;
     case State::DoctypeEnd:
         if (c == u'>')

@@ -24,6 +24,8 @@ public:
     static constexpr qint64 kDefaultCost = 40;
     static constexpr qint64 kDefaultsBudget = 150'000'000;
     static constexpr qint64 kDefaultsPerByte = 4;
+    // Counts of defaults stop here, far past any budget, so none overflows.
+    static constexpr qint64 kMaxCounted = 1 << 20;
 
     // Takes the next bytes; false once the file is refused.
     bool feed(const char *data, qsizetype size);
@@ -75,6 +77,13 @@ private:
     // Attribute defaults by element name, and the name being read: the
     // element of an attribute list (its second word) or of a start tag.
     QHash<QByteArray, qint64> mDefaults;
+    // Defaults that parameter entities may have brought, for every element:
+    // each reference counts as many as the most an entity's text can hold.
+    qint64 mAnyDefaults = 0;
+    qint64 mEntityDefaults = 0;
+    qint64 mEntityMarks = 0;
+    bool mEntity = false;
+    char16_t mKeyword = 0;
     QByteArray mName;
     int mListWord = 0;
     bool mInWord = false;

@@ -423,6 +423,10 @@ TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
         {"3,000 defaults on 1,000 keys", defaulted("key", 3000, 1000),
             QStringLiteral("die Dokumenttypdefinition gibt zu vielen Elementen „key“ je 3.000 Vorgabewerte für "
                            "Attribute (Zeile 3001)")},
+        {"3,000 defaults through a parameter entity",
+            "<!DOCTYPE l [<!ENTITY % d '<!ATTLIST key" + repeat(" a", " CDATA \"x\"", 3000) + ">'>%d;]><l><content>"
+                + QByteArray("<key id='k'><value>v</value></key>").repeated(1000) + "</content></l>",
+            QStringLiteral("gibt zu vielen Elementen „key“ je 3.000 Vorgabewerte")},
     };
     const QString path = dir.filePath(QStringLiteral("bad.xml"));
     for (const auto &[what, xml, refusal] : files) {
