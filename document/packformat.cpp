@@ -1,6 +1,7 @@
 #include "document/packformat.h"
 
 #include "document/error.h"
+#include "document/faultinjection.h"
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
@@ -217,8 +218,8 @@ qsizetype storedSize(const QString &text, bool keyText)
 {
     const qsizetype factor = keyText ? 9 : 3;
     if (text.size() <= XmlDocument::kMaxTextSize / factor)
-        return text.size();
-    return (keyText ? encodeKeyText(text) : text).toUtf8().size();
+        return FaultInjection::sized(text.size());
+    return FaultInjection::sized((keyText ? encodeKeyText(text) : text).toUtf8().size());
 }
 
 Error tooLong(const QString &what, qsizetype size)

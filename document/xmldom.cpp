@@ -1,5 +1,6 @@
 #include "document/xmldom.h"
 
+#include "document/faultinjection.h"
 #include "document/keytextcodec.h"
 #include "document/xmlprivate.h"
 
@@ -151,8 +152,8 @@ void XmlNode::removeAttribute(const char *name)
 void XmlNode::setAttribute(const char *name, const QString &value)
 {
     const QByteArray utf8 = value.toUtf8();
-    if (utf8.size() > XmlDocument::kMaxTextSize)
-        throw tooLong(utf8.size());
+    if (const qsizetype size = FaultInjection::sized(utf8.size()); size > XmlDocument::kMaxTextSize)
+        throw tooLong(size);
     // xmlSetProp replaces an existing attribute's value in place.
     xmlSetProp(mNode, xc(name), xc(utf8.constData()));
 }
@@ -254,8 +255,8 @@ void XmlNode::setText(const QString &text)
         return;
     const QByteArray utf8 = text.toUtf8();
     // Checked before the length becomes libxml2's int.
-    if (utf8.size() > XmlDocument::kMaxTextSize)
-        throw tooLong(utf8.size());
+    if (const qsizetype size = FaultInjection::sized(utf8.size()); size > XmlDocument::kMaxTextSize)
+        throw tooLong(size);
     xmlNodePtr node = xmlNewDocTextLen(mNode->doc, xc(utf8.constData()), int(utf8.size()));
     if (!node)
         throw outOfMemory();

@@ -2,14 +2,31 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace Wordloom {
 
 namespace {
 
-QString count(int n)
+QString count(qint64 n)
 {
     return QLocale(QLocale::German).toString(n);
 }
+
+bool isSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// Names are compared by their ASCII letters; any other character stands as
+// "?", which can only merge names and so count more defaults, never fewer.
+char nameChar(char16_t c)
+{
+    return c < 0x80 ? char(c) : '?';
+}
+
+// An element name echoed in a message is cut here.
+constexpr qsizetype kMaxName = 200;
 
 } // namespace
 
@@ -17,6 +34,7 @@ bool XmlPrescan::feed(const char *data, qsizetype size)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     qsizetype i = 0;
+    mFed += size;
     if (mWidth == Width::Unknown && size > 0) {
         // The first two bytes tell UTF-16 (with or without a byte order
         // mark) from the byte encodings.
@@ -65,6 +83,23 @@ void XmlPrescan::declare()
                        .arg(mLine);
 }
 
+void XmlPrescan::chargeDefaults()
+{
+    mNaming = false;
+    const qint64 defaults = mDefaults.value(mName) + mAnyDefaults;
+    if (defaults == 0)
+        return;
+    mDefaultsCost += defaults * (defaults + kDefaultCost);
+    if (mDefaultsCost <= kDefaultsBudget + kDefaultsPerByte * mFed)
+        return;
+    const QString name = mName.size() > kMaxName ? QString::fromLatin1(mName.left(kMaxName)) + QStringLiteral("…")
+                                                 : QString::fromLatin1(mName);
+    mRefusal = QStringLiteral("die Dokumenttypdefinition gibt zu vielen Elementen „%1“ je %2 Vorgabewerte für "
+                              "Attribute (Zeile %3)")
+                   .arg(name, count(defaults))
+                   .arg(mLine);
+}
+
 void XmlPrescan::take(char16_t c)
 {
     if (c == u'\n')
@@ -86,6 +121,11 @@ void XmlPrescan::take(char16_t c)
         } else {
             mAttributes = 0;
             mState = State::StartTag;
+            // Only an element with defaults costs more than its bytes.
+            if (!mDefaults.isEmpty() || mAnyDefaults > 0) {
+                mName = QByteArray(1, nameChar(c));
+                mNaming = true;
+            }
         }
         break;
     case State::Bang:
@@ -103,6 +143,14 @@ void XmlPrescan::take(char16_t c)
             mState = State::Skip;
         break;
     case State::StartTag:
+        if (mNaming) {
+            if (!isSpace(c) && c != u'/' && c != u'>') {
+                if (mName.size() <= kMaxName)
+                    mName += nameChar(c);
+                break;
+            }
+            chargeDefaults();
+        }
         if (c == u'"' || c == u'\'') {
             mQuote = c;
             mState = State::TagQuote;
@@ -157,8 +205,10 @@ void XmlPrescan::take(char16_t c)
         if (c == u'<') {
             mState = State::SubsetOpen;
         } else if (c == u'%') {
-            // A parameter entity reference stands for declarations.
+            // A parameter entity reference stands for declarations, which
+            // may give any element defaults.
             declare();
+            mAnyDefaults = std::min(mAnyDefaults + mEntityDefaults, kMaxCounted);
         } else if (c == u']') {
             mInSubset = false;
             mState = State::DoctypeEnd;
@@ -180,6 +230,12 @@ void XmlPrescan::take(char16_t c)
             // Each attribute of an attribute list is a declaration of its
             // own: it ends in a default value, #REQUIRED or #IMPLIED.
             mAttributeList = c == u'A';
+            mEntity = false;
+            mEntityMarks = 0;
+            mKeyword = c;
+            mListWord = 0;
+            mInWord = true;
+            mName.clear();
             mDefinitions = 0;
             mHash = false;
             mState = State::Declaration;
@@ -188,6 +244,22 @@ void XmlPrescan::take(char16_t c)
         }
         break;
     case State::Declaration:
+        if (mKeyword == u'E') {
+            // "ENTITY" rather than "ELEMENT".
+            mEntity = c == u'N';
+            mKeyword = 0;
+        }
+        // "ATTLIST", then the element's name.
+        if (mAttributeList && mListWord < 2) {
+            if (isSpace(c)) {
+                mListWord += mInWord ? 1 : 0;
+                mInWord = false;
+            } else {
+                mInWord = true;
+                if (mListWord == 1 && mName.size() <= kMaxName)
+                    mName += nameChar(c);
+            }
+        }
         if (mHash && mAttributeList && (c == u'R' || c == u'I')) {
             ++mDefinitions;
             declare();
@@ -198,17 +270,24 @@ void XmlPrescan::take(char16_t c)
             mState = State::DeclarationQuote;
             if (mAttributeList) {
                 ++mDefinitions;
+                ++mDefaults[mName];
                 declare();
             }
         } else if (c == u'>') {
             if (mAttributeList && mDefinitions == 0)
                 declare();
+            // A default in an entity's text takes two quotes, each of
+            // which may also be written as a character reference.
+            if (mEntity)
+                mEntityDefaults = std::max(mEntityDefaults, std::min((mEntityMarks + 1) / 2, kMaxCounted));
             mState = State::Subset;
         }
         break;
     case State::DeclarationQuote:
         if (c == mQuote)
             mState = State::Declaration;
+        else if (mEntity && (c == u'"' || c == u'\'' || c == u'&'))
+            ++mEntityMarks;
         break;
     case State::DoctypeEnd:
         if (c == u'>')

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -7,13 +9,23 @@ namespace Wordloom {
 
 // A cheap pass over a file's bytes ahead of the XML parser, which refuses
 // the shapes that cost libxml2 far more than their size: an element with
-// very many attributes, a document type with very many declarations. It
-// reads only the markup characters (UTF-8, single-byte encodings, UTF-16)
-// and leaves every other judgement to the parser.
+// very many attributes, a document type with very many declarations, and
+// attribute defaults that libxml2 would add to very many elements. It reads
+// only the markup characters (UTF-8, single-byte encodings, UTF-16) and
+// leaves every other judgement to the parser.
 class XmlPrescan {
 public:
     static constexpr int kMaxAttributes = 10000;
     static constexpr int kMaxDeclarations = 10000;
+    // libxml2 adds an element's n attribute defaults to each of its start
+    // tags at a cost of about n * (n + kDefaultCost) comparisons; the sum
+    // may reach kDefaultsBudget plus kDefaultsPerByte for every byte read,
+    // so a large pack with a few defaults per key still loads.
+    static constexpr qint64 kDefaultCost = 40;
+    static constexpr qint64 kDefaultsBudget = 150'000'000;
+    static constexpr qint64 kDefaultsPerByte = 4;
+    // Counts of defaults stop here, far past any budget, so none overflows.
+    static constexpr qint64 kMaxCounted = 1 << 20;
 
     // Takes the next bytes; false once the file is refused.
     bool feed(const char *data, qsizetype size);
@@ -44,6 +56,8 @@ private:
 
     void take(char16_t c);
     void declare();
+    // Charges the defaults of the start tag just named.
+    void chargeDefaults();
     // Where a comment, section or instruction returns to.
     State back() const { return mInSubset ? State::Subset : State::Text; }
 
@@ -60,6 +74,22 @@ private:
     int mAttributes = 0;
     int mDefinitions = 0;
     int mDeclarations = 0;
+    // Attribute defaults by element name, and the name being read: the
+    // element of an attribute list (its second word) or of a start tag.
+    QHash<QByteArray, qint64> mDefaults;
+    // Defaults that parameter entities may have brought, for every element:
+    // each reference counts as many as the most an entity's text can hold.
+    qint64 mAnyDefaults = 0;
+    qint64 mEntityDefaults = 0;
+    qint64 mEntityMarks = 0;
+    bool mEntity = false;
+    char16_t mKeyword = 0;
+    QByteArray mName;
+    int mListWord = 0;
+    bool mInWord = false;
+    bool mNaming = false;
+    qint64 mDefaultsCost = 0;
+    qint64 mFed = 0;
     QString mRefusal;
 };
 

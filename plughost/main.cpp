@@ -2,11 +2,10 @@
 // plug-in that crashes, hangs or ends the process takes only this helper
 // down. It speaks the frames of plugins/hostprotocol.h on descriptor 3 and
 // ends when the editor closes its end.
-#include "document/hashlist.h"
-#include "plugins/hashlistview.h"
 #include "plugins/hostprotocol.h"
 #include "plugins/hosttext.h"
 #include "plugins/pluginlibrary.h"
+#include "plugins/streamedhashlist.h"
 
 #include <csignal>
 #include <memory>
@@ -61,27 +60,22 @@ bool offer(const ExportEntryPoints &call, bool loaded)
     return reply(answer);
 }
 
-void addLines(FrameReader &request, Hashlist *lists)
+bool addLines(FrameReader &request, StreamedHashlist *lists)
 {
     const quint8 which = request.u8();
     const quint32 count = request.u32();
-    if (which >= quint8(List::Count))
-        return;
-    for (quint32 i = 0; i < count && request.ok(); ++i) {
-        const QString name = request.text();
-        lists[which].setValue(name, request.text());
-    }
+    return request.ok() && which < quint8(List::Count) && lists[which].append(request, count);
 }
 
 // The calls of the contract after the save dialog, in its order.
-bool run(const ExportEntryPoints &call, const Hashlist *lists, const QByteArray &target)
+bool run(const ExportEntryPoints &call, const StreamedHashlist *lists, const QByteArray &target)
 {
-    const HashlistView keys(lists[int(List::Keys)]);
-    const HashlistView html(lists[int(List::Html)]);
-    const HashlistView breaks(lists[int(List::Breaks)]);
-    const HashlistView linebreaks(lists[int(List::Linebreaks)]);
-    const HashlistView info(lists[int(List::Info)]);
-    const HashlistView comments(lists[int(List::Comments)]);
+    const StreamedHashlist &keys = lists[int(List::Keys)];
+    const StreamedHashlist &html = lists[int(List::Html)];
+    const StreamedHashlist &breaks = lists[int(List::Breaks)];
+    const StreamedHashlist &linebreaks = lists[int(List::Linebreaks)];
+    const StreamedHashlist &info = lists[int(List::Info)];
+    const StreamedHashlist &comments = lists[int(List::Comments)];
     HostText failure;
     if (call.init)
         call.init();
@@ -123,7 +117,7 @@ int main()
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::unique_ptr<PluginLibrary>> discovered;
     std::unique_ptr<PluginLibrary> exporter;
-    Hashlist lists[int(List::Count)];
+    StreamedHashlist lists[int(List::Count)];
     while (std::optional<FrameReader> request = readFrame(kHelperFd)) {
         bool answered = true;
         switch (request->kind()) {
@@ -132,7 +126,7 @@ int main()
             exporter = std::make_unique<PluginLibrary>(request->text());
             answered = offer(exporter->entryPoints(), exporter->isLoaded());
             break;
-        case Kind::Lines: addLines(*request, lists); break;
+        case Kind::Lines: answered = addLines(*request, lists); break;
         case Kind::Run: {
             const QByteArray target = request->bytes().toByteArray();
             answered = exporter && exporter->isLoaded() && run(exporter->entryPoints(), lists, target);

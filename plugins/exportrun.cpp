@@ -40,7 +40,7 @@ bool sendList(PluginHelper &helper, List which, const Hashlist &list, Progress *
         frame.u8(quint8(which)).u32(0);
         quint32 inFrame = 0;
         for (; at < count && frame.size() < kLinesChunk; ++at, ++inFrame)
-            frame.text(list.nameAt(at)).text(list.valueAt(at));
+            frame.nulText(list.nameAt(at)).nulText(list.valueAt(at));
         frame.setU32(1, inFrame);
         if (!helper.send(frame))
             return false;

@@ -13,7 +13,8 @@
 //   discovery:  Discover(path, name so far) -> Listed(listed u8, name)   (per library)
 //   export:     Open(path)                  -> Offer(loaded u8, extension, filter,
 //                                                    named u8, name)
-//               Lines(list u8, count u32, count x (name, value))    (any number)
+//               Lines(list u8, count u32, count x (name, value))    (any number;
+//                                                    texts each with a NUL after it)
 //               Run(file name)              -> Done(error message)
 //
 // The helper makes the plug-in's calls in the order of the contract only once
@@ -35,7 +36,7 @@ constexpr int kHelperFd = 3;
 // A frame beyond this is a broken helper, not a message.
 constexpr quint32 kMaxFrame = 64u << 20;
 // A run of lines is sent once it holds this many bytes.
-constexpr qsizetype kLinesChunk = 1 << 20;
+constexpr qsizetype kLinesChunk = 4 << 20;
 
 enum class Kind : quint8 { Discover = 1, Listed, Open, Offer, Lines, Run, Done };
 
@@ -64,6 +65,14 @@ public:
     }
     FrameWriter &text(const QByteArray &bytes) { return text(bytes.constData(), bytes.size()); }
     FrameWriter &text(const QString &value) { return text(value.toUtf8()); }
+    // A text with a NUL after its bytes, so the reader can hand the bytes
+    // out where they are.
+    FrameWriter &nulText(const QString &value)
+    {
+        text(value.toUtf8());
+        mBytes.append('\0');
+        return *this;
+    }
     qsizetype size() const { return mBytes.size(); }
     // Fills in a u32 written before, at its offset in the payload.
     void setU32(qsizetype payloadOffset, quint32 value)
@@ -91,14 +100,14 @@ public:
     FrameReader(Kind kind, QByteArray payload) : mKind(kind), mBytes(std::move(payload)) {}
     Kind kind() const { return mKind; }
     bool ok() const { return mOk; }
-    quint8 u8() { return take(1) ? quint8(mBytes[mAt - 1]) : 0; }
+    quint8 u8() { return take(1) ? quint8(mBytes.at(mAt - 1)) : 0; }
     quint32 u32()
     {
         if (!take(4))
             return 0;
         quint32 value = 0;
         for (int i = 0; i < 4; ++i)
-            value |= quint32(quint8(mBytes[mAt - 4 + i])) << (8 * i);
+            value |= quint32(quint8(mBytes.at(mAt - 4 + i))) << (8 * i);
         return value;
     }
     // The bytes of a text, pointing into the payload.
@@ -110,6 +119,18 @@ public:
         return QByteArrayView(mBytes.constData() + mAt - size, size);
     }
     QString text() { return QString::fromUtf8(bytes()); }
+    // A text written by FrameWriter::nulText; its NUL follows the view.
+    QByteArrayView nulText()
+    {
+        const QByteArrayView text = bytes();
+        if (!take(1) || mBytes.at(mAt - 1) != '\0') {
+            mOk = false;
+            return {};
+        }
+        return text;
+    }
+    // The whole payload; the views handed out point into it.
+    const QByteArray &payload() const { return mBytes; }
 
 private:
     bool take(quint32 size)
@@ -120,7 +141,8 @@ private:
         return true;
     }
     Kind mKind;
-    QByteArray mBytes;
+    // Const, so that no access detaches it from a copy kept by payload().
+    const QByteArray mBytes;
     qsizetype mAt = 0;
     bool mOk = true;
 };

@@ -1,4 +1,5 @@
 #include "document/error.h"
+#include "document/faultinjection.h"
 #include "document/keytextcodec.h"
 #include "document/packformat.h"
 #include "fuzz/packcheck.h"
@@ -8,6 +9,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QUrl>
 #include <random>
 #include <variant>
@@ -246,10 +248,17 @@ TEST(PackWriter, SizesUpToTheLimitReadBackAndBeyondItAreRefusedNamingTheField)
     const qsizetype limit = XmlDocument::kMaxTextSize;
     const QString atLimit(limit, u'a');
     const QString beyond(11 << 20, u'a');
+    // A text of this many bytes stands for one of gigabytes, past where an
+    // int or a 32-bit length would wrap.
+    const QString stand = QStringLiteral("dreizehn Byte");
+    static qsizetype pretended = 0;
+    FaultInjection::textSize = [](qsizetype size) { return size == 13 ? size + pretended : size; };
+    const auto unhook = qScopeGuard([] { FaultInjection::textSize = nullptr; });
     struct Row {
         const char *what;
         QString project, value, comment;
         const char *refusal;
+        qsizetype pretend = 0;
     };
     const Row rows[] = {
         {"texts at the limit", {}, atLimit, atLimit, nullptr},
@@ -258,10 +267,15 @@ TEST(PackWriter, SizesUpToTheLimitReadBackAndBeyondItAreRefusedNamingTheField)
         // Two bytes a character once encoded: over the limit at half of it.
         {"encoded comment", {}, {}, QString(limit / 2 + 1, u'\u00E4'),
             "Der Kommentar des Schlüssels \"k\" ist zu lang"},
+        {"translation of 2 GiB", {}, stand, {}, "Die Übersetzung des Schlüssels \"k\" ist zu lang (2147483661 Bytes",
+            qsizetype(1) << 31},
+        {"project of 4 GiB", stand, {}, {}, "Der Wert \"project\" des Languagepacks ist zu lang (4294967309 Bytes",
+            qsizetype(1) << 32},
     };
     for (const char *doctype : {"", "<!DOCTYPE languagepack []>"}) {
         for (const Row &row : rows) {
             SCOPED_TRACE(std::string(row.what) + doctype);
+            pretended = row.pretend;
             XmlDocument xml = XmlDocument::parseText(QString::fromUtf8(doctype) + QStringLiteral("<languagepack/>"));
             KeyData data;
             data.hashlistKeys.setValue(QStringLiteral("k"), row.value);
@@ -373,6 +387,11 @@ TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
         return "<l><content><key id='k'" + repeat(" a", "='x'", n - 1) + "><value>v</value></key></content></l>";
     };
     const auto doctype = [](const QByteArray &declarations) { return "<!DOCTYPE l [" + declarations + "]><l/>"; };
+    // Defaults of the key element's attributes, on that many keys.
+    const auto defaulted = [&](const char *element, int defaults, int keys) {
+        return "<!DOCTYPE l [<!ATTLIST " + QByteArray(element) + repeat("\n a", " CDATA 'x'", defaults)
+            + ">]><l><content>" + QByteArray("<key id='k'><value>v</value></key>").repeated(keys) + "</content></l>";
+    };
     const QString utf16 = QString::fromLatin1(key(10001));
     const QByteArray looksLike = QByteArray(" x='=' y=\"'>\"").repeated(6000);
     const QString attributes = QStringLiteral("ein Element hat mehr als 10.000 Attribute (Zeile 1).");
@@ -391,6 +410,15 @@ TEST(HostileFiles, ManyAttributesOrDeclarationsAreRefusedBeforeTheParser)
         {"10,001 declarations", doctype(repeat("<!ELEMENT e", " ANY>", 10001)), declarations},
         {"10,001 defaults in one list", doctype("<!ATTLIST l" + repeat(" a", " CDATA #IMPLIED", 10001) + ">"),
             declarations},
+        {"20 defaults on 20,000 keys", defaulted("key", 20, 20000), QString()},
+        {"3,000 defaults on another element", defaulted("other", 3000, 1000), QString()},
+        {"3,000 defaults on 1,000 keys", defaulted("key", 3000, 1000),
+            QStringLiteral("die Dokumenttypdefinition gibt zu vielen Elementen „key“ je 3.000 Vorgabewerte für "
+                           "Attribute (Zeile 3001)")},
+        {"3,000 defaults through a parameter entity",
+            "<!DOCTYPE l [<!ENTITY % d '<!ATTLIST key" + repeat(" a", " CDATA \"x\"", 3000) + ">'>%d;]><l><content>"
+                + QByteArray("<key id='k'><value>v</value></key>").repeated(1000) + "</content></l>",
+            QStringLiteral("gibt zu vielen Elementen „key“ je 3.000 Vorgabewerte")},
     };
     const QString path = dir.filePath(QStringLiteral("bad.xml"));
     for (const auto &[what, xml, refusal] : files) {

@@ -2,6 +2,7 @@
 #include "document/error.h"
 #include "plugins/exportrun.h"
 #include "plugins/plugincatalog.h"
+#include "plugins/streamedhashlist.h"
 
 #include "../support/testutil.h"
 
@@ -181,6 +182,57 @@ TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
         EXPECT_EQ(journal.lines().join(QLatin1Char('\n')), expected.join(QLatin1Char('\n')));
         EXPECT_FALSE(isMapped(recorder));
     }
+}
+
+// The helper's view over the streamed bytes answers as the Hashlist it came
+// from: the same texts by position, and by name ignoring case.
+TEST(StreamedHashlist, AnswersAsTheHashlistItWasSentFrom)
+{
+    using namespace HostProtocol;
+    Hashlist list;
+    const QString longName = QStringLiteral("lang.").repeated(60);
+    for (const QString &name : {QStringLiteral("Äpfel"), QStringLiteral("kelvin"), QStringLiteral("a=b"),
+             QStringLiteral(""), QStringLiteral("Gruß"), longName})
+        list.setValue(name, name.isEmpty() ? QStringLiteral("leer") : QStringLiteral("¿%1?\r\n😀").arg(name));
+    StreamedHashlist view;
+    // In two frames, as a long list comes.
+    for (const auto &[from, to] : {std::pair{0, 2}, std::pair{2, int(list.count())}}) {
+        FrameWriter frame(Kind::Lines);
+        for (int i = from; i < to; ++i)
+            frame.nulText(list.nameAt(i)).nulText(list.valueAt(i));
+        QByteArray bytes = frame.finish();
+        FrameReader reader(Kind::Lines, bytes.mid(5));
+        bytes.clear();
+        ASSERT_TRUE(view.append(reader, quint32(to - from)));
+    }
+    const ExportHashlist *v = view.get();
+    ASSERT_EQ(v->count(v), size_t(list.count()));
+    size_t length = 0;
+    // Reads length once the call that sets it returned.
+    const auto text = [&length](const char *bytes) {
+        EXPECT_EQ(bytes[length], '\0');
+        return QString::fromUtf8(bytes, qsizetype(length));
+    };
+    for (qsizetype i = 0; i <= list.count(); ++i) {
+        SCOPED_TRACE(i);
+        const bool in = i < list.count();
+        EXPECT_EQ(text(v->nameAt(v, size_t(i), &length)), in ? list.nameAt(i) : QString());
+        EXPECT_EQ(text(v->valueAt(v, size_t(i), &length)), in ? list.valueAt(i) : QString());
+        const char *line = v->lineAt(v, size_t(i), &length);
+        EXPECT_EQ(text(line), in ? list.lineAt(i) : QString());
+        EXPECT_EQ(v->lineAt(v, size_t(i), nullptr), line);
+        if (in) {
+            EXPECT_EQ(text(v->valueOf(v, list.nameAt(i).toUtf8().constData(), &length)), list.valueAt(i));
+        }
+    }
+    // The Kelvin sign folds to "k"; "SS" is no fold of "ß".
+    for (const QString &name : {QStringLiteral("äPFEL"), QStringLiteral("kelvi"), QStringLiteral("ÄPFEL"),
+             QStringLiteral("\u212Aelvin"), QStringLiteral("KELVIN"), QStringLiteral("A=B"), QStringLiteral(""),
+             QStringLiteral("GRUß"), QStringLiteral("GRUSS"), longName.toUpper(), QStringLiteral("Apfel")}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(text(v->valueOf(v, name.toUtf8().constData(), &length)), list.value(name));
+    }
+    EXPECT_EQ(text(v->valueOf(v, nullptr, &length)), QString());
 }
 
 TEST_F(PluginTest, FailuresAreReportedAndTheLibraryReleased)
