@@ -159,17 +159,23 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         return find(*snapshot(pack));
     const QSet<QString> changed = mQuery.changed ? changedKeys(pack) : QSet<QString>();
     std::vector<QString> names;
+    // A file may repeat a name; the list keeps the repeats side by side,
+    // the results name each key once.
+    const auto add = [&names](const QString &name) {
+        if (names.empty() || names.back() != name)
+            names.push_back(name);
+    };
     if (mQuery.text.isEmpty()) {
         for (const QString &name : pack.keys().names())
             if (passesFilters(pack, name, changed))
-                names.push_back(name);
+                add(name);
         return names;
     }
     if (mQuery.scopes & FindQuery::Key) {
         const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         for (const QString &name : pack.keys().names())
             if (mQuery.wholeWord ? matches(name) : name.contains(mQuery.text, cs))
-                names.push_back(name);
+                add(name);
     }
     // Each part is in list order already: merged, not sorted.
     const auto merge = [&names](std::vector<QString> part) {
@@ -214,7 +220,7 @@ std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::at
                 && matches(snapshot.translations[i]))
             || ((mQuery.scopes & FindQuery::Comment) && !snapshot.comments[i].isEmpty()
                 && matches(snapshot.comments[i]));
-        if (hit)
+        if (hit && (names.empty() || names.back() != name))
             names.push_back(name);
     }
     return names;
