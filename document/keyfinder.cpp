@@ -1,6 +1,7 @@
 #include "document/keyfinder.h"
 
 #include "document/packstep.h"
+#include "document/referencefilter.h"
 
 #include <QHash>
 #include <QTextBoundaryFinder>
@@ -138,7 +139,19 @@ bool KeyFinder::passesFilters(const LanguagePack &pack, const QString &name, con
         return false;
     if (mQuery.withComment && !pack.data().hashlistComments.contains(name))
         return false;
-    return !mQuery.changed || changed.contains(name.toCaseFolded());
+    if (mQuery.changed && !changed.contains(name.toCaseFolded()))
+        return false;
+    return passesReferenceFilters(name);
+}
+
+bool KeyFinder::passesReferenceFilters(const QString &name) const
+{
+    if (!mQuery.hasReferenceFilter())
+        return true;
+    if (!mReference)
+        return false;
+    return (!mQuery.onlyHere || mReference->isOnlyHere(name))
+        && (!mQuery.sameAsReference || mReference->isSameAsReference(name));
 }
 
 std::vector<QString> KeyFinder::found(const Hashlist &list) const
@@ -214,6 +227,8 @@ std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::at
         if (mQuery.withComment && snapshot.comments[i].isEmpty())
             continue;
         if (mQuery.changed && !snapshot.changed.contains(name.toCaseFolded()))
+            continue;
+        if (!passesReferenceFilters(name))
             continue;
         const bool hit = mQuery.text.isEmpty() || ((mQuery.scopes & FindQuery::Key) && matches(name))
             || ((mQuery.scopes & FindQuery::Text) && !snapshot.translations[i].isEmpty()

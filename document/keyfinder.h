@@ -11,6 +11,8 @@
 
 namespace Wordloom {
 
+class ReferenceFilter;
+
 // What a search looks for: a text in some of a key's name, translation and
 // comment, with options, and filters every found key must pass.
 struct FindQuery {
@@ -23,8 +25,12 @@ struct FindQuery {
     bool untranslated = false;
     bool withComment = false;
     bool changed = false;
+    // Against the reference pack: keys it lacks, translations equal to its.
+    bool onlyHere = false;
+    bool sameAsReference = false;
 
-    bool hasFilter() const { return untranslated || withComment || changed; }
+    bool hasFilter() const { return untranslated || withComment || changed || hasReferenceFilter(); }
+    bool hasReferenceFilter() const { return onlyHere || sameAsReference; }
     // The translations alone, ignoring case, no filter: the search index
     // of the translations answers it alone.
     bool isPlain() const { return scopes == Text && !caseSensitive && !wholeWord && !regex && !hasFilter(); }
@@ -47,6 +53,9 @@ public:
     explicit KeyFinder(const FindQuery &query);
 
     const FindQuery &query() const { return mQuery; }
+    // The comparison with the reference that its filters read; without one
+    // they let no key pass.
+    void setReference(std::shared_ptr<const ReferenceFilter> reference) { mReference = std::move(reference); }
     // The regular expression's error, or the empty text.
     QString patternError() const;
 
@@ -77,10 +86,12 @@ private:
     void forEachOccurrence(const QString &text,
         const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const;
     bool passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const;
+    bool passesReferenceFilters(const QString &name) const;
     std::vector<QString> found(const Hashlist &list) const;
 
     FindQuery mQuery;
     QRegularExpression mRegex;
+    std::shared_ptr<const ReferenceFilter> mReference;
 };
 
 } // namespace Wordloom
