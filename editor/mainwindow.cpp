@@ -38,6 +38,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
     mReferencePanel = new ReferencePanel(this, mPack, mPrompts, mKeyEditor, mStatusLine,
         findChild<QMenu *>(QStringLiteral("menuLanguagepack")));
     mReferencePanel->beforeAdding = [this] { takeOverPendingEdits(); };
+    mSearchPage->setReference(mReferencePanel->reference());
     connect(mReferencePanel, &ReferencePanel::keysAdded, this, [this](const QString &first) {
         offerSave(true, true);
         showKey(first);

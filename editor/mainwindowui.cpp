@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -123,6 +124,12 @@ void MainWindowUi::setupUi(QMainWindow *window, const LanguagePack &pack, const 
 
     mSearchPage = new SearchPage(pack, actions.suchAction, actions.changeSearchType);
     PageControl1->addTab(mSearchPage, QStringLiteral("Suchen"));
+    // The page area grows, within its 140 pixels, to what the search page's
+    // rows need; the bottom region with it.
+    const int pages = PageControl1->tabBar()->sizeHint().height() + 4
+        + std::clamp(mSearchPage->minimumSizeHint().height(), 102, 140);
+    PageControl1->setFixedHeight(pages);
+    bottom->setFixedHeight(std::max(142, mStatusLine->sizeHint().height() + 2 + pages));
 
     QMenu *packMenu = named(window->menuBar()->addMenu(QStringLiteral("&Languagepack")), "menuLanguagepack");
     packMenu->addActions(
