@@ -2,6 +2,7 @@
 
 #include "document/packstep.h"
 #include "document/referencefilter.h"
+#include "document/searchindex.h"
 
 #include <QHash>
 #include <QTextBoundaryFinder>
@@ -184,7 +185,17 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
                 add(name);
         return names;
     }
-    if (mQuery.scopes & FindQuery::Key) {
+    if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
+        // The index finds the names containing the text ignoring case;
+        // its rows, sorted, stand in list order.
+        const std::vector<QString> &keys = pack.keys().names();
+        std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
+        std::sort(rows.begin(), rows.end());
+        const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
+        for (const qint32 row : rows)
+            if (!verify || matches(keys[size_t(row)]))
+                add(keys[size_t(row)]);
+    } else if (mQuery.scopes & FindQuery::Key) {
         const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         for (const QString &name : pack.keys().names())
             if (mQuery.wholeWord ? matches(name) : name.contains(mQuery.text, cs))
@@ -239,6 +250,12 @@ std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::at
             names.push_back(name);
     }
     return names;
+}
+
+std::shared_ptr<SearchIndex> KeyFinder::nameIndex(const LanguagePack &pack)
+{
+    const std::vector<QString> &names = pack.keys().names();
+    return SearchIndex::build(names, names);
 }
 
 std::shared_ptr<FindSnapshot> KeyFinder::snapshot(const LanguagePack &pack)

@@ -12,6 +12,7 @@
 namespace Wordloom {
 
 class ReferenceFilter;
+class SearchIndex;
 
 // What a search looks for: a text in some of a key's name, translation and
 // comment, with options, and filters every found key must pass.
@@ -56,6 +57,10 @@ public:
     // The comparison with the reference that its filters read; without one
     // they let no key pass.
     void setReference(std::shared_ptr<const ReferenceFilter> reference) { mReference = std::move(reference); }
+    // An index of the key list's names (rows as positions) for the key
+    // scope, kept by the caller while the list stays as it is.
+    void setNameIndex(std::shared_ptr<SearchIndex> index) { mNameIndex = std::move(index); }
+    static std::shared_ptr<SearchIndex> nameIndex(const LanguagePack &pack);
     // The regular expression's error, or the empty text.
     QString patternError() const;
 
@@ -92,6 +97,7 @@ private:
     FindQuery mQuery;
     QRegularExpression mRegex;
     std::shared_ptr<const ReferenceFilter> mReference;
+    std::shared_ptr<SearchIndex> mNameIndex;
 };
 
 } // namespace Wordloom

@@ -126,6 +126,7 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     const auto forget = [this] {
         mSnapshot.reset();
         mReferenceFilter.reset();
+        mNameIndex.reset();
     };
     connect(&pack.history(), &QUndoStack::indexChanged, this, forget);
     connect(&pack.history(), &QUndoStack::cleanChanged, this, forget);
@@ -189,6 +190,11 @@ void SearchPage::showReferenceFilters()
 KeyFinder SearchPage::finderFor(const FindQuery &query)
 {
     KeyFinder finder(query);
+    if ((query.scopes & FindQuery::Key) && !query.regex && !query.text.isEmpty()) {
+        if (!mNameIndex)
+            mNameIndex = KeyFinder::nameIndex(mPack);
+        finder.setNameIndex(mNameIndex);
+    }
     if (query.hasReferenceFilter()) {
         if (!mReferenceFilter)
             mReferenceFilter = std::make_shared<const ReferenceFilter>(mPack, *mReference);

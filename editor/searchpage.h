@@ -20,6 +20,7 @@ class LanguagePack;
 class NameListView;
 class Prompts;
 class ReferenceFilter;
+class SearchIndex;
 class SearchResults;
 
 // The "Suchen" page: the search field, the "Suchen" button, the box that
@@ -111,6 +112,8 @@ private:
     const LanguagePack *mReference = nullptr;
     // The comparison with the reference, until either pack changes.
     std::shared_ptr<const ReferenceFilter> mReferenceFilter;
+    // The key names' search index, until the pack changes.
+    std::shared_ptr<SearchIndex> mNameIndex;
     // Set to drop the search running in the background.
     std::shared_ptr<std::atomic<bool>> mCancel;
     bool mRunning = false;

@@ -1,5 +1,6 @@
 #include "document/keyfinder.h"
 #include "document/referencefilter.h"
+#include "document/searchindex.h"
 
 #include "../support/testutil.h"
 
@@ -71,6 +72,9 @@ QStringList found(const LanguagePack &pack, const LanguagePack &source, const Fi
 {
     KeyFinder finder(q);
     finder.setReference(std::make_shared<ReferenceFilter>(pack, source));
+    // Key names through their index; the command line scans them.
+    if (q.scopes & FindQuery::Key)
+        finder.setNameIndex(KeyFinder::nameIndex(pack));
     const std::vector<QString> names = finder.find(pack);
     return QStringList(names.begin(), names.end());
 }
