@@ -17,8 +17,10 @@
 #include "editor/mainwindow.h"
 #include "editor/newkeydialog.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -166,6 +168,39 @@ int main(int argc, char **argv)
     }
     std::printf("%-44s %.2f ms\n", "search: first keystroke", keystrokes.front());
     report("search keystroke, results shown", keystrokes);
+
+    // The same typing in each scope and with each option or filter, one
+    // box switched on at a time; then replace-all and its undo.
+    const char *const boxes[] = {"scopeKey", "scopeComment", "matchCase", "filterUntranslated", "filterComment"};
+    for (const char *box : boxes) {
+        auto *check = window.findChild<QCheckBox *>(QLatin1String(box));
+        const bool scope = QByteArray(box).startsWith("scope");
+        auto *text = window.findChild<QCheckBox *>(QStringLiteral("scopeText"));
+        if (scope)
+            text->click();
+        check->click();
+        std::vector<double> typed;
+        for (const QString &word : {QStringLiteral("dialog"), QStringLiteral("größe"), QStringLiteral("zzq")}) {
+            field->clear();
+            for (qsizetype n = 1; n <= word.size(); ++n)
+                typed.push_back(timed([&] { field->setText(word.left(n)); }));
+        }
+        check->click();
+        if (scope)
+            text->click();
+        report((QByteArray("search keystroke, ") + box).constData(), typed);
+    }
+    field->setText(QStringLiteral("e"));
+    window.findChild<QLineEdit *>(QStringLiteral("ersetzen"))->setText(QStringLiteral("E"));
+    QAbstractButton *replaceButton = window.findChild<QAbstractButton *>(QStringLiteral("buttonErsetzen"));
+    std::vector<double> replaced, replaceUndone;
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        replaced.push_back(timed([&] { replaceButton->click(); }));
+        replaceUndone.push_back(timed([&] { window.undoActionExecute(); }));
+    }
+    report("replace all \"e\" by \"E\" (confirmed)", replaced);
+    report("undo the replace-all", replaceUndone);
+    field->clear();
 
     KeyListBox *keyBox = window.findChild<KeyListBox *>(QStringLiteral("lpKey"));
     const int rows = int(window.pack().keys().count());

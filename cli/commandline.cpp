@@ -2,6 +2,7 @@
 
 #include "checks/dismissals.h"
 #include "checks/keychecks.h"
+#include "cli/findcommand.h"
 #include "document/clock.h"
 #include "document/error.h"
 #include "document/languagepack.h"
@@ -27,6 +28,8 @@ const char kUsage[] = "Aufruf:\n"
                       "  wordloom-cli plugins\n"
                       "  wordloom-cli check PACK...\n"
                       "  wordloom-cli check [--reference REF] [--checks ID,ID | --all] [--format text|json] PACK...\n"
+                      "  wordloom-cli find [--in key,text,comment] [--regex] [--case] [--word] [--untranslated] "
+                      "PATTERN PACK\n"
                       "  wordloom-cli export -p NAME PACK OUT\n"
                       "  wordloom-cli write PACK OUT\n"
                       "  wordloom-cli --help | --version\n";
@@ -39,6 +42,14 @@ const char kHelp[] = "Prüft, exportiert und schreibt Languagepacks ohne Fenster
                      "    --checks ID,ID        die Prüfungen mit diesen Ids; --all: alle\n"
                      "    --format json         die Befunde als JSON-Array; Ende 1, wenn ein Fehler oder\n"
                      "                          eine Warnung bleibt (ohne die aus PACK.wordloom-ignore)\n"
+                     "  find PATTERN PACK       die Namen der Schlüssel, die PATTERN enthalten, einer je\n"
+                     "                          Zeile; Ende 0: gefunden, 1: nichts gefunden, 2: Datei\n"
+                     "                          nicht lesbar oder Suchmuster falsch\n"
+                     "    --in key,text,comment wo gesucht wird (Schlüssel, Übersetzung, Kommentar);\n"
+                     "                          ohne --in die Übersetzungen\n"
+                     "    --regex, --case, --word  regulärer Ausdruck, Groß-/Kleinschreibung beachten,\n"
+                     "                          ganzes Wort\n"
+                     "    --untranslated        nur Schlüssel ohne Übersetzung; leeres PATTERN: alle\n"
                      "  export -p NAME PACK OUT exportiert PACK mit dem Plugin NAME nach OUT\n"
                      "  write PACK OUT          schreibt PACK wie \"Speichern als\" nach OUT\n";
 
@@ -309,6 +320,16 @@ ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream 
             if (!parseCheckOptions(rest, options, plain, problem))
                 return usageError(err, problem);
             return plain ? checkPacks(rest, out, err) : checkTexts(options, out, err);
+        }
+        if (command == QLatin1String("find")) {
+            FindCommand find;
+            QString problem;
+            if (!find.parse(rest, problem))
+                return usageError(err, problem);
+            const std::vector<QString> names = find.run(err);
+            for (const QString &name : names)
+                out << printable(name) << '\n';
+            return names.empty() ? ExitCode::NothingFound : ExitCode::Ok;
         }
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
             return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);

@@ -9,8 +9,8 @@ namespace Wordloom {
 
 class Clock;
 
-// Exit codes of wordloom-cli.
-enum class ExitCode { Ok = 0, CheckFailed = 1, Error = 2 };
+// Exit codes of wordloom-cli; "find" that finds nothing ends with 1 too.
+enum class ExitCode { Ok = 0, CheckFailed = 1, NothingFound = 1, Error = 2 };
 
 // Runs one wordloom-cli command (the arguments without the program name)
 // with the plug-ins of pluginFolder; returns the exit code.

@@ -1,27 +1,14 @@
 #include "document/hashlist.h"
 
+#include "document/searchindex.h"
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cstring>
-#include <thread>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace Wordloom {
 
 namespace {
-
-// Reads the code point at i and moves i past it; a lone surrogate stands
-// for itself.
-inline char32_t nextCodePoint(QStringView text, qsizetype &i)
-{
-    const char16_t c = text[i++].unicode();
-    if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
-        return QChar::surrogateToUcs4(c, text[i++].unicode());
-    return c;
-}
 
 // Unique over all lists, so an index built for one list never fits another.
 quint64 nextGeneration()
@@ -38,24 +25,6 @@ inline char32_t foldCodePoint(char32_t c)
 }
 
 } // namespace
-
-// Every value lowered, in UTF-8, one after the other in one buffer with a
-// NUL after each, so one pass of memmem searches them all. A changed or
-// removed value's bytes are zeroed and its new form appended.
-struct SearchIndex {
-    QByteArray text;
-    // Where each value starts, in buffer order, and its line.
-    std::vector<std::pair<qsizetype, qsizetype>> starts;
-    // Line position -> start in the buffer, or -1.
-    std::vector<qsizetype> startOf;
-    // Line positions in name order.
-    std::vector<qint32> order;
-    qsizetype garbage = 0;
-    // The last search's text and hits (line positions in name order): a
-    // text containing it only has to look at those lines.
-    QByteArray lastNeedle;
-    std::vector<qint32> lastHits;
-};
 
 int compareNames(QStringView a, QStringView b)
 {
@@ -195,7 +164,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         if (mSearch)
             unindexValue(pos);
         if (mSearch)
-            indexValue(pos);
+            mSearch->addValue(pos, line.value);
         return pos;
     }
     if (free == mSlots.size()) {
@@ -207,8 +176,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
     ++mLive;
     mSlots[free] = Slot{tag, qint32(pos)};
     if (mSearch) {
-        mSearch->startOf.push_back(-1);
-        indexValue(pos);
+        mSearch->addValue(pos, value);
         orderInsert(pos);
     }
     return pos;
@@ -242,7 +210,7 @@ qsizetype Hashlist::restore(qsizetype pos, const QString &name, const QString &v
     mSlots[i] = Slot{tagOf(hash), qint32(pos)};
     ++mLive;
     if (mSearch) {
-        indexValue(pos);
+        mSearch->addValue(pos, value);
         orderInsert(pos);
     }
     return pos;
@@ -347,136 +315,12 @@ QString Hashlist::lineAt(qsizetype i) const
     return line.name + QLatin1Char('=') + line.value;
 }
 
-namespace {
-
-// Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
-// value in the buffer.
-void appendLowered(QStringView text, QByteArray &out)
-{
-    for (qsizetype i = 0; i < text.size();) {
-        const char16_t unit = text[i].unicode();
-        if (unit < 0x80) {
-            out.append(char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
-            ++i;
-            continue;
-        }
-        const char32_t c = QChar::toLower(nextCodePoint(text, i));
-        if (c < 0x800) {
-            out.append(char(0xC0 | (c >> 6)));
-        } else if (c < 0x10000) {
-            out.append(char(0xE0 | (c >> 12)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-        } else {
-            out.append(char(0xF0 | (c >> 18)));
-            out.append(char(0x80 | ((c >> 12) & 0x3F)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-        }
-        out.append(char(0x80 | (c & 0x3F)));
-    }
-}
-
-QByteArray loweredUtf8(QStringView text)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    appendLowered(text, out);
-    return out;
-}
-
-// The first place of the needle in the bytes, or nullptr. memmem is slow
-// for short needles of common letters; comparing the needle's first and
-// last byte at 16 places at once leaves few places to check in full.
-const char *findBytes(const char *bytes, size_t size, const char *needle, size_t length)
-{
-#if defined(__SSE2__)
-    if (length >= 2) {
-        const __m128i first = _mm_set1_epi8(needle[0]);
-        const __m128i last = _mm_set1_epi8(needle[length - 1]);
-        size_t i = 0;
-        for (; i + length - 1 + 16 <= size; i += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + length - 1));
-            unsigned mask
-                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-            for (; mask; mask &= mask - 1) {
-                const char *at = bytes + i + unsigned(__builtin_ctz(mask));
-                if (memcmp(at + 1, needle + 1, length - 2) == 0)
-                    return at;
-            }
-        }
-        return static_cast<const char *>(memmem(bytes + i, size - i, needle, length));
-    }
-#endif
-    return static_cast<const char *>(memmem(bytes, size, needle, length));
-}
-
-// Marks the lines whose value holds the needle, for the part [from, to) of
-// the buffer, which begins at a value's start.
-void scan(const SearchIndex &index, const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit)
-{
-    if (index.starts.empty())
-        return;
-    const char *begin = index.text.constData();
-    const char *end = begin + to;
-    auto start = std::upper_bound(index.starts.begin(), index.starts.end(), from,
-                     [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
-        - 1;
-    for (const char *at = begin + from; at < end;) {
-        const char *found = findBytes(at, size_t(end - at), needle.constData(), size_t(needle.size()));
-        if (!found)
-            break;
-        const qsizetype offset = found - begin;
-        // Hits come in buffer order: the value holding this one is found by
-        // walking on from the last.
-        while (start + 1 != index.starts.end() && (start + 1)->first <= offset)
-            ++start;
-        hit[size_t(start->second)] = 1;
-        // On to the value after this one: one hit per line is enough.
-        if (start + 1 == index.starts.end())
-            break;
-        at = begin + (start + 1)->first;
-    }
-}
-
-} // namespace
-
 Hashlist::IndexBuild::IndexBuild() = default;
 Hashlist::IndexBuild::~IndexBuild() = default;
 
 void Hashlist::IndexBuild::run()
 {
-    auto index = std::make_unique<SearchIndex>();
-    const size_t n = mValues.size();
-    qsizetype total = 0;
-    for (const QString &value : mValues)
-        total += value.size() + 1;
-    index->text.reserve(total + total / 8);
-    index->startOf.resize(n);
-    index->starts.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        const qsizetype start = index->text.size();
-        appendLowered(mValues[i], index->text);
-        index->text.append('\0');
-        index->starts.emplace_back(start, qsizetype(i));
-        index->startOf[i] = start;
-    }
-    struct Entry {
-        QString folded;
-        qsizetype pos;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(n);
-    // Removed lines kept in place are never hits and stay out of the order.
-    for (size_t i = 0; i < n; ++i)
-        if (!mValues[i].isEmpty())
-            entries.push_back(Entry{mNames[i].toCaseFolded(), qsizetype(i)});
-    // Names are unique ignoring case, so the folded names decide the order.
-    std::sort(entries.begin(), entries.end(),
-        [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
-    index->order.reserve(n);
-    for (const Entry &entry : entries)
-        index->order.push_back(qint32(entry.pos));
-    mIndex = std::move(index);
+    mIndex = SearchIndex::build(mNames, mValues);
     mNames.clear();
     mValues.clear();
 }
@@ -508,46 +352,11 @@ bool Hashlist::adoptSearchIndex(IndexBuild &build) const
 
 std::vector<qint32> Hashlist::linesContaining(const QString &text) const
 {
-    // UTF-8 is self-synchronizing, so a byte search finds exactly the
-    // character substrings; no value holds a NUL, so no hit spans two.
-    const QByteArray needle = loweredUtf8(text);
+    const QByteArray needle = SearchIndex::lowered(text);
     if (needle.isEmpty())
         return {};
     ensureSearchIndex();
-    SearchIndex &index = *mSearch;
-    std::vector<qint32> hits;
-    // Narrowing reads the last hits' values out of order; for many hits a
-    // scan of the whole buffer in order is quicker.
-    if (!index.lastNeedle.isEmpty() && needle.contains(index.lastNeedle) && index.lastHits.size() * 8 < mLines.size()) {
-        const std::vector<qint32> &last = index.lastHits;
-        for (size_t i = 0; i < last.size(); ++i) {
-            if (i + 8 < last.size())
-                __builtin_prefetch(index.text.constData() + index.startOf[size_t(last[i + 8])]);
-            if (std::strstr(index.text.constData() + index.startOf[size_t(last[i])], needle.constData()))
-                hits.push_back(last[i]);
-        }
-    } else {
-        std::vector<char> hit(mLines.size());
-        const qsizetype size = index.text.size();
-        // A large buffer is searched in two halves at once, cut after a NUL.
-        const char *middle = size > (8 << 20)
-            ? static_cast<const char *>(memchr(index.text.constData() + size / 2, 0, size_t(size - size / 2)))
-            : nullptr;
-        if (middle) {
-            const qsizetype cut = middle + 1 - index.text.constData();
-            std::thread second([&] { scan(index, needle, cut, size, hit); });
-            scan(index, needle, 0, cut, hit);
-            second.join();
-        } else {
-            scan(index, needle, 0, size, hit);
-        }
-        for (const qint32 pos : index.order)
-            if (hit[size_t(pos)])
-                hits.push_back(pos);
-    }
-    index.lastNeedle = needle;
-    index.lastHits = hits;
-    return hits;
+    return mSearch->find(needle);
 }
 
 void Hashlist::ensureSearchIndex() const
@@ -559,52 +368,23 @@ void Hashlist::ensureSearchIndex() const
     adoptSearchIndex(*build);
 }
 
-void Hashlist::indexValue(qsizetype pos) const
-{
-    SearchIndex &index = *mSearch;
-    const qsizetype start = index.text.size();
-    appendLowered(mLines[size_t(pos)].value, index.text);
-    index.text.append('\0');
-    index.starts.emplace_back(start, pos);
-    index.startOf[size_t(pos)] = start;
-    index.lastNeedle.clear();
-}
-
 void Hashlist::unindexValue(qsizetype pos) const
 {
-    SearchIndex &index = *mSearch;
-    index.lastNeedle.clear();
-    const qsizetype start = index.startOf[size_t(pos)];
-    if (start < 0)
-        return;
-    char *bytes = index.text.data() + start;
-    const qsizetype length = qsizetype(strlen(bytes));
-    memset(bytes, 0, size_t(length));
-    index.startOf[size_t(pos)] = -1;
-    index.garbage += length + 1;
+    mSearch->removeValue(pos);
     // Rebuilt by the next search once most of the buffer is garbage.
-    if (index.garbage > (1 << 20) && index.garbage > index.text.size() / 2)
+    if (mSearch->isWorn())
         dropSearchIndex();
 }
 
 void Hashlist::orderInsert(qsizetype pos) const
 {
-    std::vector<qint32> &order = mSearch->order;
-    mSearch->lastNeedle.clear();
-    const QString &name = mLines[size_t(pos)].name;
-    const auto at = std::lower_bound(order.begin(), order.end(), name,
-        [this](qint32 p, const QString &n) { return compareNames(mLines[size_t(p)].name, n) < 0; });
-    order.insert(at, qint32(pos));
+    mSearch->insertInOrder(qint32(pos), mLines[size_t(pos)].name,
+        [this](qint32 p) -> const QString & { return mLines[size_t(p)].name; });
 }
 
 void Hashlist::orderErase(const QString &name) const
 {
-    std::vector<qint32> &order = mSearch->order;
-    mSearch->lastNeedle.clear();
-    const auto at = std::lower_bound(order.begin(), order.end(), name,
-        [this](qint32 p, const QString &n) { return compareNames(mLines[size_t(p)].name, n) < 0; });
-    if (at != order.end())
-        order.erase(at);
+    mSearch->eraseFromOrder(name, [this](qint32 p) -> const QString & { return mLines[size_t(p)].name; });
 }
 
 void Hashlist::dropSearchIndex() const

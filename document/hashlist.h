@@ -8,7 +8,7 @@
 
 namespace Wordloom {
 
-struct SearchIndex;
+class SearchIndex;
 
 // Key names compare ignoring case by Unicode simple case folding, throughout
 // the program.
@@ -96,7 +96,7 @@ public:
         std::vector<QString> mNames;
         std::vector<QString> mValues;
         quint64 mGeneration = 0;
-        std::unique_ptr<struct SearchIndex> mIndex;
+        std::unique_ptr<SearchIndex> mIndex;
     };
     std::shared_ptr<IndexBuild> prepareSearchIndex() const;
     bool adoptSearchIndex(IndexBuild &build) const;
@@ -126,7 +126,6 @@ private:
     qsizetype findSlot(const QString &name, size_t hash) const;
     void rebuildSlots(size_t capacity) const;
     void ensureSearchIndex() const;
-    void indexValue(qsizetype pos) const;
     void unindexValue(qsizetype pos) const;
     void orderInsert(qsizetype pos) const;
     void orderErase(const QString &name) const;

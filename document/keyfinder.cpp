@@ -1,6 +1,8 @@
 #include "document/keyfinder.h"
 
 #include "document/packstep.h"
+#include "document/referencefilter.h"
+#include "document/searchindex.h"
 
 #include <QHash>
 #include <QTextBoundaryFinder>
@@ -138,7 +140,19 @@ bool KeyFinder::passesFilters(const LanguagePack &pack, const QString &name, con
         return false;
     if (mQuery.withComment && !pack.data().hashlistComments.contains(name))
         return false;
-    return !mQuery.changed || changed.contains(name.toCaseFolded());
+    if (mQuery.changed && !changed.contains(name.toCaseFolded()))
+        return false;
+    return passesReferenceFilters(name);
+}
+
+bool KeyFinder::passesReferenceFilters(const QString &name) const
+{
+    if (!mQuery.hasReferenceFilter())
+        return true;
+    if (!mReference)
+        return false;
+    return (!mQuery.onlyHere || mReference->isOnlyHere(name))
+        && (!mQuery.sameAsReference || mReference->isSameAsReference(name));
 }
 
 std::vector<QString> KeyFinder::found(const Hashlist &list) const
@@ -159,17 +173,33 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         return find(*snapshot(pack));
     const QSet<QString> changed = mQuery.changed ? changedKeys(pack) : QSet<QString>();
     std::vector<QString> names;
+    // A file may repeat a name; the list keeps the repeats side by side,
+    // the results name each key once.
+    const auto add = [&names](const QString &name) {
+        if (names.empty() || names.back() != name)
+            names.push_back(name);
+    };
     if (mQuery.text.isEmpty()) {
         for (const QString &name : pack.keys().names())
             if (passesFilters(pack, name, changed))
-                names.push_back(name);
+                add(name);
         return names;
     }
-    if (mQuery.scopes & FindQuery::Key) {
+    if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
+        // The index finds the names containing the text ignoring case;
+        // its rows, sorted, stand in list order.
+        const std::vector<QString> &keys = pack.keys().names();
+        std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
+        std::sort(rows.begin(), rows.end());
+        const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
+        for (const qint32 row : rows)
+            if (!verify || matches(keys[size_t(row)]))
+                add(keys[size_t(row)]);
+    } else if (mQuery.scopes & FindQuery::Key) {
         const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         for (const QString &name : pack.keys().names())
             if (mQuery.wholeWord ? matches(name) : name.contains(mQuery.text, cs))
-                names.push_back(name);
+                add(name);
     }
     // Each part is in list order already: merged, not sorted.
     const auto merge = [&names](std::vector<QString> part) {
@@ -209,15 +239,23 @@ std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::at
             continue;
         if (mQuery.changed && !snapshot.changed.contains(name.toCaseFolded()))
             continue;
+        if (!passesReferenceFilters(name))
+            continue;
         const bool hit = mQuery.text.isEmpty() || ((mQuery.scopes & FindQuery::Key) && matches(name))
             || ((mQuery.scopes & FindQuery::Text) && !snapshot.translations[i].isEmpty()
                 && matches(snapshot.translations[i]))
             || ((mQuery.scopes & FindQuery::Comment) && !snapshot.comments[i].isEmpty()
                 && matches(snapshot.comments[i]));
-        if (hit)
+        if (hit && (names.empty() || names.back() != name))
             names.push_back(name);
     }
     return names;
+}
+
+std::shared_ptr<SearchIndex> KeyFinder::nameIndex(const LanguagePack &pack)
+{
+    const std::vector<QString> &names = pack.keys().names();
+    return SearchIndex::build(names, names);
 }
 
 std::shared_ptr<FindSnapshot> KeyFinder::snapshot(const LanguagePack &pack)

@@ -11,6 +11,9 @@
 
 namespace Wordloom {
 
+class ReferenceFilter;
+class SearchIndex;
+
 // What a search looks for: a text in some of a key's name, translation and
 // comment, with options, and filters every found key must pass.
 struct FindQuery {
@@ -23,8 +26,12 @@ struct FindQuery {
     bool untranslated = false;
     bool withComment = false;
     bool changed = false;
+    // Against the reference pack: keys it lacks, translations equal to its.
+    bool onlyHere = false;
+    bool sameAsReference = false;
 
-    bool hasFilter() const { return untranslated || withComment || changed; }
+    bool hasFilter() const { return untranslated || withComment || changed || hasReferenceFilter(); }
+    bool hasReferenceFilter() const { return onlyHere || sameAsReference; }
     // The translations alone, ignoring case, no filter: the search index
     // of the translations answers it alone.
     bool isPlain() const { return scopes == Text && !caseSensitive && !wholeWord && !regex && !hasFilter(); }
@@ -47,6 +54,13 @@ public:
     explicit KeyFinder(const FindQuery &query);
 
     const FindQuery &query() const { return mQuery; }
+    // The comparison with the reference that its filters read; without one
+    // they let no key pass.
+    void setReference(std::shared_ptr<const ReferenceFilter> reference) { mReference = std::move(reference); }
+    // An index of the key list's names (rows as positions) for the key
+    // scope, kept by the caller while the list stays as it is.
+    void setNameIndex(std::shared_ptr<SearchIndex> index) { mNameIndex = std::move(index); }
+    static std::shared_ptr<SearchIndex> nameIndex(const LanguagePack &pack);
     // The regular expression's error, or the empty text.
     QString patternError() const;
 
@@ -77,10 +91,13 @@ private:
     void forEachOccurrence(const QString &text,
         const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const;
     bool passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const;
+    bool passesReferenceFilters(const QString &name) const;
     std::vector<QString> found(const Hashlist &list) const;
 
     FindQuery mQuery;
     QRegularExpression mRegex;
+    std::shared_ptr<const ReferenceFilter> mReference;
+    std::shared_ptr<SearchIndex> mNameIndex;
 };
 
 } // namespace Wordloom

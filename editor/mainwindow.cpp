@@ -46,6 +46,7 @@ MainWindow::MainWindow(Prompts &prompts, const Clock &clock, const QString &plug
             showKey(name);
         });
     });
+    mSearchPage->setReference(mReferencePanel->reference());
     connect(mReferencePanel, &ReferencePanel::keysAdded, this, [this](const QString &first) {
         offerSave(true, true);
         showKey(first);

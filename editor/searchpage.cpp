@@ -2,6 +2,7 @@
 
 #include "document/error.h"
 #include "document/languagepack.h"
+#include "document/referencefilter.h"
 #include "document/searchresults.h"
 #include "document/workerpool.h"
 #include "editor/actiontable.h"
@@ -14,13 +15,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFutureWatcher>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -46,7 +44,7 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     : QWidget(parent)
     , mPack(pack)
     , mField(named(new QLineEdit, "suchbegriff"))
-    , mButton(ActionTable::bindButton(fixedButton("buttonSuchen", 113, 25), suchAction))
+    , mButton(ActionTable::bindButton(fixedButton("buttonSuchen", 113, 22), suchAction))
     , mOnType(ActionTable::actionBox("searchOnType", changeSearchType))
     , mScopeKey(named(new QCheckBox(QStringLiteral("Schlüssel")), "scopeKey"))
     , mScopeText(named(new QCheckBox(QStringLiteral("Übersetzung")), "scopeText"))
@@ -57,63 +55,79 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     , mUntranslated(named(new QCheckBox(QStringLiteral("ohne Übersetzung")), "filterUntranslated"))
     , mWithComment(named(new QCheckBox(QStringLiteral("mit Kommentar")), "filterComment"))
     , mChanged(named(new QCheckBox(QStringLiteral("geändert seit dem Laden")), "filterChanged"))
+    , mOnlyHere(named(new QCheckBox(QStringLiteral("nur hier")), "filterOnlyHere"))
+    , mSameAsReference(named(new QCheckBox(QStringLiteral("wie Referenz")), "filterSameAsReference"))
+    , mReferenceRow(panel("Panel_Referenzfilter"))
     , mPatternError(named(new QLabel, "patternError"))
     , mCount(named(new QLabel, "resultCount"))
     , mReplacement(named(new QLineEdit, "ersetzen"))
-    , mReplaceButton(fixedButton("buttonErsetzen", 113, 25))
+    , mReplaceButton(fixedButton("buttonErsetzen", 113, 22))
     , mFindNext(named(new QAction(QStringLiteral("Nächster Treffer"), this), "findNextAction"))
     , mFindPrevious(named(new QAction(QStringLiteral("Voriger Treffer"), this), "findPrevAction"))
     , mResults(named(new NameListView, "ergenbisse"))
     , mModel(new SearchResults(pack.data().hashlistKeys, this))
 {
     setObjectName(QStringLiteral("TabSheet5"));
+    // The controls stand in rows beside the results, short enough that all
+    // of them are readable at the window's default size.
     auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 3, 4, 3);
     auto *column = panel("Panel_Suchen");
-    // The page is low: the controls keep their height and scroll.
-    auto *scroller = new QScrollArea;
-    scroller->setFixedWidth(201 + scroller->verticalScrollBar()->sizeHint().width() + 4);
-    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setFrameShape(QFrame::NoFrame);
-    column->setFixedWidth(201);
-    auto *columnLayout = tight(new QVBoxLayout(column));
+    auto *rows = tight(new QVBoxLayout(column));
+    const auto row = [&](std::initializer_list<QWidget *> widgets, QWidget *holder = nullptr) {
+        auto *line = tight(new QHBoxLayout);
+        line->setSpacing(8);
+        for (QWidget *widget : widgets) {
+            line->addWidget(widget);
+            if (auto *check = qobject_cast<QCheckBox *>(widget); check && check != mOnType)
+                connect(check, &QCheckBox::clicked, this, &SearchPage::queryChanged);
+        }
+        line->addStretch(1);
+        if (!holder) {
+            rows->addLayout(line);
+            return;
+        }
+        holder->setLayout(line);
+        rows->addWidget(holder);
+    };
     mField->setToolTip(plainToolTip(QStringLiteral("Bitte Suchtext eingeben")));
-    columnLayout->addWidget(mField);
+    mField->setFixedWidth(201);
+    mScopeText->setChecked(true);
+    mReplaceButton->setText(QStringLiteral("Alle ersetzen"));
+    row({mField, mButton, mOnType});
+    row({new QLabel(QStringLiteral("Suchen in:")), mScopeKey, mScopeText, mScopeComment});
+    row({mMatchCase, mWholeWord, mRegex});
+    row({new QLabel(QStringLiteral("Nur:")), mUntranslated, mWithComment, mChanged});
+    row({new QLabel(QStringLiteral("Referenz:")), mOnlyHere, mSameAsReference}, mReferenceRow);
+    row({new QLabel(QStringLiteral("Ersetzen durch")), mReplacement, mReplaceButton});
+    rows->addStretch(1);
+    mReplacement->setMinimumWidth(120);
+    mOnlyHere->setToolTip(plainToolTip(QStringLiteral("Schlüssel, die die geöffnete Referenz nicht hat")));
+    mSameAsReference->setToolTip(plainToolTip(QStringLiteral("Übersetzung gleich der der geöffneten Referenz")));
+    mReferenceRow->setEnabled(false);
+    layout->addWidget(column);
+    // The count and a bad pattern's error stand over the results.
+    auto *results = panel("Panel_Ergebnisse");
+    auto *resultsLayout = tight(new QVBoxLayout(results));
     mPatternError->setWordWrap(true);
     mPatternError->setStyleSheet(QStringLiteral("color: #b00000;"));
     mPatternError->hide();
-    columnLayout->addWidget(mPatternError);
-    columnLayout->addWidget(mButton);
-    columnLayout->addWidget(mOnType);
-    const auto group = [&](const QString &title, std::initializer_list<QCheckBox *> boxes) {
-        auto *box = new QGroupBox(title);
-        auto *boxLayout = tight(new QVBoxLayout(box));
-        for (QCheckBox *check : boxes) {
-            boxLayout->addWidget(check);
-            connect(check, &QCheckBox::clicked, this, &SearchPage::queryChanged);
-        }
-        columnLayout->addWidget(box);
-    };
-    mScopeText->setChecked(true);
-    group(QStringLiteral("Suchen in"), {mScopeKey, mScopeText, mScopeComment});
-    group(QStringLiteral("Optionen"), {mMatchCase, mWholeWord, mRegex});
-    group(QStringLiteral("Nur Schlüssel"), {mUntranslated, mWithComment, mChanged});
-    columnLayout->addWidget(new QLabel(QStringLiteral("Ersetzen durch")));
-    columnLayout->addWidget(mReplacement);
-    mReplaceButton->setText(QStringLiteral("Alle ersetzen"));
-    columnLayout->addWidget(mReplaceButton);
-    columnLayout->addStretch(1);
-    columnLayout->addWidget(mCount);
-    scroller->setWidget(column);
-    layout->addWidget(scroller);
+    resultsLayout->addWidget(mCount);
+    resultsLayout->addWidget(mPatternError);
+    resultsLayout->addWidget(mResults, 1);
+    layout->addWidget(results, 1);
     mFindNext->setShortcut(QKeySequence(Qt::Key_F3));
     mFindPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     mResults->setToolTip(plainToolTip(QStringLiteral("Suchergebnisse")));
     // The results keep their names when the list's positions change.
     pack.data().hashlistKeys.setBeforeRelayout([this] { mModel->keepNames(); });
     mResults->setModel(mModel);
-    layout->addWidget(mResults, 1);
     // A regular expression searches a snapshot taken after the last change.
-    const auto forget = [this] { mSnapshot.reset(); };
+    const auto forget = [this] {
+        mSnapshot.reset();
+        mReferenceFilter.reset();
+        mNameIndex.reset();
+    };
     connect(&pack.history(), &QUndoStack::indexChanged, this, forget);
     connect(&pack.history(), &QUndoStack::cleanChanged, this, forget);
     connect(&pack, &LanguagePack::historyReset, this, forget);
@@ -130,7 +144,7 @@ SearchPage::~SearchPage()
 QList<QWidget *> SearchPage::tabChain() const
 {
     return {mField, mButton, mOnType, mScopeKey, mScopeText, mScopeComment, mMatchCase, mWholeWord, mRegex,
-        mUntranslated, mWithComment, mChanged, mReplacement, mReplaceButton, mResults};
+        mUntranslated, mWithComment, mChanged, mOnlyHere, mSameAsReference, mReplacement, mReplaceButton, mResults};
 }
 
 FindQuery SearchPage::query() const
@@ -145,7 +159,48 @@ FindQuery SearchPage::query() const
     query.untranslated = mUntranslated->isChecked();
     query.withComment = mWithComment->isChecked();
     query.changed = mChanged->isChecked();
+    // Hidden without a reference, and then no part of the query.
+    query.onlyHere = isReferenceOpen() && mOnlyHere->isChecked();
+    query.sameAsReference = isReferenceOpen() && mSameAsReference->isChecked();
     return query;
+}
+
+void SearchPage::setReference(const LanguagePack &reference)
+{
+    mReference = &reference;
+    connect(&reference, &LanguagePack::historyReset, this, [this] {
+        mReferenceFilter.reset();
+        showReferenceFilters();
+        if (mOnlyHere->isChecked() || mSameAsReference->isChecked())
+            emit queryChanged();
+    });
+    showReferenceFilters();
+}
+
+bool SearchPage::isReferenceOpen() const
+{
+    return mReference && mReference->state() == LanguagePack::State::Open;
+}
+
+void SearchPage::showReferenceFilters()
+{
+    mReferenceRow->setEnabled(isReferenceOpen());
+}
+
+KeyFinder SearchPage::finderFor(const FindQuery &query)
+{
+    KeyFinder finder(query);
+    if ((query.scopes & FindQuery::Key) && !query.regex && !query.text.isEmpty()) {
+        if (!mNameIndex)
+            mNameIndex = KeyFinder::nameIndex(mPack);
+        finder.setNameIndex(mNameIndex);
+    }
+    if (query.hasReferenceFilter()) {
+        if (!mReferenceFilter)
+            mReferenceFilter = std::make_shared<const ReferenceFilter>(mPack, *mReference);
+        finder.setReference(mReferenceFilter);
+    }
+    return finder;
 }
 
 void SearchPage::prepare()
@@ -178,7 +233,7 @@ void SearchPage::adopt(const std::shared_ptr<Hashlist::IndexBuild> &build)
 void SearchPage::search()
 {
     const FindQuery query = this->query();
-    const KeyFinder finder(query);
+    const KeyFinder finder = finderFor(query);
     const QString error = finder.patternError();
     showPatternError(error);
     if (!error.isEmpty())
@@ -293,7 +348,7 @@ QString SearchPage::stepResult(const QString &key, bool forward)
 void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
 {
     const FindQuery query = this->query();
-    const KeyFinder finder(query);
+    const KeyFinder finder = finderFor(query);
     const QString error = finder.patternError();
     showPatternError(error);
     if (!error.isEmpty())

@@ -19,6 +19,8 @@ namespace Wordloom {
 class LanguagePack;
 class NameListView;
 class Prompts;
+class ReferenceFilter;
+class SearchIndex;
 class SearchResults;
 
 // The "Suchen" page: the search field, the "Suchen" button, the box that
@@ -43,6 +45,9 @@ public:
     QList<QWidget *> tabChain() const;
 
     FindQuery query() const;
+    // The reference pack, read only: while it is open the filters that
+    // compare with it are enabled.
+    void setReference(const LanguagePack &reference);
 
     // Starts building the index of a loaded pack, so the first keystroke
     // does not wait for it.
@@ -70,6 +75,10 @@ private:
     void showNames(const std::vector<QString> &names);
     void showCount();
     void searchInBackground(const KeyFinder &finder);
+    bool isReferenceOpen() const;
+    void showReferenceFilters();
+    // A finder for the query, with the comparison its reference filters read.
+    KeyFinder finderFor(const FindQuery &query);
 
     const LanguagePack &mPack;
     QLineEdit *mField;
@@ -84,6 +93,10 @@ private:
     QCheckBox *mUntranslated;
     QCheckBox *mWithComment;
     QCheckBox *mChanged;
+    QCheckBox *mOnlyHere;
+    QCheckBox *mSameAsReference;
+    // The reference's filters with their caption, enabled while it is open.
+    QWidget *mReferenceRow;
     QLabel *mPatternError;
     QLabel *mCount;
     QLineEdit *mReplacement;
@@ -96,6 +109,11 @@ private:
     QFuture<void> mFuture;
     // The pack's texts for searches on a worker thread, until it changes.
     std::shared_ptr<FindSnapshot> mSnapshot;
+    const LanguagePack *mReference = nullptr;
+    // The comparison with the reference, until either pack changes.
+    std::shared_ptr<const ReferenceFilter> mReferenceFilter;
+    // The key names' search index, until the pack changes.
+    std::shared_ptr<SearchIndex> mNameIndex;
     // Set to drop the search running in the background.
     std::shared_ptr<std::atomic<bool>> mCancel;
     bool mRunning = false;

@@ -163,3 +163,49 @@ TEST_F(CliTest, WriteToADashGivesTheFilesBytesOnStandardOutput)
     EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path("out.xml"))));
     EXPECT_FALSE(QFile::exists(path("-")));
 }
+
+TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
+{
+    const QString pack = writePack(QStringLiteral("find.xml"),
+        packOf("<key id='dialog.save'><value>Datei speichern</value><comment>Dialog „Speichern“</comment></key>"
+               "<key id='Dialog.Open'><value>Öffnen…</value></key>"
+               "<key id='dialog.close'><comment>schließt den dialog</comment></key>"
+               "<key id='twice'><value>Dateien</value></key>"
+               "<key id='twice'><value>Dateien</value></key>"
+               "<key id='line&#10;break'><value>straße</value></key>"
+               "<key id='menu.quit'><value/></key>"));
+    const struct {
+        QStringList arguments;
+        int code;
+        QString out;
+        QString errStart;
+    } rows[] = {
+        {{"find", "ÖFFNEN", pack}, 0, "Dialog.Open\n", ""},
+        {{"find", "--case", "ÖFFNEN", pack}, 1, "", ""},
+        {{"find", "dialog", pack}, 1, "", ""},
+        {{"find", "--in", "key,comment", "dialog", pack}, 0, "dialog.close\nDialog.Open\ndialog.save\n", ""},
+        {{"find", "--in", "comment", "--case", "Dialog", pack}, 0, "dialog.save\n", ""},
+        {{"find", "--untranslated", "", pack}, 0, "dialog.close\nmenu.quit\n", ""},
+        {{"find", "--untranslated", "--in", "key", "dialog.", pack}, 0, "dialog.close\n", ""},
+        {{"find", "", pack}, 0, "dialog.close\nDialog.Open\ndialog.save\nline\\nbreak\nmenu.quit\ntwice\n", ""},
+        {{"find", "--word", "Datei", pack}, 0, "dialog.save\n", ""},
+        {{"find", "STRASSE", pack}, 1, "", ""},
+        {{"find", "--regex", "^Datei(en)?$", pack}, 0, "twice\n", ""},
+        {{"find", "--regex", "--in", "key", "\\n", pack}, 0, "line\\nbreak\n", ""},
+        {{"find", "--", "--in", pack}, 1, "", ""},
+        {{"find", "--regex", "(Datei", pack}, 2, "", "Ungültiger regulärer Ausdruck: "},
+        {{"find", "x", path("none.xml")}, 2, "", ""},
+        {{"find", "--in", "name", "x", pack}, 2, "", "Unbekannter Suchbereich: name\nAufruf:"},
+        {{"find", "--in"}, 2, "", "--in ohne Wert\nAufruf:"},
+        {{"find", "--fast", "x", pack}, 2, "", "Unbekannte Option: --fast\nAufruf:"},
+        {{"find", "x"}, 2, "", "Bitte Suchtext und Languagepack angeben.\nAufruf:"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+        const CliResult result = run(row.arguments);
+        EXPECT_EQ(result.code, row.code);
+        EXPECT_EQ(result.out, row.out);
+        EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
+        EXPECT_EQ(result.err.isEmpty(), row.code != 2) << result.err.toStdString();
+    }
+}

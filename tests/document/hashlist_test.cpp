@@ -205,25 +205,33 @@ TEST(Hashlist, SearchResultsKeepTheNamesFoundWhenPositionsChange)
 TEST(Hashlist, SearchFindsWhatAPlainSubstringTestFinds)
 {
     // Few letters make many near misses for the byte filter; extending
-    // needles go through the narrowing of the last hits.
-    std::mt19937 random(7);
-    const auto text = [&](int length) {
-        QString t;
-        for (int i = 0; i < length; ++i)
-            t.append(QLatin1Char("abc"[random() % 3]));
-        return t;
+    // needles go through the narrowing of the last hits; a large list is
+    // searched in two halves at once.
+    struct Row {
+        int lines, maxLength, minNeedle, rounds;
     };
-    Hashlist list;
-    for (int i = 0; i < 300; ++i)
-        list.setValue(QStringLiteral("k%1").arg(i, 3, 10, QLatin1Char('0')), text(1 + int(random() % 60)));
-    for (int round = 0; round < 200; ++round) {
-        const QString needle = text(1 + round % 5);
-        QStringList expected;
-        for (int i = 0; i < 300; ++i) {
-            const QString name = QStringLiteral("k%1").arg(i, 3, 10, QLatin1Char('0'));
-            if (list.value(name).contains(needle))
-                expected.append(name);
+    for (const Row row : {Row{300, 60, 1, 200}, Row{70000, 300, 6, 12}}) {
+        SCOPED_TRACE(row.lines);
+        std::mt19937 random(7);
+        const auto text = [&](int length) {
+            QString t;
+            for (int i = 0; i < length; ++i)
+                t.append(QLatin1Char("abc"[random() % 3]));
+            return t;
+        };
+        Hashlist list;
+        std::vector<QString> names;
+        for (int i = 0; i < row.lines; ++i) {
+            names.push_back(QStringLiteral("k%1").arg(i, 5, 10, QLatin1Char('0')));
+            list.setValue(names.back(), text(1 + int(random() % row.maxLength)));
         }
-        EXPECT_EQ(namesContaining(list, needle), expected) << needle.toStdString();
+        for (int round = 0; round < row.rounds; ++round) {
+            const QString needle = text(row.minNeedle + round % 5);
+            QStringList expected;
+            for (const QString &name : names)
+                if (list.value(name).contains(needle))
+                    expected.append(name);
+            EXPECT_EQ(namesContaining(list, needle), expected) << needle.toStdString();
+        }
     }
 }

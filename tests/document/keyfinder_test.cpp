@@ -1,4 +1,6 @@
 #include "document/keyfinder.h"
+#include "document/referencefilter.h"
+#include "document/searchindex.h"
 
 #include "../support/coretest.h"
 
@@ -41,8 +43,10 @@ bool referenceMatch(const QString &text, const FindQuery &q)
     return q.wholeWord ? referenceWord(text, q.text, cs) : text.contains(q.text, cs);
 }
 
-// Every key in list order, tested field by field against what was written.
-QStringList reference(const LanguagePack &pack, const LanguagePack &written, const FindQuery &q)
+// Every key in list order, tested field by field against what was written
+// and against the source pack.
+QStringList reference(const LanguagePack &pack, const LanguagePack &written, const LanguagePack &source,
+    const FindQuery &q)
 {
     QStringList names;
     for (const QString &name : pack.keys().names()) {
@@ -50,8 +54,10 @@ QStringList reference(const LanguagePack &pack, const LanguagePack &written, con
         const KeyEntry before = written.entry(name);
         const bool changed = entry.translation != before.translation || entry.comment != before.comment
             || entry.encodeHTML != before.encodeHTML;
+        const bool onlyHere = source.keys().find(name) < 0;
+        const bool same = !entry.translation.isEmpty() && entry.translation == source.entry(name).translation;
         if ((q.untranslated && !entry.translation.isEmpty()) || (q.withComment && entry.comment.isEmpty())
-            || (q.changed && !changed))
+            || (q.changed && !changed) || (q.onlyHere && !onlyHere) || (q.sameAsReference && !same))
             continue;
         const bool hit = q.text.isEmpty() || ((q.scopes & FindQuery::Key) && referenceMatch(name, q))
             || ((q.scopes & FindQuery::Text) && !entry.translation.isEmpty() && referenceMatch(entry.translation, q))
@@ -62,9 +68,14 @@ QStringList reference(const LanguagePack &pack, const LanguagePack &written, con
     return names;
 }
 
-QStringList found(const LanguagePack &pack, const FindQuery &q)
+QStringList found(const LanguagePack &pack, const LanguagePack &source, const FindQuery &q)
 {
-    const std::vector<QString> names = KeyFinder(q).find(pack);
+    KeyFinder finder(q);
+    finder.setReference(std::make_shared<ReferenceFilter>(pack, source));
+    // Key names through their index; the command line scans them.
+    if (q.scopes & FindQuery::Key)
+        finder.setNameIndex(KeyFinder::nameIndex(pack));
+    const std::vector<QString> names = finder.find(pack);
     return QStringList(names.begin(), names.end());
 }
 
@@ -104,6 +115,18 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
         pack.commit(keys[i], entry);
     }
     pack.commit(keys[14], written.entry(keys[14]));
+    // The source lacks every fifth key, spells some in other case, has keys
+    // of its own and shares every third translation.
+    LanguagePack source;
+    source.create(InfoValues{});
+    for (size_t i = 0; i < keys.size(); ++i) {
+        KeyEntry entry;
+        entry.translation = i % 3 ? phrase() : pack.entry(keys[i]).translation;
+        if (i % 5)
+            source.commit(i % 7 ? keys[i] : keys[i].toUpper(), entry);
+        if (i % 11 == 0)
+            source.commit(QStringLiteral("zz.") + keys[i], entry);
+    }
     KeyEntry fresh;
     fresh.translation = QStringLiteral("neu");
     pack.commit(keys[15], fresh);
@@ -112,15 +135,19 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
     const std::pair<const char *, bool> texts[] = {{"ärger", false}, {"Ärger", false}, {"strasse", false}, {"ẞ", false},
         {"日本", false}, {"😀", false}, {"a=b", false}, {"dialog", false}, {"e", false}, {"", false},
         {"^dialog\\.\\w+", true}, {"(ä|Ä)rger\\b", true}, {"\\d{2}$", true}, {"", true}};
-    const auto filter = [](bool untranslated, bool withComment, bool changed) {
-        FindQuery query;
-        query.untranslated = untranslated;
-        query.withComment = withComment;
-        query.changed = changed;
-        return query;
-    };
+    const auto filter
+        = [](bool untranslated, bool withComment, bool changed, bool onlyHere = false, bool same = false) {
+              FindQuery query;
+              query.untranslated = untranslated;
+              query.withComment = withComment;
+              query.changed = changed;
+              query.onlyHere = onlyHere;
+              query.sameAsReference = same;
+              return query;
+          };
     const FindQuery filters[] = {filter(false, false, false), filter(true, false, false), filter(false, true, false),
-        filter(false, false, true), filter(false, true, true)};
+        filter(false, false, true), filter(false, true, true), filter(false, false, false, true),
+        filter(true, false, false, true), filter(false, false, false, false, true)};
     // Once after the edits, once with them and two earlier steps undone.
     for (int phase = 0; phase < 2; ++phase) {
         if (phase == 1)
@@ -137,10 +164,11 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
                         q.wholeWord = (options & 2) && !regex;
                         SCOPED_TRACE(testing::Message()
                             << phase << " '" << text << "' scopes " << scopes << " options " << options << " filters "
-                            << q.untranslated << q.withComment << q.changed);
-                        const QStringList expected = reference(pack, written, q);
-                        ASSERT_EQ(found(pack, q), expected);
-                        if (phase == 0 && q.changed && q.text.isEmpty() && !q.withComment) {
+                            << q.untranslated << q.withComment << q.changed << q.onlyHere << q.sameAsReference);
+                        const QStringList expected = reference(pack, written, source, q);
+                        ASSERT_EQ(found(pack, source, q), expected);
+                        if (phase == 0 && q.text.isEmpty() && !q.withComment && !q.untranslated
+                            && (q.changed || q.hasReferenceFilter())) {
                             EXPECT_GT(expected.size(), 10);
                         }
                     }

@@ -158,3 +158,38 @@ TEST_F(SearchTest, FiltersBadPatternsNextResultAndReplaceAllUndone)
     action("saveasAction")->trigger();
     EXPECT_EQ(readBytes(file), before);
 }
+
+TEST_F(SearchTest, ReferenceFiltersWhileAReferenceIsOpen)
+{
+    const QString en = writePack(QStringLiteral("en.xml"),
+        "<languagepack><content><key id='ALPHA'><value>GRÖSSE und GRÖẞE</value></key>"
+        "<key id='beta'><value>nothing</value></key><key id='ändern'><value>Greek</value></key>"
+        "<key id='empty'><value>Empty</value></key><key id='new'><value>New</value></key></content></languagepack>");
+    auto *onlyHere = control<QCheckBox>("filterOnlyHere");
+    auto *same = control<QCheckBox>("filterSameAsReference");
+    EXPECT_FALSE(onlyHere->isEnabled());
+    click(control<QCheckBox>("scopeKey"));
+    search(QStringLiteral("e"));
+    const QString all = results();
+    prompts.openPaths.push_back(en);
+    action("openReferenceAction")->trigger();
+    ASSERT_TRUE(onlyHere->isEnabled());
+
+    click(onlyHere);
+    EXPECT_EQ(results(), QStringLiteral("zeta"));
+    click(onlyHere);
+    click(same);
+    EXPECT_EQ(results(), QStringLiteral("Alpha"));
+    // A take-over counts at the next search; the reference stays as it was.
+    pickRow(1); // beta
+    valueMemo()->setPlainText(QStringLiteral("nothing"));
+    action("submitAction")->trigger();
+    search(QStringLiteral("E"));
+    EXPECT_EQ(results(), QStringLiteral("Alpha,beta"));
+    EXPECT_EQ(readBytes(en).contains("nothing"), true);
+
+    // Closed, the filters are off and the search finds what it did before.
+    action("closeReferenceAction")->trigger();
+    EXPECT_FALSE(same->isEnabled());
+    EXPECT_EQ(results(), all);
+}

@@ -1,0 +1,267 @@
+#include "document/searchindex.h"
+
+#include "document/hashlist.h"
+#include "document/workerpool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <latch>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace Wordloom {
+
+namespace {
+
+// Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
+// value in the buffer.
+void appendLowered(QStringView text, QByteArray &out)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            out.append(char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
+            ++i;
+            continue;
+        }
+        const char32_t c = QChar::toLower(nextCodePoint(text, i));
+        if (c < 0x800) {
+            out.append(char(0xC0 | (c >> 6)));
+        } else if (c < 0x10000) {
+            out.append(char(0xE0 | (c >> 12)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (c >> 18)));
+            out.append(char(0x80 | ((c >> 12) & 0x3F)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+        }
+        out.append(char(0x80 | (c & 0x3F)));
+    }
+}
+
+// The first place of the needle in the bytes, or nullptr. memmem is slow
+// for short needles of common letters; comparing the needle's first and
+// last byte at 16 places at once leaves few places to check in full.
+const char *findBytes(const char *bytes, size_t size, const char *needle, size_t length)
+{
+#if defined(__SSE2__)
+    if (length >= 2) {
+        const __m128i first = _mm_set1_epi8(needle[0]);
+        const __m128i last = _mm_set1_epi8(needle[length - 1]);
+        size_t i = 0;
+        for (; i + length - 1 + 16 <= size; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + length - 1));
+            unsigned mask
+                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            for (; mask; mask &= mask - 1) {
+                const char *at = bytes + i + unsigned(__builtin_ctz(mask));
+                if (memcmp(at + 1, needle + 1, length - 2) == 0)
+                    return at;
+            }
+        }
+        return static_cast<const char *>(memmem(bytes + i, size - i, needle, length));
+    }
+#endif
+    return static_cast<const char *>(memmem(bytes, size, needle, length));
+}
+
+// Runs both pieces of work at once: the second on the worker pool when a
+// thread is free there, else after the first. Returns when both are done;
+// an exception of either is thrown here.
+void runSideBySide(const std::function<void()> &first, const std::function<void()> &second)
+{
+    std::latch done(1);
+    std::exception_ptr failure;
+    const bool started = workerPool().tryStart([&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done.count_down();
+    });
+    if (!started) {
+        first();
+        second();
+        return;
+    }
+    try {
+        first();
+    } catch (...) {
+        done.wait();
+        throw;
+    }
+    done.wait();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// A buffer this large is searched in two halves at once.
+constexpr qsizetype kSplitSize = 8 << 20;
+
+} // namespace
+
+std::unique_ptr<SearchIndex> SearchIndex::build(const std::vector<QString> &names, const std::vector<QString> &values)
+{
+    auto index = std::make_unique<SearchIndex>();
+    const size_t n = values.size();
+    const auto lower = [&] {
+        qsizetype total = 0;
+        for (const QString &value : values)
+            total += value.size() + 1;
+        index->mText.reserve(total + total / 8);
+        index->mStartOf.resize(n);
+        index->mStarts.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const qsizetype start = index->mText.size();
+            appendLowered(values[i], index->mText);
+            index->mText.append('\0');
+            index->mStarts.emplace_back(start, qsizetype(i));
+            index->mStartOf[i] = start;
+        }
+    };
+    const auto order = [&] {
+        struct Entry {
+            QString folded;
+            qint32 pos;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(n);
+        // Removed lines kept in place are never hits and stay out of the order.
+        for (size_t i = 0; i < n; ++i)
+            if (!values[i].isEmpty())
+                entries.push_back(Entry{names[i].toCaseFolded(), qint32(i)});
+        // Names are unique ignoring case, so the folded names decide the order.
+        std::sort(entries.begin(), entries.end(),
+            [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
+        index->mOrder.reserve(entries.size());
+        for (const Entry &entry : entries)
+            index->mOrder.push_back(entry.pos);
+    };
+    runSideBySide(lower, order);
+    return index;
+}
+
+QByteArray SearchIndex::lowered(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    appendLowered(text, out);
+    return out;
+}
+
+void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const
+{
+    if (mStarts.empty())
+        return;
+    const char *begin = mText.constData();
+    const char *end = begin + to;
+    auto start = std::upper_bound(mStarts.begin(), mStarts.end(), from,
+                     [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
+        - 1;
+    for (const char *at = begin + from; at < end;) {
+        const char *found = findBytes(at, size_t(end - at), needle.constData(), size_t(needle.size()));
+        if (!found)
+            break;
+        const qsizetype offset = found - begin;
+        // Hits come in buffer order: the value holding this one is found by
+        // walking on from the last.
+        while (start + 1 != mStarts.end() && (start + 1)->first <= offset)
+            ++start;
+        hit[size_t(start->second)] = 1;
+        // On to the value after this one: one hit per line is enough.
+        if (start + 1 == mStarts.end())
+            break;
+        at = begin + (start + 1)->first;
+    }
+}
+
+std::vector<qint32> SearchIndex::find(const QByteArray &needle)
+{
+    // UTF-8 is self-synchronizing, so a byte search finds exactly the
+    // character substrings; no value holds a NUL, so no hit spans two.
+    std::vector<qint32> hits;
+    if (needle.isEmpty())
+        return hits;
+    // Narrowing reads the last hits' values out of order; for many hits a
+    // scan of the whole buffer in order is quicker.
+    if (!mLastNeedle.isEmpty() && needle.contains(mLastNeedle) && mLastHits.size() * 8 < mStartOf.size()) {
+        for (size_t i = 0; i < mLastHits.size(); ++i) {
+            if (i + 8 < mLastHits.size())
+                __builtin_prefetch(mText.constData() + mStartOf[size_t(mLastHits[i + 8])]);
+            if (std::strstr(mText.constData() + mStartOf[size_t(mLastHits[i])], needle.constData()))
+                hits.push_back(mLastHits[i]);
+        }
+    } else {
+        std::vector<char> hit(mStartOf.size());
+        const qsizetype size = mText.size();
+        // The halves are cut after a NUL, so no value is split.
+        const char *middle = size > kSplitSize
+            ? static_cast<const char *>(memchr(mText.constData() + size / 2, 0, size_t(size - size / 2)))
+            : nullptr;
+        if (middle) {
+            const qsizetype cut = middle + 1 - mText.constData();
+            runSideBySide([&] { scan(needle, 0, cut, hit); }, [&] { scan(needle, cut, size, hit); });
+        } else {
+            scan(needle, 0, size, hit);
+        }
+        for (const qint32 pos : mOrder)
+            if (hit[size_t(pos)])
+                hits.push_back(pos);
+    }
+    mLastNeedle = needle;
+    mLastHits = hits;
+    return hits;
+}
+
+void SearchIndex::addValue(qsizetype pos, QStringView value)
+{
+    if (size_t(pos) >= mStartOf.size())
+        mStartOf.resize(size_t(pos) + 1, -1);
+    const qsizetype start = mText.size();
+    appendLowered(value, mText);
+    mText.append('\0');
+    mStarts.emplace_back(start, pos);
+    mStartOf[size_t(pos)] = start;
+    mLastNeedle.clear();
+}
+
+void SearchIndex::removeValue(qsizetype pos)
+{
+    mLastNeedle.clear();
+    const qsizetype start = mStartOf[size_t(pos)];
+    if (start < 0)
+        return;
+    char *bytes = mText.data() + start;
+    const qsizetype length = qsizetype(strlen(bytes));
+    memset(bytes, 0, size_t(length));
+    mStartOf[size_t(pos)] = -1;
+    mGarbage += length + 1;
+}
+
+bool SearchIndex::isWorn() const
+{
+    return mGarbage > (1 << 20) && mGarbage > mText.size() / 2;
+}
+
+void SearchIndex::insertInOrder(qint32 pos, const QString &name, const NameAt &nameAt)
+{
+    mLastNeedle.clear();
+    const auto at = std::lower_bound(mOrder.begin(), mOrder.end(), name,
+        [&](qint32 p, const QString &n) { return compareNames(nameAt(p), n) < 0; });
+    mOrder.insert(at, pos);
+}
+
+void SearchIndex::eraseFromOrder(const QString &name, const NameAt &nameAt)
+{
+    mLastNeedle.clear();
+    const auto at = std::lower_bound(mOrder.begin(), mOrder.end(), name,
+        [&](qint32 p, const QString &n) { return compareNames(nameAt(p), n) < 0; });
+    if (at != mOrder.end())
+        mOrder.erase(at);
+}
+
+} // namespace Wordloom
