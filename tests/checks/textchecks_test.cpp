@@ -5,13 +5,14 @@
 #include <optional>
 
 using namespace Wordloom;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 struct Case {
     const char16_t *translation;
     const char16_t *reference; // nullptr: no reference
-    QStringList messages;
+    std::vector<const char *> messages;
     bool encodeHTML = false;
     bool preserveLinebreaks = true;
 };
@@ -38,7 +39,10 @@ void runTable(const char *id, std::initializer_list<Case> table)
 {
     for (const Case &row : table) {
         SCOPED_TRACE(QStringView(row.translation).toString().toStdString());
-        EXPECT_EQ(messagesOf(id, row), row.messages);
+        QStringList expected;
+        for (const char *message : row.messages)
+            expected << QString::fromUtf8(message);
+        EXPECT_EQ(messagesOf(id, row), expected);
     }
 }
 
@@ -62,7 +66,8 @@ TEST(CheckRegistry, IdsTitlesSeveritiesInOrder)
 
 TEST(CheckRegistry, KeyNameChecksKeepTheirMessagesAndCaseVariantsAreFindings)
 {
-    const std::vector<QString> names{"a", "a", "B", "b", "b", "it's", "it's", "X", "x", "x"};
+    const std::vector<QString> names{u"a"_s, u"a"_s, u"B"_s, u"b"_s, u"b"_s, u"it's"_s, u"it's"_s, u"X"_s, u"x"_s,
+        u"x"_s};
     const CheckDefinition *const checks[]
         = {findCheck(u"duplicates"), findCheck(u"syntax"), findCheck(u"case-variants")};
     KeyData data;
@@ -70,13 +75,14 @@ TEST(CheckRegistry, KeyNameChecksKeepTheirMessagesAndCaseVariantsAreFindings)
     QStringList shown;
     for (const Finding &f : findings)
         shown.append(f.key + u'|' + f.message);
-    const QString variant = "|Unterscheidet sich nur in der Groß-/Kleinschreibung von „%1“ und teilt sich "
-                            "Übersetzung, Kommentar und Optionen damit";
+    const QString variant = u"|Unterscheidet sich nur in der Groß-/Kleinschreibung von „%1“ und teilt sich "
+                            "Übersetzung, Kommentar und Optionen damit"_s;
     EXPECT_EQ(shown,
-        QStringList({"a|Doppel-Check nicht bestanden: a", "b|Doppel-Check nicht bestanden: b",
-            "it's|Doppel-Check nicht bestanden: it's", "x|Doppel-Check nicht bestanden: x",
-            "it's|Syntax-Check nicht bestanden: it's", "it's|Syntax-Check nicht bestanden: it's",
-            "B" + variant.arg("b"), "b" + variant.arg("B"), "X" + variant.arg("x"), "x" + variant.arg("X")}));
+        QStringList({u"a|Doppel-Check nicht bestanden: a"_s, u"b|Doppel-Check nicht bestanden: b"_s,
+            u"it's|Doppel-Check nicht bestanden: it's"_s, u"x|Doppel-Check nicht bestanden: x"_s,
+            u"it's|Syntax-Check nicht bestanden: it's"_s, u"it's|Syntax-Check nicht bestanden: it's"_s,
+            u"B"_s + variant.arg(u"b"_s), u"b"_s + variant.arg(u"B"_s), u"X"_s + variant.arg(u"x"_s),
+            u"x"_s + variant.arg(u"X"_s)}));
 }
 
 TEST(TextChecks, Placeholders)
@@ -184,11 +190,11 @@ TEST(TextChecks, AcceleratorsEmptySameRepeated)
 TEST(TextChecks, PackWithReferenceRunsOnlyWhereTheReferenceHasText)
 {
     KeyData mine, theirs;
-    const std::vector<QString> names{"a", "b", "c"};
-    mine.hashlistKeys.setValue("a", "Hallo");
-    mine.hashlistKeys.setValue("b", "%d Stück");
-    theirs.hashlistKeys.setValue("a", "Hallo");
-    theirs.hashlistKeys.setValue("c", "%s pieces");
+    const std::vector<QString> names{u"a"_s, u"b"_s, u"c"_s};
+    mine.hashlistKeys.setValue(u"a"_s, u"Hallo"_s);
+    mine.hashlistKeys.setValue(u"b"_s, u"%d Stück"_s);
+    theirs.hashlistKeys.setValue(u"a"_s, u"Hallo"_s);
+    theirs.hashlistKeys.setValue(u"c"_s, u"%s pieces"_s);
     std::vector<const CheckDefinition *> all;
     for (const CheckDefinition &check : checkRegistry())
         all.push_back(&check);
@@ -196,5 +202,5 @@ TEST(TextChecks, PackWithReferenceRunsOnlyWhereTheReferenceHasText)
     QStringList shown;
     for (const Finding &f : checkPack({&names, &mine}, &reference, all))
         shown.append(f.key + u'|' + QLatin1String(f.check->id));
-    EXPECT_EQ(shown, QStringList({"a|same-as-reference", "c|empty"}));
+    EXPECT_EQ(shown, QStringList({u"a|same-as-reference"_s, u"c|empty"_s}));
 }

@@ -32,20 +32,21 @@ TEST_F(CliTest, ExitCodesAndMessages)
         QString out;
         QString errStart;
     } rows[] = {
-        {{"check", good}, 0, "Doppel-Check bestanden\nSyntax-Check bestanden\n", ""},
-        {{"check", bad}, 1, "Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n", ""},
-        {{"check", good, broken}, 2, good + ": Doppel-Check bestanden\n" + good + ": Syntax-Check bestanden\n",
-            broken + ": "},
-        {{"check", path("none.xml")}, 2, "", ""},
+        {{u"check"_s, good}, 0, u"Doppel-Check bestanden\nSyntax-Check bestanden\n"_s, u""_s},
+        {{u"check"_s, bad}, 1, u"Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n"_s, u""_s},
+        {{u"check"_s, good, broken}, 2, good + u": Doppel-Check bestanden\n"_s + good + u": Syntax-Check bestanden\n"_s,
+            broken + u": "_s},
+        {{u"check"_s, path(u"none.xml"_s)}, 2, u""_s, u""_s},
         // An unreadable pack outranks one that fails a check.
-        {{"check", broken, bad}, 2,
-            bad + ": Doppel-Check bestanden\n" + bad + ": Syntax-Check nicht bestanden: größe\n", broken + ": "},
-        {{"plugins"}, 0, "CSV\nJSON\nPO\n", ""},
-        {{"export", "-p", "Nope", good, path("out.txt")}, 2, "", "Unbekanntes Export-Plugin: Nope\n"},
-        {{"export", "-p", "json", broken, path("out.txt")}, 2, "", ""},
-        {{"write", good}, 2, "", "Falscher Aufruf: write " + good + "\nAufruf:"},
-        {{}, 2, "", "Kein Befehl angegeben.\nAufruf:"},
-        {{"--version"}, 0, QStringLiteral("wordloom-cli %1\n").arg(QLatin1String(programVersion())), ""},
+        {{u"check"_s, broken, bad}, 2,
+            bad + u": Doppel-Check bestanden\n"_s + bad + u": Syntax-Check nicht bestanden: größe\n"_s,
+            broken + u": "_s},
+        {{u"plugins"_s}, 0, u"CSV\nJSON\nPO\n"_s, u""_s},
+        {{u"export"_s, u"-p"_s, u"Nope"_s, good, path(u"out.txt"_s)}, 2, u""_s, u"Unbekanntes Export-Plugin: Nope\n"_s},
+        {{u"export"_s, u"-p"_s, u"json"_s, broken, path(u"out.txt"_s)}, 2, u""_s, u""_s},
+        {{u"write"_s, good}, 2, u""_s, u"Falscher Aufruf: write "_s + good + u"\nAufruf:"_s},
+        {{}, 2, u""_s, u"Kein Befehl angegeben.\nAufruf:"_s},
+        {{u"--version"_s}, 0, QStringLiteral("wordloom-cli %1\n").arg(QLatin1String(programVersion())), u""_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
@@ -55,7 +56,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
         EXPECT_EQ(result.err.isEmpty(), row.code != 2);
     }
-    EXPECT_FALSE(QFile::exists(path("out.txt")));
+    EXPECT_FALSE(QFile::exists(path(u"out.txt"_s)));
 }
 
 namespace {
@@ -83,7 +84,7 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
                "<key id='ok' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>OK</value></key>"
                "<key id='save' encodeHTML='0' preserveLinebreaks='0' unixNewline='0'><value>„%s“ "
                "speichern?</value></key>"));
-    const CliResult result = run({"check", "--reference", en, "--all", "--format", "json", de});
+    const CliResult result = run({u"check"_s, u"--reference"_s, en, u"--all"_s, u"--format"_s, u"json"_s, de});
     EXPECT_EQ(result.code, 1) << result.err.toStdString();
     const QString json = path(QStringLiteral("findings.json"));
     QFile file(json);
@@ -92,9 +93,9 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
     file.close();
     QProcess python;
     python.start(QStringLiteral(WORDLOOM_PYTHON3),
-        {"-c",
-            "import json,sys; print(';'.join('|'.join((f['key'], f['check'], f['severity'], f['message'])) "
-            "for f in json.load(open(sys.argv[1], encoding='utf-8'))))",
+        {u"-c"_s,
+            u"import json,sys; print(';'.join('|'.join((f['key'], f['check'], f['severity'], f['message'])) "
+            "for f in json.load(open(sys.argv[1], encoding='utf-8'))))"_s,
             json});
     ASSERT_TRUE(python.waitForFinished(30000));
     EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
@@ -102,20 +103,21 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
                        "gleich der Referenz"));
 
     // Only the hint is left: exit 0. A dismissal beside the pack counts.
-    EXPECT_EQ(run({"check", "--reference", en, "--checks", "same-as-reference,punctuation", de}).code, 0);
+    EXPECT_EQ(run({u"check"_s, u"--reference"_s, en, u"--checks"_s, u"same-as-reference,punctuation"_s, de}).code, 0);
     const QString ignore = path(QStringLiteral("de.xml.wordloom-ignore"));
     const CheckedText text{QStringLiteral("Dateien kopiert")}, reference{QStringLiteral("%d files copied")};
     QFile ignored(ignore);
     ASSERT_TRUE(ignored.open(QIODevice::WriteOnly));
     ignored.write("placeholders\tcopied\t" + judgedTextsHash(text, &reference).toLatin1() + "\n");
     ignored.close();
-    const CliResult dismissed = run({"check", "--reference", en, "--checks", "placeholders", de});
+    const CliResult dismissed = run({u"check"_s, u"--reference"_s, en, u"--checks"_s, u"placeholders"_s, de});
     EXPECT_EQ(dismissed.code, 0);
     EXPECT_EQ(dismissed.out, QString());
 
-    EXPECT_EQ(run({"check", "--reference", path("none.xml"), "--all", de}).code, 2);
-    EXPECT_EQ(run({"check", "--checks", "nope", de}).code, 2);
-    const CliResult names = run({"check", "--checks", "duplicates,syntax", testData(QStringLiteral("cp1252.xml"))});
+    EXPECT_EQ(run({u"check"_s, u"--reference"_s, path(u"none.xml"_s), u"--all"_s, de}).code, 2);
+    EXPECT_EQ(run({u"check"_s, u"--checks"_s, u"nope"_s, de}).code, 2);
+    const CliResult names
+        = run({u"check"_s, u"--checks"_s, u"duplicates,syntax"_s, testData(QStringLiteral("cp1252.xml"))});
     EXPECT_EQ(names.out, QStringLiteral("größe: Fehler (syntax): Syntax-Check nicht bestanden: größe\n"));
     EXPECT_EQ(names.code, 1);
 }
@@ -123,17 +125,17 @@ TEST_F(CliTest, TextChecksAgainstAReferenceAsJson)
 TEST_F(CliTest, AnExportOntoThePackItselfIsRefused)
 {
     const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
-    ASSERT_TRUE(QFile::link(good, path("symlink.xml")));
-    ASSERT_EQ(::link(QFile::encodeName(good).constData(), QFile::encodeName(path("hardlink.xml")).constData()), 0);
-    for (const QString &target : {good, path("symlink.xml"), path("hardlink.xml")}) {
+    ASSERT_TRUE(QFile::link(good, path(u"symlink.xml"_s)));
+    ASSERT_EQ(::link(QFile::encodeName(good).constData(), QFile::encodeName(path(u"hardlink.xml"_s)).constData()), 0);
+    for (const QString &target : {good, path(u"symlink.xml"_s), path(u"hardlink.xml"_s)}) {
         SCOPED_TRACE(target.toStdString());
-        const CliResult result = run({"export", "-p", "JSON", good, target});
+        const CliResult result = run({u"export"_s, u"-p"_s, u"JSON"_s, good, target});
         EXPECT_EQ(result.code, 2);
         EXPECT_TRUE(result.err.startsWith(QStringLiteral("Der Export würde das Languagepack")))
             << result.err.toStdString();
         EXPECT_EQ(readBytes(good), kCliPack);
     }
-    EXPECT_EQ(run({"export", "-p", "JSON", good, path("out.json")}).code, 0);
+    EXPECT_EQ(run({u"export"_s, u"-p"_s, u"JSON"_s, good, path(u"out.json"_s)}).code, 0);
 }
 
 TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
@@ -142,9 +144,9 @@ TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
         "<languagepack><content><key id='Save'><value>1</value></key><key id='save'><value>2</value></key>"
         "</content></languagepack>");
     const std::pair<QStringList, int> rows[] = {
-        {{"check", pack}, 0},
-        {{"write", pack, path("out.xml")}, 0},
-        {{"export", "-p", "JSON", pack, path("out.json")}, 0},
+        {{u"check"_s, pack}, 0},
+        {{u"write"_s, pack, path(u"out.xml"_s)}, 0},
+        {{u"export"_s, u"-p"_s, u"JSON"_s, pack, path(u"out.json"_s)}, 0},
     };
     for (const auto &[arguments, code] : rows) {
         SCOPED_TRACE(arguments.first().toStdString());
@@ -157,11 +159,11 @@ TEST_F(CliTest, NamesDifferingOnlyInCaseAreReportedOnStandardError)
 TEST_F(CliTest, WriteToADashGivesTheFilesBytesOnStandardOutput)
 {
     const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
-    ASSERT_EQ(run({"write", good, path("out.xml")}).code, 0);
-    const CliResult result = run({"write", good, "-"});
+    ASSERT_EQ(run({u"write"_s, good, path(u"out.xml"_s)}).code, 0);
+    const CliResult result = run({u"write"_s, good, u"-"_s});
     EXPECT_EQ(result.code, 0);
-    EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path("out.xml"))));
-    EXPECT_FALSE(QFile::exists(path("-")));
+    EXPECT_EQ(result.out, QString::fromUtf8(readBytes(path(u"out.xml"_s))));
+    EXPECT_FALSE(QFile::exists(path(u"-"_s)));
 }
 
 TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
@@ -180,25 +182,27 @@ TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
         QString out;
         QString errStart;
     } rows[] = {
-        {{"find", "ÖFFNEN", pack}, 0, "Dialog.Open\n", ""},
-        {{"find", "--case", "ÖFFNEN", pack}, 1, "", ""},
-        {{"find", "dialog", pack}, 1, "", ""},
-        {{"find", "--in", "key,comment", "dialog", pack}, 0, "dialog.close\nDialog.Open\ndialog.save\n", ""},
-        {{"find", "--in", "comment", "--case", "Dialog", pack}, 0, "dialog.save\n", ""},
-        {{"find", "--untranslated", "", pack}, 0, "dialog.close\nmenu.quit\n", ""},
-        {{"find", "--untranslated", "--in", "key", "dialog.", pack}, 0, "dialog.close\n", ""},
-        {{"find", "", pack}, 0, "dialog.close\nDialog.Open\ndialog.save\nline\\nbreak\nmenu.quit\ntwice\n", ""},
-        {{"find", "--word", "Datei", pack}, 0, "dialog.save\n", ""},
-        {{"find", "STRASSE", pack}, 1, "", ""},
-        {{"find", "--regex", "^Datei(en)?$", pack}, 0, "twice\n", ""},
-        {{"find", "--regex", "--in", "key", "\\n", pack}, 0, "line\\nbreak\n", ""},
-        {{"find", "--", "--in", pack}, 1, "", ""},
-        {{"find", "--regex", "(Datei", pack}, 2, "", "Ungültiger regulärer Ausdruck: "},
-        {{"find", "x", path("none.xml")}, 2, "", ""},
-        {{"find", "--in", "name", "x", pack}, 2, "", "Unbekannter Suchbereich: name\nAufruf:"},
-        {{"find", "--in"}, 2, "", "--in ohne Wert\nAufruf:"},
-        {{"find", "--fast", "x", pack}, 2, "", "Unbekannte Option: --fast\nAufruf:"},
-        {{"find", "x"}, 2, "", "Bitte Suchtext und Languagepack angeben.\nAufruf:"},
+        {{u"find"_s, u"ÖFFNEN"_s, pack}, 0, u"Dialog.Open\n"_s, u""_s},
+        {{u"find"_s, u"--case"_s, u"ÖFFNEN"_s, pack}, 1, u""_s, u""_s},
+        {{u"find"_s, u"dialog"_s, pack}, 1, u""_s, u""_s},
+        {{u"find"_s, u"--in"_s, u"key,comment"_s, u"dialog"_s, pack}, 0, u"dialog.close\nDialog.Open\ndialog.save\n"_s,
+            u""_s},
+        {{u"find"_s, u"--in"_s, u"comment"_s, u"--case"_s, u"Dialog"_s, pack}, 0, u"dialog.save\n"_s, u""_s},
+        {{u"find"_s, u"--untranslated"_s, u""_s, pack}, 0, u"dialog.close\nmenu.quit\n"_s, u""_s},
+        {{u"find"_s, u"--untranslated"_s, u"--in"_s, u"key"_s, u"dialog."_s, pack}, 0, u"dialog.close\n"_s, u""_s},
+        {{u"find"_s, u""_s, pack}, 0, u"dialog.close\nDialog.Open\ndialog.save\nline\\nbreak\nmenu.quit\ntwice\n"_s,
+            u""_s},
+        {{u"find"_s, u"--word"_s, u"Datei"_s, pack}, 0, u"dialog.save\n"_s, u""_s},
+        {{u"find"_s, u"STRASSE"_s, pack}, 1, u""_s, u""_s},
+        {{u"find"_s, u"--regex"_s, u"^Datei(en)?$"_s, pack}, 0, u"twice\n"_s, u""_s},
+        {{u"find"_s, u"--regex"_s, u"--in"_s, u"key"_s, u"\\n"_s, pack}, 0, u"line\\nbreak\n"_s, u""_s},
+        {{u"find"_s, u"--"_s, u"--in"_s, pack}, 1, u""_s, u""_s},
+        {{u"find"_s, u"--regex"_s, u"(Datei"_s, pack}, 2, u""_s, u"Ungültiger regulärer Ausdruck: "_s},
+        {{u"find"_s, u"x"_s, path(u"none.xml"_s)}, 2, u""_s, u""_s},
+        {{u"find"_s, u"--in"_s, u"name"_s, u"x"_s, pack}, 2, u""_s, u"Unbekannter Suchbereich: name\nAufruf:"_s},
+        {{u"find"_s, u"--in"_s}, 2, u""_s, u"--in ohne Wert\nAufruf:"_s},
+        {{u"find"_s, u"--fast"_s, u"x"_s, pack}, 2, u""_s, u"Unbekannte Option: --fast\nAufruf:"_s},
+        {{u"find"_s, u"x"_s}, 2, u""_s, u"Bitte Suchtext und Languagepack angeben.\nAufruf:"_s},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());

@@ -119,21 +119,21 @@ TEST_F(LanguagePackTest, KeyOperationsKeepTheFiveListsAndTheKeyListInStep)
     EXPECT_EQ(pack.renameKey(QStringLiteral("a"), 0, QStringLiteral("B"), QStringLiteral("x")), -1);
     EXPECT_TRUE(pack.isSaved()) << "a refused rename changes nothing";
     EXPECT_EQ(pack.renameKey(QStringLiteral("a"), 0, QStringLiteral("c"), QStringLiteral("A2")), 1);
-    EXPECT_EQ(names(), QStringList({"b", "c"}));
-    EXPECT_EQ(lines(), QStringList({"k b=B", "k c=A2", "c c=note", "h c=1", "b c=0", "l c=1"}));
+    EXPECT_EQ(names(), QStringList({u"b"_s, u"c"_s}));
+    EXPECT_EQ(lines(), QStringList({u"k b=B"_s, u"k c=A2"_s, u"c c=note"_s, u"h c=1"_s, u"b c=0"_s, u"l c=1"_s}));
     EXPECT_EQ(saved.count(), 1);
     EXPECT_FALSE(pack.isSaved());
 
     // Drop removes all five lines and the row.
     pack.dropKey(QStringLiteral("C"), 1);
-    EXPECT_EQ(names(), QStringList({"b"}));
-    EXPECT_EQ(lines(), QStringList({"k b=B"}));
+    EXPECT_EQ(names(), QStringList({u"b"_s}));
+    EXPECT_EQ(lines(), QStringList({u"k b=B"_s}));
 
     // A commit under a name outside the list adds it when there is data.
     EXPECT_EQ(pack.commit(QStringLiteral("z"), KeyEntry()), -1);
     EXPECT_EQ(pack.commit(QStringLiteral("a"), KeyEntry{{}, {}, {}, QStringLiteral("1"), {}}), 0);
     EXPECT_EQ(pack.commit(QStringLiteral("A"), KeyEntry{QStringLiteral("t"), {}, QStringLiteral("0"), {}, {}}), -1);
-    EXPECT_EQ(names(), QStringList({"a", "b"}));
+    EXPECT_EQ(names(), QStringList({u"a"_s, u"b"_s}));
     EXPECT_EQ(pack.entry(QStringLiteral("a")).translation, QStringLiteral("t"));
     EXPECT_EQ(pack.entry(QStringLiteral("a")).preserveLinebreaks, QString());
     EXPECT_EQ(pack.addKey(QStringLiteral("0")), 0);
@@ -275,25 +275,25 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
         QString target, reason;
         std::function<void()> before = [] {};
     } rows[] = {
-        {"disk full", old, "Schreiben fehlgeschlagen: %1 (Datei zu groß)",
+        {"disk full", old, u"Schreiben fehlgeschlagen: %1 (Datei zu groß)"_s,
             [] {
                 signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{512, RLIM_INFINITY};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }},
         {"target is a folder", folder + QStringLiteral("/sub"),
-            "Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"},
+            u"Datei kann nicht ersetzt werden: %1 (das Ziel ist ein Ordner)"_s},
         {"folder is a file", old + QStringLiteral("/inner.xml"),
-            "Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"},
+            u"Datei kann nicht angelegt werden: %1 (ein Teil des Pfads ist kein Ordner)"_s},
         {"no such folder", folder + QStringLiteral("/none/new.xml"),
-            "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"},
+            u"Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"_s},
         // Root writes into read-only folders, but not files into /proc.
         {"no files there", root ? QStringLiteral("/proc/self/pack.xml") : folder + QStringLiteral("/sub/x/pack.xml"),
-            root ? "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"
-                 : "Datei kann nicht angelegt werden: %1 (keine Berechtigung)",
+            root ? u"Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"_s
+                 : u"Datei kann nicht angelegt werden: %1 (keine Berechtigung)"_s,
             [&] { QFile::setPermissions(folder + QStringLiteral("/sub/x"), QFile::ReadOwner | QFile::ExeOwner); }},
         // The folder goes away while the save dialog is open.
-        {"folder removed", old, "Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)",
+        {"folder removed", old, u"Datei kann nicht angelegt werden: %1 (Ordner nicht gefunden)"_s,
             [&] { QDir(folder).removeRecursively(); }},
     };
     for (const auto &row : rows) {
@@ -309,7 +309,7 @@ TEST(FaultInjection, AFailedSaveOrExportKeepsTheOldFileAndTheWorkUnsaved)
             continue;
         }
         EXPECT_EQ(readBytes(old), kOld);
-        EXPECT_EQ(entries(), QStringList({"pack.xml", "sub", "sub/x"}));
+        EXPECT_EQ(entries(), QStringList({u"pack.xml"_s, u"sub"_s, u"sub/x"_s}));
     }
 }
 

@@ -67,14 +67,14 @@ TEST_F(ChecksPageTest, AllChecksFindingsShowTheKeyAndFollowEditsAndDismissals)
 
     // What each action leaves in the list; the reference's checks run only
     // while it is open.
-    const QStringList all{"Open|case-variants", "open|case-variants", "copied|placeholders", "extra|repeated-word",
-        "save|same-as-reference"};
+    const QStringList all{u"Open|case-variants"_s, u"open|case-variants"_s, u"copied|placeholders"_s,
+        u"extra|repeated-word"_s, u"save|same-as-reference"_s};
     press(page()->checkAllButton());
     EXPECT_EQ(rows(), all);
     typeKey(QStringLiteral("sa"));
     EXPECT_EQ(rows(), all) << "a name half typed is no key with findings";
 
-    clickFinding("copied|placeholders");
+    clickFinding(u"copied|placeholders"_s);
     EXPECT_EQ(keyList()->text(), QStringLiteral("copied"));
     EXPECT_TRUE(page()->keyLine()->isVisible());
     EXPECT_EQ(page()->keyLine()->text(), QStringLiteral("Fehler: Platzhalter fehlt: %d"));
@@ -87,7 +87,7 @@ TEST_F(ChecksPageTest, AllChecksFindingsShowTheKeyAndFollowEditsAndDismissals)
     EXPECT_EQ(rows(), all) << "and back with the undo";
     window->redoActionExecute();
 
-    clickFinding("save|same-as-reference");
+    clickFinding(u"save|same-as-reference"_s);
     press(page()->dismissButton());
     EXPECT_EQ(rows(), QStringList({all[0], all[1], all[3]}));
     EXPECT_TRUE(readBytes(Dismissals::pathBeside(de)).startsWith("same-as-reference\tsave\t"));

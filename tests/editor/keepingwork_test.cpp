@@ -80,8 +80,8 @@ TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
 {
     load(file);
     EXPECT_EQ(snapshot(),
-        (Seen{{"a", "b", "c"}, "a", "A", "Languagepack geladen: de.xml", file, {"demo", "app", "de", "1.0.3", "then"},
-            "111110", true}));
+        (Seen{{u"a"_s, u"b"_s, u"c"_s}, u"a"_s, u"A"_s, u"Languagepack geladen: de.xml"_s, file,
+            {u"demo"_s, u"app"_s, u"de"_s, u"1.0.3"_s, u"then"_s}, u"111110"_s, true}));
     // The dialog offers the last path again; cancelling changes nothing.
     const Seen before = snapshot();
     load(QString());
@@ -91,8 +91,8 @@ TEST_F(KeepingWorkTest, LoadingShowsTheFirstKeyAndKeepsNothingOfThePreviousPack)
     // An empty pack: nothing selected, Save stays off, no info inherited.
     load(writePack(QStringLiteral("empty.xml"), "<languagepack name='only name'/>"));
     EXPECT_EQ(snapshot(),
-        (Seen{{}, "", "", "Languagepack geladen: empty.xml", path(QStringLiteral("empty.xml")),
-            {"", "only name", "", "", ""}, "011110", true}));
+        (Seen{{}, u""_s, u""_s, u"Languagepack geladen: empty.xml"_s, path(QStringLiteral("empty.xml")),
+            {u""_s, u"only name"_s, u""_s, u""_s, u""_s}, u"011110"_s, true}));
 }
 
 TEST_F(KeepingWorkTest, AFailedOrCancelledLoadLeavesTheOpenPackExactlyAsItWas)
@@ -144,7 +144,7 @@ TEST_F(KeepingWorkTest, SaveRaisesTheVersionAndSaveAsMakesTheChosenFileThePacksF
     action("saveAction")->trigger();
     EXPECT_EQ(
         QStringList({readPackFile(file).info.version, gridValue(3), gridValue(4), written("a"), window->statusText()}),
-        QStringList({"3.1.0", "3.1.0", "2026-11-23 14:30", "A+", "Gespeichert: de.xml"}));
+        QStringList({u"3.1.0"_s, u"3.1.0"_s, u"2026-11-23 14:30"_s, u"A+"_s, u"Gespeichert: de.xml"_s}));
     window->files().saveActionExecute();
     EXPECT_EQ(readPackFile(file).info.version, QStringLiteral("3.1.1"));
 
@@ -193,8 +193,8 @@ TEST_F(KeepingWorkTest, WithoutAPackNothingIsWrittenAndANewPackAsksForANameOnce)
     answer(UnsavedAnswer::No);
     action("newFile")->trigger();
     EXPECT_EQ(snapshot(),
-        (Seen{{}, "", "", "Neues Languagepack erstellt", "",
-            {"Unnamed", "Package", "Lang", "1.0.0", "2026-01-05 09:05"}, "111110", false}));
+        (Seen{{}, u""_s, u""_s, u"Neues Languagepack erstellt"_s, u""_s,
+            {u"Unnamed"_s, u"Package"_s, u"Lang"_s, u"1.0.0"_s, u"2026-01-05 09:05"_s}, u"111110"_s, false}));
     prompts.savePaths.push_back(QString()); // cancelling writes nothing
     action("saveAction")->trigger();
     EXPECT_EQ(prompts.saveDialogs.back().fileName, QStringLiteral("Unnamed_Package_Lang.xml"));
@@ -279,7 +279,7 @@ TEST_F(KeepingWorkTest, TheGuardAsksBeforeWorkIsLost)
     action("closeAction")->trigger();
     EXPECT_EQ(written("a"), QStringLiteral("A"));
     EXPECT_EQ(listedKeys(), QStringList());
-    EXPECT_EQ(shown(), (ShownEntry{"", "", "000"}));
+    EXPECT_EQ(shown(), (ShownEntry{u""_s, u""_s, u"000"_s}));
     EXPECT_EQ(gridValue(0) + window->statusText(), QStringLiteral("Kein Languagepack geladen"));
 
     // An info cell still being edited counts, and "&Ja" saves it.

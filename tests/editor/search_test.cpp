@@ -136,10 +136,10 @@ TEST_F(SearchTest, FiltersBadPatternsNextResultAndReplaceAllUndone)
     EXPECT_EQ(results(), QStringLiteral("beta,zeta"));
     pickRow(0); // Alpha
     valueMemo()->insertPlainText(QStringLiteral("x"));
-    window->findChild<QAction *>("findNextAction")->trigger();
+    window->findChild<QAction *>(u"findNextAction"_s)->trigger();
     EXPECT_EQ(keyList()->text(), QStringLiteral("beta"));
     EXPECT_EQ(window->pack().entry(QStringLiteral("Alpha")).translation, QStringLiteral("xGRÖSSE und GRÖẞE"));
-    window->findChild<QAction *>("findPrevAction")->trigger();
+    window->findChild<QAction *>(u"findPrevAction"_s)->trigger();
     EXPECT_EQ(keyList()->text(), QStringLiteral("zeta"));
 
     // Replace-all asks, makes one step and never renames; undo gives the bytes back.

@@ -169,7 +169,7 @@ msgstr ""
         EXPECT_EQ(readFile(dir / "out"), row.bytes) << row.format;
         EXPECT_EQ(fs::status(dir / "out").permissions(), fs::perms(0640));
         EXPECT_EQ(offer.extension.toStdString(), row.format);
-        EXPECT_EQ(offer.exportName.value_or("").toStdString(), row.name);
+        EXPECT_EQ(offer.exportName.value_or(QString()).toStdString(), row.name);
         EXPECT_EQ(offer.filterMask.toStdString(), row.name + " (*." + row.format + ")|*." + row.format);
     }
     umask(mask);

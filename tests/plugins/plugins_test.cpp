@@ -116,7 +116,7 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     QFile::copy(fixturePlugin("bare"), folder + QStringLiteral("/other.txt"));
     PluginCatalog catalog;
     catalog.scan(folder);
-    EXPECT_EQ(catalog.exportNames(), QStringList({"Bare", "Recorder", "RECORDER"}));
+    EXPECT_EQ(catalog.exportNames(), QStringList({u"Bare"_s, u"Recorder"_s, u"RECORDER"_s}));
     // Names differing in case share one line, leading to the later library.
     ASSERT_EQ(catalog.hashlistPlugins().count(), 2);
     EXPECT_EQ(catalog.hashlistPlugins().lineAt(1), QStringLiteral("RECORDER=twin.so"));
@@ -127,13 +127,14 @@ TEST_F(PluginTest, DiscoveryListsInFileOrderAndSkipsWhatIsNoPlugin)
     EXPECT_TRUE(catalog.skipped().isEmpty()) << catalog.skipped().join(QLatin1Char(';')).toStdString();
 
     // The variable for the name is not emptied between libraries.
-    EXPECT_EQ(journal.lines(), QStringList({"getExportName []", "getExportName [Bare]", "getExportName [Recorder]"}));
+    EXPECT_EQ(journal.lines(),
+        QStringList({u"getExportName []"_s, u"getExportName [Bare]"_s, u"getExportName [Recorder]"_s}));
 
     // A name with "=" is found again under its full name.
     qputenv("WORDLOOM_TEST_NAME", "a=b");
     PluginCatalog named;
     named.scan(folder);
-    EXPECT_EQ(named.exportNames(), QStringList({"a=b", "a=b", "a=b"}));
+    EXPECT_EQ(named.exportNames(), QStringList({u"a=b"_s, u"a=b"_s, u"a=b"_s}));
     EXPECT_EQ(named.libraryPath(QStringLiteral("A=B")), folder + QStringLiteral("/twin.so"));
 }
 
@@ -145,7 +146,7 @@ TEST_F(PluginTest, DiscoveryKeepsTheExactFileNameOrderAndTakesOlderInterfaces)
         ASSERT_TRUE(QFile::copy(fixturePlugin(plugin), QDir(folder).filePath(QLatin1String(file))));
     PluginCatalog catalog;
     catalog.scan(folder);
-    EXPECT_EQ(catalog.exportNames(), QStringList({"Recorder", "Bare", "Elder"}));
+    EXPECT_EQ(catalog.exportNames(), QStringList({u"Recorder"_s, u"Bare"_s, u"Elder"_s}));
 }
 
 TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
@@ -172,12 +173,14 @@ TEST_F(PluginTest, ExportRunCallsInOrderAndHandsOverTheListsOnly)
         EXPECT_EQ(offered.extension, QStringLiteral("csv"));
         EXPECT_EQ(offered.dialogFilter(), QStringLiteral("Text (*.txt)|*.txt|Alle Dateien (*.*)|*.*"));
         EXPECT_EQ(offered.dialogTitle(), QStringLiteral("Recorder-Export"));
-        QStringList expected = {"getDefaultExtension [txt]", "getFilterMask [Text (*.txt)|*.txt]", "getExportName []"};
+        QStringList expected
+            = {u"getDefaultExtension [txt]"_s, u"getFilterMask [Text (*.txt)|*.txt]"_s, u"getExportName []"_s};
         if (confirm) {
-            expected += QStringList{"Init", "setFileName [" + target + "]", "startExport", "keys 2",
-                "  [Gruß=Grüße\r\nWelt 😀] [Gruß|Grüße\r\nWelt 😀] [Grüße\r\nWelt 😀] 5", "  [a=B=x=y] [a=B|x=y] [x=y] 3",
-                "  [] [|] [] 0", "html 1", "  [Gruß=1] [Gruß|1] [1] 5", "  [] [|] [] 0", "breaks 1",
-                "  [a=B=0] [a=B|0] [0] 3", "  [] [|] [] 0", "linebreaks 0", "  [] [|] [] 0", "getLastError []", "Free"};
+            expected += QStringList{u"Init"_s, u"setFileName ["_s + target + u"]"_s, u"startExport"_s, u"keys 2"_s,
+                u"  [Gruß=Grüße\r\nWelt 😀] [Gruß|Grüße\r\nWelt 😀] [Grüße\r\nWelt 😀] 5"_s,
+                u"  [a=B=x=y] [a=B|x=y] [x=y] 3"_s, u"  [] [|] [] 0"_s, u"html 1"_s, u"  [Gruß=1] [Gruß|1] [1] 5"_s,
+                u"  [] [|] [] 0"_s, u"breaks 1"_s, u"  [a=B=0] [a=B|0] [0] 3"_s, u"  [] [|] [] 0"_s, u"linebreaks 0"_s,
+                u"  [] [|] [] 0"_s, u"getLastError []"_s, u"Free"_s};
         }
         EXPECT_EQ(journal.lines().join(QLatin1Char('\n')), expected.join(QLatin1Char('\n')));
         EXPECT_FALSE(isMapped(recorder));
@@ -245,7 +248,7 @@ TEST_F(PluginTest, FailuresAreReportedAndTheLibraryReleased)
     } catch (const Error &error) {
         EXPECT_EQ(error.message(), QStringLiteral("Export fehlgeschlagen: Datenträger voll"));
     }
-    EXPECT_EQ(journal.lines().mid(journal.lines().size() - 2), QStringList({"getLastError []", "Free"}));
+    EXPECT_EQ(journal.lines().mid(journal.lines().size() - 2), QStringList({u"getLastError []"_s, u"Free"_s}));
     EXPECT_FALSE(isMapped(fixturePlugin("failing")));
 
     // Without a name getter the title stays "Export".
@@ -308,7 +311,7 @@ TEST_F(ExportWindowTest, DoubleClickExportsAndFailuresAreShown)
     startWith({"failing", "recorder"});
     action("newFile")->trigger();
     action("exportAction")->trigger();
-    EXPECT_EQ(prompts.infos, QStringList({"Bitte ein Export-Modul auswählen"}));
+    EXPECT_EQ(prompts.infos, QStringList({u"Bitte ein Export-Modul auswählen"_s}));
     const QString target = path(QStringLiteral("out.txt"));
     prompts.savePaths.push_back(target);
     doubleClick(QStringLiteral("Recorder"));
@@ -321,7 +324,7 @@ TEST_F(ExportWindowTest, DoubleClickExportsAndFailuresAreShown)
 
     prompts.savePaths.push_back(target);
     doubleClick(QStringLiteral("Failing"));
-    EXPECT_EQ(prompts.errors, QStringList({"Export fehlgeschlagen: Datenträger voll."}));
+    EXPECT_EQ(prompts.errors, QStringList({u"Export fehlgeschlagen: Datenträger voll."_s}));
     prompts.errors.clear();
 
     // The library is gone by the time of the export.
@@ -368,15 +371,15 @@ TEST_F(PluginTest, DiscoverySkipsLibrariesThatCrashOrHangAndShowsNamesOnOneLine)
     installPlugins(folder, {"nameCrash", "nameHang", "recorder", "twoLines"});
     PluginCatalog catalog;
     catalog.scan(folder);
-    EXPECT_EQ(catalog.exportNames(), QStringList({"Recorder", "Zwei\nZeilen"}));
+    EXPECT_EQ(catalog.exportNames(), QStringList({u"Recorder"_s, u"Zwei\nZeilen"_s}));
     EXPECT_EQ(catalog.skipped(),
-        QStringList({"Plug-in „nameCrash.so“ übersprungen: abgestürzt",
-            "Plug-in „nameHang.so“ übersprungen: antwortet nicht"}));
+        QStringList({u"Plug-in „nameCrash.so“ übersprungen: abgestürzt"_s,
+            u"Plug-in „nameHang.so“ übersprungen: antwortet nicht"_s}));
     // The name variable carries on past a crash, as the helper started anew.
-    EXPECT_EQ(journal.lines().mid(2), QStringList({"getExportName []", "getExportName [Recorder]"}));
+    EXPECT_EQ(journal.lines().mid(2), QStringList({u"getExportName []"_s, u"getExportName [Recorder]"_s}));
 
     ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/nameHang.so")));
-    const CliResult listed = cli({"plugins"}, folder);
+    const CliResult listed = cli({u"plugins"_s}, folder);
     EXPECT_EQ(listed.code, int(ExitCode::Ok));
     EXPECT_EQ(listed.out, QStringLiteral("Recorder\nZwei\\nZeilen\n"));
     EXPECT_EQ(listed.err, QStringLiteral("Plug-in „nameCrash.so“ übersprungen: abgestürzt\n"));
@@ -401,7 +404,7 @@ TEST_F(PluginTest, APluginThatDiesTakesOnlyTheHelperDown)
     installPlugins(folder, {"quitting"});
     const QString pack = dir.filePath(QStringLiteral("pack.xml"));
     writeBytes(pack, "<languagepack name='a' lang='de'><content></content></languagepack>");
-    const CliResult exported = cli({"export", "-p", "Quitting", pack, target}, folder);
+    const CliResult exported = cli({u"export"_s, u"-p"_s, u"Quitting"_s, pack, target}, folder);
     EXPECT_EQ(exported.code, int(ExitCode::Error));
     EXPECT_EQ(exported.err, quit + QLatin1Char('\n'));
 }
@@ -416,7 +419,7 @@ TEST_F(ExportWindowTest, ACrashingExportLeavesTheWorkThatThenSaves)
     QTest::keyClicks(valueMemo(), QStringLiteral("Hallo"));
     prompts.savePaths.push_back(path(QStringLiteral("out.txt")));
     doubleClick(QStringLiteral("Crashing"));
-    EXPECT_EQ(prompts.errors, QStringList({"Export fehlgeschlagen: Das Plug-in ist abgestürzt (Signal 11)."}));
+    EXPECT_EQ(prompts.errors, QStringList({u"Export fehlgeschlagen: Das Plug-in ist abgestürzt (Signal 11)."_s}));
     prompts.errors.clear();
     EXPECT_FALSE(window->pack().isSaved());
     EXPECT_EQ(valueMemo()->toPlainText(), QStringLiteral("Hallo"));
