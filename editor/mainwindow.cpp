@@ -516,7 +516,15 @@ void MainWindow::stepToResult(bool forward)
 
 void MainWindow::showKey(const QString &name)
 {
-    lpKey->selectRow(int(mPack.keys().find(name)));
+    // Names differing only in case stand side by side: pick this spelling.
+    const KeyList &keys = mPack.keys();
+    qsizetype row = keys.find(name);
+    for (qsizetype at = row; at >= 0 && at < keys.count() && namesEqual(keys.at(at), name); ++at)
+        if (keys.at(at) == name) {
+            row = at;
+            break;
+        }
+    lpKey->selectRow(int(row));
     lpKeyChange();
 }
 

@@ -74,6 +74,8 @@ TEST_F(ChecksPageTest, AllChecksFindingsShowTheKeyAndFollowEditsAndDismissals)
     typeKey(QStringLiteral("sa"));
     EXPECT_EQ(rows(), all) << "a name half typed is no key with findings";
 
+    clickFinding(u"open|case-variants"_s);
+    EXPECT_EQ(keyList()->text(), u"open"_s) << "the finding's spelling, not its case twin";
     clickFinding(u"copied|placeholders"_s);
     EXPECT_EQ(keyList()->text(), QStringLiteral("copied"));
     EXPECT_TRUE(page()->keyLine()->isVisible());
