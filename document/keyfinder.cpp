@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace Wordloom {
 
@@ -51,6 +52,31 @@ QString expand(const QString &replacement, const QRegularExpressionMatch &match)
 
 } // namespace
 
+QString KeyFinder::foldedAlike(QStringView text)
+{
+    // As a search ignoring case folds: each unit by itself, a low surrogate
+    // as the low half of its pair folded; the length stays, and so do the
+    // positions.
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t *to = reinterpret_cast<char16_t *>(out.data());
+    const char16_t *from = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = from[i];
+        if (c < 0x80) {
+            to[i] = c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c;
+        } else if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(from[i - 1])) {
+            to[i] = QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(from[i - 1], c)));
+        } else {
+            const char32_t folded = QChar::toCaseFolded(char32_t(c));
+            if (folded > 0xFFFF)
+                return QString();
+            to[i] = char16_t(folded);
+        }
+    }
+    return out;
+}
+
 KeyFinder::KeyFinder(const FindQuery &query) : mQuery(query)
 {
     if (mQuery.regex) {
@@ -58,6 +84,12 @@ KeyFinder::KeyFinder(const FindQuery &query) : mQuery(query)
         if (!mQuery.caseSensitive)
             options |= QRegularExpression::CaseInsensitiveOption;
         mRegex = QRegularExpression(mQuery.text, options);
+    } else if (!mQuery.caseSensitive) {
+        // A needle with surrogates is left to the library's own comparison.
+        const bool surrogates
+            = std::any_of(mQuery.text.cbegin(), mQuery.text.cend(), [](QChar c) { return c.isSurrogate(); });
+        if (!surrogates)
+            mFoldedText = foldedAlike(mQuery.text);
     }
 }
 
@@ -90,16 +122,22 @@ void KeyFinder::forEachOccurrence(const QString &text,
         }
         return;
     }
-    const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    const qsizetype length = mQuery.text.size();
-    for (qsizetype at = text.indexOf(mQuery.text, 0, cs); at >= 0;) {
+    // Ignoring case, the text is folded once and searched exactly, rather
+    // than folded afresh at every place tried.
+    const QString folded = mFoldedText.isEmpty() ? QString() : foldedAlike(text);
+    const bool byFold = !folded.isEmpty();
+    const QString &haystack = byFold ? folded : text;
+    const QString &needle = byFold ? mFoldedText : mQuery.text;
+    const Qt::CaseSensitivity cs = mQuery.caseSensitive || byFold ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const qsizetype length = needle.size();
+    for (qsizetype at = haystack.indexOf(needle, 0, cs); at >= 0;) {
         if (mQuery.wholeWord && !isWordAt(text, at, length)) {
-            at = text.indexOf(mQuery.text, at + 1, cs);
+            at = haystack.indexOf(needle, at + 1, cs);
             continue;
         }
         if (!visit(at, length, nullptr))
             return;
-        at = text.indexOf(mQuery.text, at + length, cs);
+        at = haystack.indexOf(needle, at + length, cs);
     }
 }
 
@@ -121,28 +159,58 @@ QString KeyFinder::replaced(const QString &text, const QString &replacement, qsi
 {
     QString out;
     qsizetype done = 0;
+    bool any = false;
     forEachOccurrence(text, [&](qsizetype start, qsizetype length, const QRegularExpressionMatch *match) {
+        if (!std::exchange(any, true))
+            out.reserve(text.size() + replacement.size() * 4);
         out += QStringView(text).mid(done, start - done);
         out += match ? expand(replacement, *match) : replacement;
         done = start + length;
         ++count;
         return true;
     });
-    if (done == 0 && out.isEmpty())
+    if (!any)
         return text;
     out += QStringView(text).mid(done);
     return out;
 }
 
-bool KeyFinder::passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const
+std::vector<QString> KeyFinder::passing(const LanguagePack &pack, const std::vector<QString> &names,
+    const QSet<QString> &changed) const
 {
-    if (mQuery.untranslated && pack.data().hashlistKeys.contains(name))
-        return false;
-    if (mQuery.withComment && !pack.data().hashlistComments.contains(name))
-        return false;
-    if (mQuery.changed && !changed.contains(name.toCaseFolded()))
-        return false;
-    return passesReferenceFilters(name);
+    const Hashlist &translations = pack.data().hashlistKeys;
+    const Hashlist &comments = pack.data().hashlistComments;
+    // The look-ups wait for memory far more than they compute: each name's
+    // slots are fetched a few names ahead of its look-up.
+    constexpr size_t kAhead = 16;
+    size_t hashes[kAhead];
+    const size_t n = names.size();
+    const auto fetch = [&](size_t i) {
+        const size_t hash = nameHash(names[i]);
+        hashes[i % kAhead] = hash;
+        if (mQuery.untranslated)
+            translations.prefetch(hash);
+        if (mQuery.withComment)
+            comments.prefetch(hash);
+    };
+    for (size_t i = 0; i < std::min(n, kAhead); ++i)
+        fetch(i);
+    std::vector<QString> kept;
+    for (size_t i = 0; i < n; ++i) {
+        const size_t hash = hashes[i % kAhead];
+        if (i + kAhead < n)
+            fetch(i + kAhead);
+        const QString &name = names[i];
+        if (mQuery.untranslated && translations.position(name, hash) >= 0)
+            continue;
+        if (mQuery.withComment && comments.position(name, hash) < 0)
+            continue;
+        if (mQuery.changed && !changed.contains(name.toCaseFolded()))
+            continue;
+        if (passesReferenceFilters(name))
+            kept.push_back(name);
+    }
+    return kept;
 }
 
 bool KeyFinder::passesReferenceFilters(const QString &name) const
@@ -160,10 +228,21 @@ std::vector<QString> KeyFinder::found(const Hashlist &list) const
     // The index finds the values containing the text ignoring case, a
     // superset of what case and whole words let through.
     const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
+    const std::vector<qint32> hits = list.linesContaining(mQuery.text);
     std::vector<QString> names;
-    for (const qint32 pos : list.linesContaining(mQuery.text))
-        if (!verify || matches(list.valueAtPosition(pos)))
-            names.push_back(list.lineName(pos));
+    names.reserve(hits.size());
+    for (size_t i = 0; i < hits.size(); ++i) {
+        const qint32 pos = hits[i];
+        if (verify) {
+            // The values lie apart in memory: the next ones are fetched
+            // while this one is checked.
+            if (i + 8 < hits.size())
+                __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
+            if (!matches(list.valueAtPosition(pos)))
+                continue;
+        }
+        names.push_back(list.lineName(pos));
+    }
     return names;
 }
 
@@ -175,14 +254,13 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
     std::vector<QString> names;
     // A file may repeat a name; the list keeps the repeats side by side,
     // the results name each key once.
-    const auto add = [&names](const QString &name) {
+    const auto add = [&names](QString name) {
         if (names.empty() || names.back() != name)
-            names.push_back(name);
+            names.push_back(std::move(name));
     };
     if (mQuery.text.isEmpty()) {
-        for (const QString &name : pack.keys().names())
-            if (passesFilters(pack, name, changed))
-                add(name);
+        for (QString &name : passing(pack, pack.keys().names(), changed))
+            add(std::move(name));
         return names;
     }
     if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
@@ -215,14 +293,13 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         both.erase(std::unique(both.begin(), both.end()), both.end());
         names = std::move(both);
     };
-    if (mQuery.scopes & FindQuery::Text)
+    // No key without a translation has the text in it.
+    if ((mQuery.scopes & FindQuery::Text) && !mQuery.untranslated)
         merge(found(pack.data().hashlistKeys));
     if (mQuery.scopes & FindQuery::Comment)
         merge(found(pack.data().hashlistComments));
     if (mQuery.hasFilter())
-        names.erase(std::remove_if(names.begin(), names.end(),
-                        [&](const QString &name) { return !passesFilters(pack, name, changed); }),
-            names.end());
+        names = passing(pack, names, changed);
     return names;
 }
 

@@ -90,12 +90,19 @@ private:
     // expression) of every occurrence, until it returns false.
     void forEachOccurrence(const QString &text,
         const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const;
-    bool passesFilters(const LanguagePack &pack, const QString &name, const QSet<QString> &changed) const;
+    // The names that pass the filters, in their order.
+    std::vector<QString> passing(const LanguagePack &pack, const std::vector<QString> &names,
+        const QSet<QString> &changed) const;
     bool passesReferenceFilters(const QString &name) const;
     std::vector<QString> found(const Hashlist &list) const;
+    // The text folded as a search ignoring case compares it, position for
+    // position; the empty text when a fold would change its length.
+    static QString foldedAlike(QStringView text);
 
     FindQuery mQuery;
     QRegularExpression mRegex;
+    // The text folded, for a plain search ignoring case; else empty.
+    QString mFoldedText;
     std::shared_ptr<const ReferenceFilter> mReference;
     std::shared_ptr<SearchIndex> mNameIndex;
 };

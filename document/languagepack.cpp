@@ -335,8 +335,22 @@ void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange
 {
     beginStep(text, changes.empty() ? QString() : changes.front().name);
     mRecording->mLines.reserve(changes.size());
-    for (const FieldChange &change : changes)
-        setLine(change.field, change.name, change.value, nameHash(change.name));
+    // Each line's slot is fetched a few changes ahead, so the list's memory
+    // is not waited for at every change.
+    constexpr size_t kAhead = 16;
+    size_t hashes[kAhead];
+    const auto fetch = [&](size_t i) {
+        hashes[i % kAhead] = nameHash(changes[i].name);
+        mData.list(changes[i].field).prefetch(hashes[i % kAhead]);
+    };
+    for (size_t i = 0; i < std::min(changes.size(), kAhead); ++i)
+        fetch(i);
+    for (size_t i = 0; i < changes.size(); ++i) {
+        const size_t hash = hashes[i % kAhead];
+        if (i + kAhead < changes.size())
+            fetch(i + kAhead);
+        setLine(changes[i].field, changes[i].name, changes[i].value, hash);
+    }
     endStep();
 }
 
@@ -452,7 +466,17 @@ void LanguagePack::replay(PackStep &step, bool forward)
             touched << change.name << change.newName;
     }
     const qsizetype before = small ? translatedRowsOf(touched) : 0;
-    each(step.mLines, [&](const PackStep::LineChange &change) { applyLine(change, forward); });
+    // In the order recorded, or its reverse; each line's slot is fetched a
+    // few lines ahead.
+    const size_t lines = step.mLines.size();
+    constexpr size_t kAhead = 16;
+    const auto lineAt
+        = [&](size_t k) -> const PackStep::LineChange & { return step.mLines[forward ? k : lines - 1 - k]; };
+    for (size_t k = 0; k < lines; ++k) {
+        if (k + kAhead < lines)
+            mData.list(lineAt(k + kAhead).field).prefetch(lineAt(k + kAhead).hash);
+        applyLine(lineAt(k), forward);
+    }
     if (!small && std::all_of(step.mKeys.begin(), step.mKeys.end(), [](const PackStep::KeyChange &change) {
             return change.kind == PackStep::KeyChange::Kind::Insert;
         }))

@@ -16,29 +16,34 @@ namespace Wordloom {
 namespace {
 
 // Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
-// value in the buffer.
+// value in the buffer. Written through a pointer into room made first: a
+// unit takes at most three bytes.
 void appendLowered(QStringView text, QByteArray &out)
 {
+    const qsizetype start = out.size();
+    out.resize(start + 3 * text.size());
+    char *to = out.data() + start;
     for (qsizetype i = 0; i < text.size();) {
         const char16_t unit = text[i].unicode();
         if (unit < 0x80) {
-            out.append(char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit));
+            *to++ = char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit);
             ++i;
             continue;
         }
         const char32_t c = QChar::toLower(nextCodePoint(text, i));
         if (c < 0x800) {
-            out.append(char(0xC0 | (c >> 6)));
+            *to++ = char(0xC0 | (c >> 6));
         } else if (c < 0x10000) {
-            out.append(char(0xE0 | (c >> 12)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+            *to++ = char(0xE0 | (c >> 12));
+            *to++ = char(0x80 | ((c >> 6) & 0x3F));
         } else {
-            out.append(char(0xF0 | (c >> 18)));
-            out.append(char(0x80 | ((c >> 12) & 0x3F)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+            *to++ = char(0xF0 | (c >> 18));
+            *to++ = char(0x80 | ((c >> 12) & 0x3F));
+            *to++ = char(0x80 | ((c >> 6) & 0x3F));
         }
-        out.append(char(0x80 | (c & 0x3F)));
+        *to++ = char(0x80 | (c & 0x3F));
     }
+    out.resize(to - out.constData());
 }
 
 // The first place of the needle in the bytes, or nullptr. memmem is slow

@@ -531,9 +531,11 @@ void MainWindow::showKey(const QString &name)
 void MainWindow::replaceAllExecute()
 {
     takeOverPendingEdits();
-    mSearchPage->replaceAll(mPack, mPrompts);
+    const QString done = mSearchPage->replaceAll(mPack, mPrompts);
     offerSave(mPack.isModified(), mSaveAsOffered);
     lpKeyChange();
+    if (!done.isEmpty())
+        showStatus(mPack.isModified() ? unsavedNote(done.toUtf8().constData()) : done);
 }
 
 // Checks.

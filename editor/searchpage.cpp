@@ -345,7 +345,7 @@ QString SearchPage::stepResult(const QString &key, bool forward)
     return mModel->nameAt(row);
 }
 
-void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
+QString SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
 {
     const FindQuery query = this->query();
     const KeyFinder finder = finderFor(query);
@@ -363,19 +363,20 @@ void SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
     if (changes.empty()) {
         busy.reset();
         prompts.showInfo(QStringLiteral("Nichts zu ersetzen: der Suchtext kommt nicht vor."));
-        return;
+        return QString();
     }
     qsizetype keys = 0;
     for (size_t i = 0; i < changes.size(); ++i)
         keys += i == 0 || changes[i].name != changes[i - 1].name;
     busy.reset();
-    if (!prompts.confirm(
-            QStringLiteral("%1 Ersetzungen in %2 Schlüsseln. Fortfahren?").arg(number(count), number(keys))))
-        return;
+    const QString done = QStringLiteral("%1 Ersetzungen in %2 Schlüsseln").arg(number(count), number(keys));
+    if (!prompts.confirm(done + QStringLiteral(". Fortfahren?")))
+        return QString();
     if (pack.keys().count() > kLargeSearch)
         busy.emplace();
     pack.changeMany(QStringLiteral("Alle „%1“ durch „%2“ ersetzen").arg(query.text, mReplacement->text()), changes);
     search();
+    return done;
 }
 
 } // namespace Wordloom

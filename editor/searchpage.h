@@ -63,7 +63,8 @@ public:
     QString stepResult(const QString &key, bool forward);
     // Replaces the search text in the found keys' translations (and their
     // comments when those are searched) as one step, once the user agrees.
-    void replaceAll(LanguagePack &pack, Prompts &prompts);
+    // Returns what was done for the status line, or the empty text.
+    QString replaceAll(LanguagePack &pack, Prompts &prompts);
 
 signals:
     // An option, scope or filter was switched.

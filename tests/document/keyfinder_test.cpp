@@ -188,6 +188,10 @@ TEST(KeyFinder, ReplacesWholeWordsAndCaptureGroupsAndReportsABadPattern)
         {"(\\w+)@(\\w+)", true, false, false, "\\2 bei \\1\\\\", "a@b, ü@日本", "b bei a\\, 日本 bei ü\\", 2},
         {"x*", true, false, false, "-", "axxb", "a-b", 1},
         {"straße", false, true, false, "Weg", "STRASSE straße", "STRASSE Weg", 1},
+        // Ignoring case folds, rather than lowers, beside astral characters.
+        {"ς", false, false, false, "s", "Σσς😀ς", "sss😀s", 4},
+        {"ß", false, false, false, "ss", "Maß MAẞ", "Mass MAss", 2},
+        {"ärger", false, true, false, "Zorn", "ÄRGER ärgerlich 😀Ärger", "Zorn ärgerlich 😀Zorn", 2},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.pattern);

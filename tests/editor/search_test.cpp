@@ -151,6 +151,8 @@ TEST_F(SearchTest, FiltersBadPatternsNextResultAndReplaceAllUndone)
     control<QPushButton>("buttonErsetzen")->click();
     EXPECT_EQ(prompts.questions.value(0), QStringLiteral("4 Ersetzungen in 3 Schlüsseln. Fortfahren?"));
     EXPECT_EQ(window->pack().entry(QStringLiteral("beta")).translation, QStringLiteral("Nichts"));
+    EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("4 Ersetzungen in 3 Schlüsseln")))
+        << window->statusText().toStdString();
     EXPECT_GE(window->pack().keys().find(QStringLiteral("ändern")), 0);
     action("undoAction")->trigger();
     prompts.savePaths.push_back(file);
