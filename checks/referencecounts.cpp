@@ -12,10 +12,7 @@ namespace {
 // The rows whose names equal the name but for case; they stand together.
 qsizetype rowsOf(const KeyList &keys, const QString &name)
 {
-    qsizetype rows = 0;
-    for (qsizetype row = keys.find(name); row >= 0 && row < keys.count() && namesEqual(keys.at(row), name); ++row)
-        ++rows;
-    return rows;
+    return keys.equalRows(name);
 }
 
 // What one key (all its spellings) adds to the counts.

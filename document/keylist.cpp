@@ -117,6 +117,26 @@ qsizetype KeyList::find(const QString &name) const
     return pos - mNames.begin();
 }
 
+qsizetype KeyList::equalRows(const QString &name) const
+{
+    const qsizetype first = find(name);
+    qsizetype end = first;
+    while (first >= 0 && end < count() && namesEqual(at(end), name))
+        ++end;
+    return end - first;
+}
+
+qsizetype KeyList::exactRow(const QString &name, qsizetype hint) const
+{
+    if (hint >= 0 && hint < count() && at(hint) == name)
+        return hint;
+    const qsizetype first = find(name);
+    for (qsizetype row = first, end = first + equalRows(name); row >= 0 && row < end; ++row)
+        if (at(row) == name)
+            return row;
+    return -1;
+}
+
 std::vector<QString> KeyList::assign(std::vector<QString> names)
 {
     beginResetModel();

@@ -34,6 +34,11 @@ public:
     qsizetype rename(qsizetype row, const QString &name);
     // The first row whose name equals the given one ignoring case, or -1.
     qsizetype find(const QString &name) const;
+    // How many rows from find() on equal the name ignoring case; they
+    // stand together.
+    qsizetype equalRows(const QString &name) const;
+    // The row of exactly this name, tried at the hint first; -1 when none.
+    qsizetype exactRow(const QString &name, qsizetype hint = -1) const;
     // Takes an already sorted vector; returns the names it held.
     std::vector<QString> assign(std::vector<QString> names);
     void clear();

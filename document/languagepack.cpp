@@ -530,7 +530,7 @@ void LanguagePack::applyInserts(const std::vector<PackStep::KeyChange> &inserts,
     std::vector<qsizetype> rows;
     rows.reserve(inserts.size());
     for (const PackStep::KeyChange &change : inserts)
-        if (const qsizetype row = exactRow(change.name, change.row); row >= 0)
+        if (const qsizetype row = mKeys.exactRow(change.name, change.row); row >= 0)
             rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -586,17 +586,6 @@ void LanguagePack::redo()
     emit stepRedone(*static_cast<const PackStep *>(mHistory.command(mHistory.index() - 1)));
 }
 
-qsizetype LanguagePack::exactRow(const QString &name, qsizetype hint) const
-{
-    if (hint >= 0 && hint < mKeys.count() && mKeys.at(hint) == name)
-        return hint;
-    // Names equal but for letter case sort next to each other.
-    for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
-        if (mKeys.at(row) == name)
-            return row;
-    return -1;
-}
-
 void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &conflicts, bool strict)
 {
     using Kind = PackStep::KeyChange::Kind;
@@ -621,13 +610,13 @@ void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &
     });
     // A rename onto another row's name would merge the two.
     const auto taken = [this](const QString &name, qsizetype row) {
-        const qsizetype other = exactRow(name, -1);
+        const qsizetype other = mKeys.exactRow(name, -1);
         return other >= 0 && other != row;
     };
     each(recorded.mKeys, [&](const PackStep::KeyChange &change) {
         const bool rename = change.kind == Kind::Rename;
         const QString &from = rename && !forward ? change.newName : change.name;
-        const qsizetype row = exactRow(from, rename && !forward ? change.newRow : change.row);
+        const qsizetype row = mKeys.exactRow(from, rename && !forward ? change.newRow : change.row);
         if (!rename && (change.kind == Kind::Insert) == forward) {
             if (strict && row >= 0)
                 conflicts << change.name;
@@ -679,9 +668,7 @@ qsizetype LanguagePack::translatedRowsOf(QStringList names) const
     for (const QString &name : names) {
         if (!mData.hashlistKeys.contains(name))
             continue;
-        for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name);
-             ++row)
-            ++rows;
+        rows += mKeys.equalRows(name);
     }
     return rows;
 }
@@ -690,9 +677,8 @@ void LanguagePack::countTranslation(const QString &name, int sign)
 {
     if (mTranslatedRows < 0)
         return;
-    // Rows equal ignoring case stand together and share the line.
-    for (qsizetype row = mKeys.find(name); row >= 0 && row < mKeys.count() && namesEqual(mKeys.at(row), name); ++row)
-        mTranslatedRows += sign;
+    // Rows equal ignoring case share the line.
+    mTranslatedRows += sign * mKeys.equalRows(name);
 }
 
 void LanguagePack::countRow(const QString &name, int sign)

@@ -166,8 +166,6 @@ private:
     qsizetype renameRow(qsizetype row, const QString &name);
     // Applies a recorded step forwards or backwards.
     void replay(PackStep &step, bool forward);
-    // The row of exactly this name, tried at the hint first; -1 when none.
-    qsizetype exactRow(const QString &name, qsizetype hint) const;
     void applyLine(const PackStep::LineChange &change, bool forward);
     void applyKey(const PackStep::KeyChange &change, bool forward);
     void applyInserts(const std::vector<PackStep::KeyChange> &inserts, bool forward);

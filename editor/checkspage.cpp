@@ -188,14 +188,10 @@ std::vector<Finding> ChecksPage::findingsOf(const QString &name) const
     // field. The list checks see the rows equal to the name but for case;
     // they stand together.
     const KeyList &keys = mPack.keys();
-    const qsizetype row = keys.find(name);
-    qsizetype end = row;
-    while (row >= 0 && end < keys.count() && namesEqual(keys.at(end), name))
-        ++end;
-    const std::vector<QString> rows(keys.names().begin() + std::max<qsizetype>(row, 0),
-        keys.names().begin() + std::max<qsizetype>(end, 0));
-    if (std::find(rows.begin(), rows.end(), name) == rows.end())
+    if (keys.exactRow(name) < 0)
         return found;
+    const auto first = keys.names().begin() + keys.find(name);
+    const std::vector<QString> rows(first, first + keys.equalRows(name));
     const std::vector<const CheckDefinition *> checks = activeChecks();
     for (const CheckDefinition *check : checks)
         if (check->listCheck)

@@ -516,15 +516,9 @@ void MainWindow::stepToResult(bool forward)
 
 void MainWindow::showKey(const QString &name)
 {
-    // Names differing only in case stand side by side: pick this spelling.
-    const KeyList &keys = mPack.keys();
-    qsizetype row = keys.find(name);
-    for (qsizetype at = row; at >= 0 && at < keys.count() && namesEqual(keys.at(at), name); ++at)
-        if (keys.at(at) == name) {
-            row = at;
-            break;
-        }
-    lpKey->selectRow(int(row));
+    // This spelling, not a twin differing only in case.
+    const qsizetype exact = mPack.keys().exactRow(name);
+    lpKey->selectRow(int(exact >= 0 ? exact : mPack.keys().find(name)));
     lpKeyChange();
 }
 
