@@ -13,9 +13,29 @@ using namespace Wordloom;
 
 namespace {
 
+// A call and what it should give: exit code, standard output, the start of
+// standard error (empty unless the code is 2).
+struct CliRow {
+    QStringList arguments;
+    int code;
+    QString out;
+    QString errStart;
+};
+
 class CliTest : public FolderTest {
 protected:
     CliResult run(const QStringList &arguments) { return runCli(arguments, clock); }
+    void runRows(std::initializer_list<CliRow> rows)
+    {
+        for (const CliRow &row : rows) {
+            SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+            const CliResult result = run(row.arguments);
+            EXPECT_EQ(result.code, row.code);
+            EXPECT_EQ(result.out, row.out);
+            EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
+            EXPECT_EQ(result.err.isEmpty(), row.code != 2) << result.err.toStdString();
+        }
+    }
     FixedClock clock;
 };
 
@@ -26,12 +46,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
     const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
     const QString bad = testData(QStringLiteral("cp1252.xml"));
     const QString broken = writePack(QStringLiteral("broken.xml"), "<languagepack><content>");
-    const struct {
-        QStringList arguments;
-        int code;
-        QString out;
-        QString errStart;
-    } rows[] = {
+    runRows({
         {{u"check"_s, good}, 0, u"Doppel-Check bestanden\nSyntax-Check bestanden\n"_s, u""_s},
         {{u"check"_s, bad}, 1, u"Doppel-Check bestanden\nSyntax-Check nicht bestanden: größe\n"_s, u""_s},
         {{u"check"_s, good, broken}, 2, good + u": Doppel-Check bestanden\n"_s + good + u": Syntax-Check bestanden\n"_s,
@@ -47,15 +62,7 @@ TEST_F(CliTest, ExitCodesAndMessages)
         {{u"write"_s, good}, 2, u""_s, u"Falscher Aufruf: write "_s + good + u"\nAufruf:"_s},
         {{}, 2, u""_s, u"Kein Befehl angegeben.\nAufruf:"_s},
         {{u"--version"_s}, 0, QStringLiteral("wordloom-cli %1\n").arg(QLatin1String(programVersion())), u""_s},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
-        const CliResult result = run(row.arguments);
-        EXPECT_EQ(result.code, row.code);
-        EXPECT_EQ(result.out, row.out);
-        EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
-        EXPECT_EQ(result.err.isEmpty(), row.code != 2);
-    }
+    });
     EXPECT_FALSE(QFile::exists(path(u"out.txt"_s)));
 }
 
@@ -176,12 +183,7 @@ TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
                "<key id='twice'><value>Dateien</value></key>"
                "<key id='line&#10;break'><value>straße</value></key>"
                "<key id='menu.quit'><value/></key>"));
-    const struct {
-        QStringList arguments;
-        int code;
-        QString out;
-        QString errStart;
-    } rows[] = {
+    runRows({
         {{u"find"_s, u"ÖFFNEN"_s, pack}, 0, u"Dialog.Open\n"_s, u""_s},
         {{u"find"_s, u"--case"_s, u"ÖFFNEN"_s, pack}, 1, u""_s, u""_s},
         {{u"find"_s, u"dialog"_s, pack}, 1, u""_s, u""_s},
@@ -203,13 +205,5 @@ TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
         {{u"find"_s, u"--in"_s}, 2, u""_s, u"--in ohne Wert\nAufruf:"_s},
         {{u"find"_s, u"--fast"_s, u"x"_s, pack}, 2, u""_s, u"Unbekannte Option: --fast\nAufruf:"_s},
         {{u"find"_s, u"x"_s}, 2, u""_s, u"Bitte Suchtext und Languagepack angeben.\nAufruf:"_s},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
-        const CliResult result = run(row.arguments);
-        EXPECT_EQ(result.code, row.code);
-        EXPECT_EQ(result.out, row.out);
-        EXPECT_EQ(result.err.left(row.errStart.size()), row.errStart);
-        EXPECT_EQ(result.err.isEmpty(), row.code != 2) << result.err.toStdString();
-    }
+    });
 }
