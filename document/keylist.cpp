@@ -13,24 +13,95 @@ bool KeyList::lessThan(const QString &a, const QString &b)
     return c != 0 ? c < 0 : a < b;
 }
 
+namespace {
+
+bool isAsciiName(const QString &name)
+{
+    for (QChar c : name)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// The names to sort and, for those not ASCII, their case-folded copies;
+// ASCII names fold on the fly, so they need no copy.
+class FoldedNames {
+public:
+    explicit FoldedNames(const std::vector<QString> &names) : mNames(names), mFoldIndex(names.size(), -1)
+    {
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!isAsciiName(names[i])) {
+                mFoldIndex[i] = qint32(mFolded.size());
+                mFolded.push_back(names[i].toCaseFolded());
+            }
+        }
+    }
+
+    // The order of the folded texts compared exactly, then of the names.
+    bool before(qint32 a, qint32 b) const
+    {
+        const QString &na = mNames[size_t(a)];
+        const QString &nb = mNames[size_t(b)];
+        const qint32 fa = mFoldIndex[size_t(a)];
+        const qint32 fb = mFoldIndex[size_t(b)];
+        const QString &ta = fa < 0 ? na : mFolded[size_t(fa)];
+        const QString &tb = fb < 0 ? nb : mFolded[size_t(fb)];
+        const qsizetype n = std::min(ta.size(), tb.size());
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t ca = unit(ta, fa, i);
+            const char16_t cb = unit(tb, fb, i);
+            if (ca != cb)
+                return ca < cb;
+        }
+        if (ta.size() != tb.size())
+            return ta.size() < tb.size();
+        return na < nb;
+    }
+
+private:
+    static char16_t unit(const QString &text, qint32 fold, qsizetype i)
+    {
+        const char16_t c = text[i].unicode();
+        return fold < 0 && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    }
+
+    const std::vector<QString> &mNames;
+    std::vector<qint32> mFoldIndex;
+    std::vector<QString> mFolded;
+};
+
+} // namespace
+
 void KeyList::sort(std::vector<QString> &names)
 {
-    // Comparing case-folded copies exactly gives the order of lessThan, much
-    // faster than folding inside every comparison.
-    struct Entry {
-        QString folded;
-        QString name;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(names.size());
-    for (QString &name : names)
-        entries.push_back(Entry{name.toCaseFolded(), std::move(name)});
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const int c = a.folded.compare(b.folded, Qt::CaseSensitive);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
-    for (size_t i = 0; i < entries.size(); ++i)
-        names[i] = std::move(entries[i].name);
+    // Comparing case-folded texts exactly gives the order of lessThan, much
+    // faster than folding inside every comparison. Positions are sorted and
+    // the names then moved along their cycles, so no second vector of
+    // names is needed.
+    std::vector<qint32> order(names.size());
+    {
+        const FoldedNames folded(names);
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = qint32(i);
+        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return folded.before(a, b); });
+    }
+    // Position i takes the name at order[i]; a done position points at itself.
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == qint32(start))
+            continue;
+        QString held = std::move(names[start]);
+        size_t at = start;
+        for (;;) {
+            const size_t from = size_t(order[at]);
+            order[at] = qint32(at);
+            if (from == start) {
+                names[at] = std::move(held);
+                break;
+            }
+            names[at] = std::move(names[from]);
+            at = from;
+        }
+    }
 }
 
 qsizetype KeyList::insert(const QString &name)
