@@ -3,6 +3,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace Wordloom {
@@ -23,67 +24,84 @@ bool isAsciiName(const QString &name)
     return true;
 }
 
-// The names to sort and, for those not ASCII, their case-folded copies;
-// ASCII names fold on the fly, so they need no copy.
-class FoldedNames {
-public:
-    explicit FoldedNames(const std::vector<QString> &names) : mNames(names), mFoldIndex(names.size(), -1)
-    {
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!isAsciiName(names[i])) {
-                mFoldIndex[i] = qint32(mFolded.size());
-                mFolded.push_back(names[i].toCaseFolded());
-            }
-        }
-    }
+// A name as the sort compares it: its text, or for a name that is not ASCII
+// its case-folded copy; ASCII names fold on the fly, so they need no copy.
+struct SortKey {
+    const char16_t *text;
+    quint32 size : 31;
+    quint32 folded : 1;
+    qint32 pos;
 
-    // The order of the folded texts compared exactly, then of the names.
-    bool before(qint32 a, qint32 b) const
+    char16_t unit(quint32 i) const
     {
-        const QString &na = mNames[size_t(a)];
-        const QString &nb = mNames[size_t(b)];
-        const qint32 fa = mFoldIndex[size_t(a)];
-        const qint32 fb = mFoldIndex[size_t(b)];
-        const QString &ta = fa < 0 ? na : mFolded[size_t(fa)];
-        const QString &tb = fb < 0 ? nb : mFolded[size_t(fb)];
-        const qsizetype n = std::min(ta.size(), tb.size());
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t ca = unit(ta, fa, i);
-            const char16_t cb = unit(tb, fb, i);
-            if (ca != cb)
-                return ca < cb;
-        }
-        if (ta.size() != tb.size())
-            return ta.size() < tb.size();
-        return na < nb;
+        const char16_t c = text[i];
+        return !folded && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
     }
-
-private:
-    static char16_t unit(const QString &text, qint32 fold, qsizetype i)
-    {
-        const char16_t c = text[i].unicode();
-        return fold < 0 && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
-    }
-
-    const std::vector<QString> &mNames;
-    std::vector<qint32> mFoldIndex;
-    std::vector<QString> mFolded;
 };
+
+// The first position from i on where the texts differ, or n; four units
+// at a time over the common prefix.
+quint32 firstDifference(const char16_t *a, const char16_t *b, quint32 i, quint32 n)
+{
+    for (; i + 4 <= n; i += 4) {
+        quint64 x;
+        quint64 y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// The order of the folded texts compared exactly, then of the names.
+bool sortsBefore(const SortKey &a, const SortKey &b, const std::vector<QString> &names)
+{
+    const quint32 n = std::min(a.size, b.size);
+    for (quint32 i = 0;; ++i) {
+        // Equal units fold equally: only a difference needs folding.
+        i = firstDifference(a.text, b.text, i, n);
+        if (i == n)
+            break;
+        const char16_t ca = a.unit(i);
+        const char16_t cb = b.unit(i);
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size != b.size)
+        return a.size < b.size;
+    return names[size_t(a.pos)] < names[size_t(b.pos)];
+}
 
 } // namespace
 
 void KeyList::sort(std::vector<QString> &names)
 {
     // Comparing case-folded texts exactly gives the order of lessThan, much
-    // faster than folding inside every comparison. Positions are sorted and
-    // the names then moved along their cycles, so no second vector of
+    // faster than folding inside every comparison. Small keys are sorted
+    // and the names then moved along their cycles, so no second vector of
     // names is needed.
     std::vector<qint32> order(names.size());
     {
-        const FoldedNames folded(names);
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = qint32(i);
-        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return folded.before(a, b); });
+        std::vector<QString> folded;
+        for (const QString &name : names)
+            if (!isAsciiName(name))
+                folded.push_back(name.toCaseFolded());
+        std::vector<SortKey> keys;
+        keys.reserve(names.size());
+        size_t next = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            const bool ascii = next == folded.size() || isAsciiName(names[i]);
+            const QString &text = ascii ? names[i] : folded[next++];
+            keys.push_back(
+                SortKey{reinterpret_cast<const char16_t *>(text.constData()), quint32(text.size()), !ascii, qint32(i)});
+        }
+        std::sort(keys.begin(), keys.end(),
+            [&](const SortKey &a, const SortKey &b) { return sortsBefore(a, b, names); });
+        for (size_t i = 0; i < keys.size(); ++i)
+            order[i] = keys[i].pos;
     }
     // Position i takes the name at order[i]; a done position points at itself.
     for (size_t start = 0; start < order.size(); ++start) {
