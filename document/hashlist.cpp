@@ -256,6 +256,12 @@ void Hashlist::relayout() const
         mBeforeRelayout.call();
 }
 
+void Hashlist::reserve(qsizetype lines)
+{
+    if (lines > qsizetype(mLines.size()))
+        mLines.reserve(size_t(lines));
+}
+
 void Hashlist::clear()
 {
     relayout();

@@ -57,6 +57,8 @@ public:
     // While set, removed lines keep their places (positional access skips
     // them), so that restore() finds them; an undo history needs this.
     void setKeepRemoved(bool keep) { mKeepRemoved = keep; }
+    // Makes room for this many lines, so adding them moves none.
+    void reserve(qsizetype lines);
     void clear();
     void swap(Hashlist &other) noexcept;
 

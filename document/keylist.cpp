@@ -3,6 +3,7 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace Wordloom {
@@ -13,24 +14,112 @@ bool KeyList::lessThan(const QString &a, const QString &b)
     return c != 0 ? c < 0 : a < b;
 }
 
+namespace {
+
+bool isAsciiName(const QString &name)
+{
+    for (QChar c : name)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// A name as the sort compares it: its text, or for a name that is not ASCII
+// its case-folded copy; ASCII names fold on the fly, so they need no copy.
+struct SortKey {
+    const char16_t *text;
+    quint32 size : 31;
+    quint32 folded : 1;
+    qint32 pos;
+
+    char16_t unit(quint32 i) const
+    {
+        const char16_t c = text[i];
+        return !folded && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    }
+};
+
+// The first position from i on where the texts differ, or n; four units
+// at a time over the common prefix.
+quint32 firstDifference(const char16_t *a, const char16_t *b, quint32 i, quint32 n)
+{
+    for (; i + 4 <= n; i += 4) {
+        quint64 x;
+        quint64 y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// The order of the folded texts compared exactly, then of the names.
+bool sortsBefore(const SortKey &a, const SortKey &b, const std::vector<QString> &names)
+{
+    const quint32 n = std::min(a.size, b.size);
+    for (quint32 i = 0;; ++i) {
+        // Equal units fold equally: only a difference needs folding.
+        i = firstDifference(a.text, b.text, i, n);
+        if (i == n)
+            break;
+        const char16_t ca = a.unit(i);
+        const char16_t cb = b.unit(i);
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size != b.size)
+        return a.size < b.size;
+    return names[size_t(a.pos)] < names[size_t(b.pos)];
+}
+
+} // namespace
+
 void KeyList::sort(std::vector<QString> &names)
 {
-    // Comparing case-folded copies exactly gives the order of lessThan, much
-    // faster than folding inside every comparison.
-    struct Entry {
-        QString folded;
-        QString name;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(names.size());
-    for (QString &name : names)
-        entries.push_back(Entry{name.toCaseFolded(), std::move(name)});
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const int c = a.folded.compare(b.folded, Qt::CaseSensitive);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
-    for (size_t i = 0; i < entries.size(); ++i)
-        names[i] = std::move(entries[i].name);
+    // Comparing case-folded texts exactly gives the order of lessThan, much
+    // faster than folding inside every comparison. Small keys are sorted
+    // and the names then moved along their cycles, so no second vector of
+    // names is needed.
+    std::vector<qint32> order(names.size());
+    {
+        std::vector<QString> folded;
+        for (const QString &name : names)
+            if (!isAsciiName(name))
+                folded.push_back(name.toCaseFolded());
+        std::vector<SortKey> keys;
+        keys.reserve(names.size());
+        size_t next = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            const bool ascii = next == folded.size() || isAsciiName(names[i]);
+            const QString &text = ascii ? names[i] : folded[next++];
+            keys.push_back(
+                SortKey{reinterpret_cast<const char16_t *>(text.constData()), quint32(text.size()), !ascii, qint32(i)});
+        }
+        std::sort(keys.begin(), keys.end(),
+            [&](const SortKey &a, const SortKey &b) { return sortsBefore(a, b, names); });
+        for (size_t i = 0; i < keys.size(); ++i)
+            order[i] = keys[i].pos;
+    }
+    // Position i takes the name at order[i]; a done position points at itself.
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == qint32(start))
+            continue;
+        QString held = std::move(names[start]);
+        size_t at = start;
+        for (;;) {
+            const size_t from = size_t(order[at]);
+            order[at] = qint32(at);
+            if (from == start) {
+                names[at] = std::move(held);
+                break;
+            }
+            names[at] = std::move(names[from]);
+            at = from;
+        }
+    }
 }
 
 qsizetype KeyList::insert(const QString &name)

@@ -93,6 +93,9 @@ namespace {
 // the bytes are read as strict UTF-8, and with lineBreaks every line break
 // becomes CR LF. Returns false (result unusable) where the text does not
 // decode.
+// Characters of unused room a decoded text may keep.
+constexpr qsizetype kMaxSlack = 8;
+
 bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
@@ -184,6 +187,10 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
     if (pending > 0)
         return false;
     result.truncate(out - outBegin);
+    // Multi-byte characters leave room behind that a loaded pack would
+    // keep for its lifetime; shrinking in place gives it back.
+    if (result.capacity() - result.size() > kMaxSlack)
+        result.squeeze();
     return true;
 }
 

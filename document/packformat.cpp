@@ -5,8 +5,10 @@
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
+#include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -72,6 +74,10 @@ struct KeyError {
 // first "key" element and every element after it.
 class PackReader {
 public:
+    // Fewer bytes than a key takes with short texts, so the guess errs high.
+    static constexpr qint64 kBytesPerKey = 160;
+    static constexpr qint64 kMaxExpected = 1 << 24;
+
     void element(const StreamedElement &node)
     {
         if (!mSeenKey && std::strcmp(node.name(), "key") != 0)
@@ -144,6 +150,18 @@ public:
         return std::move(mPack);
     }
 
+    // Makes room for the keys a file of this size likely holds: lines are
+    // only reserved, so a guess too high costs address space, not memory.
+    void expect(qint64 fileSize)
+    {
+        const qsizetype keys = qsizetype(std::min<qint64>(fileSize / kBytesPerKey, kMaxExpected));
+        KeyData &data = mPack.data;
+        for (Hashlist *list : {&data.hashlistKeys, &data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks,
+                 &data.hashlistComments})
+            list->reserve(keys);
+        mPack.keys.reserve(size_t(keys));
+    }
+
     XmlDocument::ContentHandler handler()
     {
         return [this](const StreamedElement &node) { element(node); };
@@ -166,6 +184,7 @@ Error inFile(const QString &name, const Error &error)
 PackContent readPackFile(const QString &path, Progress *progress)
 {
     PackReader reader;
+    reader.expect(QFileInfo(path).size());
     try {
         return reader.finish(XmlDocument::parseFile(path, reader.handler(), progress));
     } catch (const KeyError &failure) {

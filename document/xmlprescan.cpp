@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstring>
 
 namespace Wordloom {
 
@@ -59,8 +60,11 @@ bool XmlPrescan::feed(const char *data, qsizetype size)
         }
     }
     if (mWidth == Width::Bytes) {
-        for (; i < size && mRefusal.isEmpty(); ++i)
-            take(char16_t(bytes[i]));
+        for (; i < size && mRefusal.isEmpty(); ++i) {
+            i = skipPlain(data, i, size);
+            if (i < size)
+                take(char16_t(bytes[i]));
+        }
         return mRefusal.isEmpty();
     }
     for (; i < size && mRefusal.isEmpty(); ++i) {
@@ -73,6 +77,24 @@ bool XmlPrescan::feed(const char *data, qsizetype size)
         take(char16_t(unit));
     }
     return mRefusal.isEmpty();
+}
+
+qsizetype XmlPrescan::skipPlain(const char *data, qsizetype i, qsizetype size)
+{
+    // In text, a quoted value and a closing tag only one character ends
+    // the state; the bytes before it only count lines.
+    char stop;
+    switch (mState) {
+    case State::Text: stop = '<'; break;
+    case State::TagQuote: stop = char(mQuote); break;
+    case State::Skip: stop = '>'; break;
+    default: return i;
+    }
+    const char *from = data + i;
+    const auto *found = static_cast<const char *>(std::memchr(from, stop, size_t(size - i)));
+    const char *to = found ? found : data + size;
+    mLine += std::count(from, to, '\n');
+    return to - data;
 }
 
 void XmlPrescan::declare()

@@ -55,6 +55,9 @@ private:
     enum class Width { Unknown, Bytes, Utf16Le, Utf16Be };
 
     void take(char16_t c);
+    // Skips from i the bytes that cannot change the state; returns where
+    // the next one that may stands, or size.
+    qsizetype skipPlain(const char *data, qsizetype i, qsizetype size);
     void declare();
     // Charges the defaults of the start tag just named.
     void chargeDefaults();
