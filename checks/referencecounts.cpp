@@ -70,7 +70,7 @@ void ReferenceCounts::follow(const LanguagePack &pack, const LanguagePack &refer
         *this = of(pack, reference);
         return;
     }
-    // Per key touched (case-folded): the spelling, how many rows it had
+    // Per key touched (by its nameKey): the spelling, how many rows it had
     // before the step minus now, and its translation before the step.
     struct Before {
         QString name;
@@ -79,7 +79,7 @@ void ReferenceCounts::follow(const LanguagePack &pack, const LanguagePack &refer
     };
     QHash<QString, Before> touched;
     const auto key = [&](const QString &name) -> Before & {
-        Before &before = touched[name.toCaseFolded()];
+        Before &before = touched[nameKey(name)];
         if (before.name.isEmpty())
             before.name = name;
         return before;

@@ -17,48 +17,6 @@ quint64 nextGeneration()
     return ++counter;
 }
 
-inline char32_t foldCodePoint(char32_t c)
-{
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return QChar::toCaseFolded(c);
-}
-
-} // namespace
-
-int compareNames(QStringView a, QStringView b)
-{
-    return a.compare(b, Qt::CaseInsensitive);
-}
-
-bool namesEqual(QStringView a, QStringView b)
-{
-    // The same spelling is by far the most common case.
-    if (a.size() == b.size() && a == b)
-        return true;
-    return compareNames(a, b) == 0;
-}
-
-size_t nameHash(QStringView name, size_t seed)
-{
-    size_t h = seed ^ 0x9e3779b97f4a7c15ULL;
-    for (qsizetype i = 0; i < name.size();) {
-        const char16_t unit = name[i].unicode();
-        // ASCII, the common case, skips the surrogate check.
-        const char32_t c = unit < 0x80 ? (++i, char32_t(unit)) : nextCodePoint(name, i);
-        h ^= foldCodePoint(c);
-        h *= 0x100000001b3ULL;
-    }
-    // The multiply carries a character only upwards; mixing the high bits
-    // down spreads names over a table indexed by the low ones.
-    h ^= h >> 32;
-    h *= 0xd6e8feb86659fd93ULL;
-    h ^= h >> 32;
-    return h;
-}
-
-namespace {
-
 inline quint32 tagOf(size_t hash)
 {
     return quint32(hash >> 32);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/keynames.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -9,12 +11,6 @@
 namespace Wordloom {
 
 class SearchIndex;
-
-// Key names compare ignoring case by Unicode simple case folding, throughout
-// the program.
-int compareNames(QStringView a, QStringView b);
-bool namesEqual(QStringView a, QStringView b);
-size_t nameHash(QStringView name, size_t seed = 0);
 
 // An ordered list of name/value lines with a case-insensitive index.
 // Names and values are kept apart, so a name may contain "=".
@@ -28,7 +24,7 @@ public:
     Hashlist &operator=(Hashlist &&) noexcept;
 
     // The empty text for a missing name. Each call may be given the name's
-    // nameHash, so a caller touching several lists folds the name once.
+    // nameHash, so a caller touching several lists hashes the name once.
     QString value(const QString &name) const { return value(name, nameHash(name)); }
     QString value(const QString &name, size_t hash) const;
     bool contains(const QString &name) const;

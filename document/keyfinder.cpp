@@ -205,7 +205,7 @@ std::vector<QString> KeyFinder::passing(const LanguagePack &pack, const std::vec
             continue;
         if (mQuery.withComment && comments.position(name, hash) < 0)
             continue;
-        if (mQuery.changed && !changed.contains(name.toCaseFolded()))
+        if (mQuery.changed && !changed.contains(nameKey(name)))
             continue;
         if (passesReferenceFilters(name))
             kept.push_back(name);
@@ -314,7 +314,7 @@ std::vector<QString> KeyFinder::find(const FindSnapshot &snapshot, const std::at
             continue;
         if (mQuery.withComment && snapshot.comments[i].isEmpty())
             continue;
-        if (mQuery.changed && !snapshot.changed.contains(name.toCaseFolded()))
+        if (mQuery.changed && !snapshot.changed.contains(nameKey(name)))
             continue;
         if (!passesReferenceFilters(name))
             continue;
@@ -368,7 +368,7 @@ QSet<QString> KeyFinder::changedKeys(const LanguagePack &pack)
         const auto *step = static_cast<const PackStep *>(history.command(i));
         for (const PackStep::LineChange &change : step->lines()) {
             QHash<QString, QString> &values = written[size_t(change.field)];
-            const QString folded = change.name.toCaseFolded();
+            const QString folded = nameKey(change.name);
             if (forward) {
                 if (!values.contains(folded))
                     values.insert(folded, change.before);

@@ -25,7 +25,7 @@ bool isAsciiName(const QString &name)
 }
 
 // A name as the sort compares it: its text, or for a name that is not ASCII
-// its case-folded copy; ASCII names fold on the fly, so they need no copy.
+// its nameKey; ASCII names fold on the fly, so they need no copy.
 struct SortKey {
     const char16_t *text;
     quint32 size : 31;
@@ -79,7 +79,7 @@ bool sortsBefore(const SortKey &a, const SortKey &b, const std::vector<QString> 
 
 void KeyList::sort(std::vector<QString> &names)
 {
-    // Comparing case-folded texts exactly gives the order of lessThan, much
+    // Comparing name keys exactly gives the order of lessThan, much
     // faster than folding inside every comparison. Small keys are sorted
     // and the names then moved along their cycles, so no second vector of
     // names is needed.
@@ -88,7 +88,7 @@ void KeyList::sort(std::vector<QString> &names)
         std::vector<QString> folded;
         for (const QString &name : names)
             if (!isAsciiName(name))
-                folded.push_back(name.toCaseFolded());
+                folded.push_back(nameKey(name));
         std::vector<SortKey> keys;
         keys.reserve(names.size());
         size_t next = 0;

@@ -283,7 +283,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
 {
     // The names not listed yet, each once ignoring case (the first given
     // wins), merged into the list in one pass.
-    // Folded once, compared exactly: the order of compareNames, and cheap.
+    // Keyed once, compared exactly: the order of compareNames, and cheap.
     struct Fresh {
         QString folded;
         const std::pair<QString, KeyEntry> *key;
@@ -291,7 +291,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
     std::vector<Fresh> given;
     given.reserve(keys.size());
     for (const auto &key : keys)
-        given.push_back({key.first.toCaseFolded(), &key});
+        given.push_back({nameKey(key.first), &key});
     std::stable_sort(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded < b.folded; });
     given.erase(
         std::unique(given.begin(), given.end(), [](const Fresh &a, const Fresh &b) { return a.folded == b.folded; }),
@@ -307,7 +307,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
         qsizetype row = 0;
         QString listed;
         for (const Fresh &f : given) {
-            while (row < mKeys.count() && (listed = mKeys.at(row).toCaseFolded()) < f.folded)
+            while (row < mKeys.count() && (listed = nameKey(mKeys.at(row))) < f.folded)
                 ++row;
             if (row == mKeys.count() || listed != f.folded)
                 fresh.push_back(f.key);
@@ -460,7 +460,7 @@ qsizetype LanguagePack::translatedRowsOf(QStringList names) const
 {
     // Each name once, ignoring case, as rows equal ignoring case share a line.
     for (QString &name : names)
-        name = name.toCaseFolded();
+        name = nameKey(name);
     names.removeDuplicates();
     qsizetype rows = 0;
     for (const QString &name : names) {

@@ -138,8 +138,8 @@ std::unique_ptr<SearchIndex> SearchIndex::build(const std::vector<QString> &name
         // Removed lines kept in place are never hits and stay out of the order.
         for (size_t i = 0; i < n; ++i)
             if (!values[i].isEmpty())
-                entries.push_back(Entry{names[i].toCaseFolded(), qint32(i)});
-        // Names are unique ignoring case, so the folded names decide the order.
+                entries.push_back(Entry{nameKey(names[i]), qint32(i)});
+        // Names are unique ignoring case, so their keys decide the order.
         std::sort(entries.begin(), entries.end(),
             [](const Entry &a, const Entry &b) { return a.folded.compare(b.folded, Qt::CaseSensitive) < 0; });
         index->mOrder.reserve(entries.size());

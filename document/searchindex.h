@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/keynames.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -7,16 +9,6 @@
 #include <vector>
 
 namespace Wordloom {
-
-// Reads the code point at i and moves i past it; a lone surrogate stands
-// for itself.
-inline char32_t nextCodePoint(QStringView text, qsizetype &i)
-{
-    const char16_t c = text[i++].unicode();
-    if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
-        return QChar::surrogateToUcs4(c, text[i++].unicode());
-    return c;
-}
 
 // The full-text index of a list's values for searches that ignore case.
 // Every value is lowered, in UTF-8, and stored one after the other in one

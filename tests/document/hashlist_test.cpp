@@ -27,25 +27,83 @@ QStringList namesContaining(const Hashlist &list, const QString &text)
 
 } // namespace
 
-TEST(Hashlist, LooksUpIgnoringCaseInEveryScriptAndKeepsNamesWithEquals)
+TEST(Hashlist, LooksUpByUpperCaseInEveryScriptAndKeepsNamesWithEquals)
 {
-    // Hash and comparison fold alike, also where folding is not plain
-    // upper/lower pairing: Kelvin sign, long s, final sigma, outside the BMP.
-    const std::pair<const char16_t *, const char16_t *> table[] = {{u"title", u"TITLE"}, {u"größe", u"GRÖßE"},
-        {u"Ελληνικά", u"ΕΛΛΗΝΙΚΆ"}, {u"привет", u"ПРИВЕТ"}, {u"a=b", u"A=B"}, {u"\u212Aelvin", u"kelvin"},
-        {u"\u017Fchon", u"SCHON"}, {u"Σοφιας", u"σοφιασ"}, {u"\U00010400", u"\U00010428"}};
+    // Names are equal when upper-cased character by character: the dotless
+    // i and the long s are their Latin letters, the Kelvin sign and capital
+    // sharp s stay apart from k and ß, outside the BMP too.
+    struct Row {
+        const char16_t *name;
+        const char16_t *other;
+        bool equal;
+    };
+    const Row table[] = {{u"title", u"TITLE", true}, {u"größe", u"GRÖßE", true}, {u"Ελληνικά", u"ΕΛΛΗΝΙΚΆ", true},
+        {u"привет", u"ПРИВЕТ", true}, {u"a=b", u"A=B", true}, {u"\u212Aelvin", u"kelvin", false},
+        {u"\u017Fchon", u"SCHON", true}, {u"Σοφιας", u"σοφιασ", true}, {u"\U00010400", u"\U00010428", true},
+        {u"d\u0131ff", u"DIFF", true}, {u"ma\u00DF", u"MA\u1E9E", false}, {u"\u2126hm", u"\u03C9hm", false}};
     Hashlist list;
-    for (const auto &[name, other] : table)
-        list.setValue(QStringView(name).toString(), QStringLiteral("x=%1").arg(list.count()));
+    for (const Row &row : table)
+        list.setValue(QStringView(row.name).toString(), QStringLiteral("x=%1").arg(list.count()));
     for (qsizetype i = 0; i < qsizetype(std::size(table)); ++i) {
-        EXPECT_EQ(list.value(QStringView(table[i].second).toString()), QStringLiteral("x=%1").arg(i));
-        EXPECT_EQ(list.nameAt(i), QStringView(table[i].first).toString()) << "lines stay in the order they were added";
+        const QString other = QStringView(table[i].other).toString();
+        EXPECT_EQ(list.value(other), table[i].equal ? QStringLiteral("x=%1").arg(i) : QString()) << i;
+        EXPECT_EQ(namesEqual(table[i].name, other), table[i].equal) << i;
+        EXPECT_EQ(list.nameAt(i), QStringView(table[i].name).toString()) << "lines stay in the order they were added";
     }
     // ß has no simple upper-case partner; a name is never cut at its "=".
     for (const char *missing : {"GRÖSSE", "a", "missing"})
         EXPECT_FALSE(list.contains(QString::fromUtf8(missing))) << missing;
     EXPECT_EQ(list.valueAt(4), QStringLiteral("x=4"));
     EXPECT_EQ(list.lineAt(4), QStringLiteral("a=b=x=4"));
+}
+
+TEST(KeyNames, OrderKeysAndEqualityAgreeOnHardLetters)
+{
+    // Random names of letters whose folding and upper case disagree.
+    const QString alphabet = QStringLiteral(u"aAiI\u0131\u0130kK\u212AsS\u017F\u00DF\u1E9E\u03C9\u03A9\u2126_z\uE000")
+        + QStringLiteral(u"\U00010400\U00010428");
+    const QList<uint> letters = alphabet.toUcs4();
+    std::mt19937 random(7);
+    std::vector<QString> names;
+    for (int n = 0; n < 200; ++n) {
+        QList<uint> name;
+        for (int i = int(random() % 4); i >= 0; --i)
+            name.append(letters[qsizetype(random() % letters.size())]);
+        names.push_back(QString::fromUcs4(reinterpret_cast<const char32_t *>(name.constData()), name.size()));
+    }
+    const auto upper = [](const QString &name) {
+        QList<uint> ucs4 = name.toUcs4();
+        for (uint &c : ucs4)
+            c = QChar::toUpper(c);
+        return ucs4;
+    };
+    const auto sign = [](int c) { return (c > 0) - (c < 0); };
+    for (const QString &a : names) {
+        for (const QString &b : names) {
+            const int order = compareNames(a, b);
+            ASSERT_EQ(order == 0, upper(a) == upper(b)) << qPrintable(a) << " " << qPrintable(b);
+            ASSERT_EQ(namesEqual(a, b), order == 0) << qPrintable(a) << " " << qPrintable(b);
+            ASSERT_EQ(sign(order), sign(nameKey(a).compare(nameKey(b)))) << qPrintable(a) << " " << qPrintable(b);
+            ASSERT_EQ(sign(order), -sign(compareNames(b, a)));
+            // Without the dotless i, names that fold apart keep the order of their folding.
+            const QString fa = a.toCaseFolded();
+            const QString fb = b.toCaseFolded();
+            if (!a.contains(QChar(0x131)) && !b.contains(QChar(0x131)) && fa != fb)
+                ASSERT_EQ(sign(order), sign(fa.compare(fb))) << qPrintable(a) << " " << qPrintable(b);
+        }
+    }
+    // Sorted, the names equal to one another stand together, and find()
+    // gives the first of them.
+    KeyList::sort(names);
+    ASSERT_TRUE(std::is_sorted(names.begin(), names.end(), KeyList::lessThan));
+    KeyList list;
+    list.assign(names);
+    for (qsizetype row = 0; row < list.count(); ++row) {
+        const qsizetype first = list.find(list.at(row));
+        ASSERT_LE(first, row);
+        ASSERT_GE(first + list.equalRows(list.at(row)), row + 1);
+        ASSERT_TRUE(first == 0 || !namesEqual(list.at(first - 1), list.at(row)));
+    }
 }
 
 TEST(Hashlist, AssignmentReplacesInPlaceWithTheNameAsNowGivenAndEmptyRemoves)
