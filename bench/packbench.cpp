@@ -1,6 +1,6 @@
-// Speed of loading, saving, searching, key operations and checks; loading
-// and saving next to plain libxml2 doing the work the referee
-// (../shared/perf) measures them against, medians of three runs.
+// Speed of loading, saving, searching, key operations and checks, medians
+// of three runs. Plain libxml2, the yardstick, is timed by the referee in
+// ../shared/perf, not here.
 //   build/bin/wordloom-bench                      10k and 100k keys
 //   WORDLOOM_BENCH_MAX=1000000 build/bin/wordloom-bench   adds 1M keys
 //   build/bin/wordloom-bench --generate 100000 pack.xml    writes a pack
@@ -9,7 +9,6 @@
 #include "checks/keychecks.h"
 #include "document/clock.h"
 #include "document/error.h"
-#include "document/keytextcodec.h"
 #include "document/languagepack.h"
 #include "editor/mainwindow.h"
 #include "editor/newkeydialog.h"
@@ -20,9 +19,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <libxml/xmlsave.h>
 
 #include <map>
 
@@ -51,36 +47,6 @@ QString packFile(int keys)
     return it->second;
 }
 
-QByteArrayView utf8(const xmlChar *s)
-{
-    return QByteArrayView(reinterpret_cast<const char *>(s));
-}
-
-// The yardstick for loading, as the referee does it: libxml2 reads the file
-// and every key's id, value and comment is decoded by the byte table, line
-// breaks made CR LF; options are taken as they stand.
-void BM_LibxmlParseAndDecode(benchmark::State &state)
-{
-    const QByteArray path = QFile::encodeName(packFile(int(state.range(0))));
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadFile(path.constData(), nullptr, XML_PARSE_NONET);
-        std::vector<QString> decoded;
-        for (xmlNodePtr content = xmlDocGetRootElement(doc)->children; content; content = content->next) {
-            for (xmlNodePtr key = content->children; key; key = key->next) {
-                for (xmlAttrPtr a = key->properties; a; a = a->next)
-                    decoded.push_back(qstrcmp(reinterpret_cast<const char *>(a->name), "id") == 0
-                            ? decodeKeyText(utf8(a->children->content), true)
-                            : QString::fromUtf8(utf8(a->children->content)));
-                for (xmlNodePtr child = key->children; child; child = child->next)
-                    if (child->children)
-                        decoded.push_back(decodeKeyText(utf8(child->children->content), true));
-            }
-        }
-        benchmark::DoNotOptimize(decoded.data());
-        xmlFreeDoc(doc);
-    }
-}
-
 void BM_LoadDocument(benchmark::State &state)
 {
     const QString path = packFile(int(state.range(0)));
@@ -103,54 +69,6 @@ void BM_LoadWindow(benchmark::State &state)
     BenchWindow bench(int(state.range(0)));
     for (auto _ : state)
         bench.load();
-}
-
-// The yardstick for saving, as the referee does it: the file's tree with
-// content emptied and one key element per entry appended, texts encoded back
-// by the byte table, serialized to a file. The entries come from a plain
-// vector, not from the document's lists.
-void BM_LibxmlBuildAndSerialize(benchmark::State &state)
-{
-    struct Entry {
-        QByteArray id, html, breaks, unixNewline, value, comment;
-    };
-    std::vector<Entry> entries;
-    {
-        LanguagePack pack;
-        pack.load(packFile(int(state.range(0))));
-        const KeyData &data = pack.data();
-        for (const QString &name : pack.keys().names())
-            entries.push_back(Entry{name.toUtf8(), data.hashlistHTML.value(name).toUtf8(),
-                data.hashlistBreaks.value(name).toUtf8(), data.hashlistLinebreaks.value(name).toUtf8(),
-                data.hashlistKeys.value(name).toUtf8(), data.hashlistComments.value(name).toUtf8()});
-    }
-    const QByteArray in = QFile::encodeName(packFile(int(state.range(0))));
-    const QByteArray out = QFile::encodeName(folder().filePath(QStringLiteral("raw.xml")));
-    for (auto _ : state) {
-        xmlDocPtr doc = xmlReadFile(in.constData(), nullptr, XML_PARSE_NONET);
-        xmlNodePtr content = xmlDocGetRootElement(doc)->children;
-        while (content && xmlStrcmp(content->name, BAD_CAST "content") != 0)
-            content = content->next;
-        for (xmlNodePtr child = content->children, next; child; child = next) {
-            next = child->next;
-            xmlUnlinkNode(child);
-            xmlFreeNode(child);
-        }
-        const auto encoded = [](const QByteArray &text) { return encodeKeyText(QString::fromUtf8(text)).toUtf8(); };
-        for (const Entry &e : entries) {
-            xmlNodePtr key = xmlNewChild(content, nullptr, BAD_CAST "key", nullptr);
-            xmlNewProp(key, BAD_CAST "id", BAD_CAST encoded(e.id).constData());
-            xmlNewProp(key, BAD_CAST "encodeHTML", BAD_CAST e.html.constData());
-            xmlNewProp(key, BAD_CAST "preserveLinebreaks", BAD_CAST e.breaks.constData());
-            xmlNewProp(key, BAD_CAST "unixNewline", BAD_CAST e.unixNewline.constData());
-            xmlNewTextChild(key, nullptr, BAD_CAST "value", BAD_CAST encoded(e.value).constData());
-            xmlNewTextChild(key, nullptr, BAD_CAST "comment", BAD_CAST encoded(e.comment).constData());
-        }
-        xmlSaveCtxtPtr save = xmlSaveToFilename(out.constData(), "UTF-8", XML_SAVE_NO_DECL);
-        xmlSaveDoc(save, doc);
-        xmlSaveClose(save);
-        xmlFreeDoc(doc);
-    }
 }
 
 void BM_Save(benchmark::State &state)
@@ -267,10 +185,8 @@ void sizes(benchmark::internal::Benchmark *b)
 
 } // namespace
 
-BENCHMARK(BM_LibxmlParseAndDecode)->Apply(sizes);
 BENCHMARK(BM_LoadDocument)->Apply(sizes);
 BENCHMARK(BM_LoadWindow)->Apply(sizes);
-BENCHMARK(BM_LibxmlBuildAndSerialize)->Apply(sizes);
 BENCHMARK(BM_Save)->Apply(sizes);
 BENCHMARK(BM_SearchKeystroke)->Apply(sizes);
 BENCHMARK(BM_KeyOperations)->Apply(sizes);
