@@ -144,7 +144,7 @@ std::vector<Placeholder> placeholdersOf(QStringView s)
 }
 
 // The elements of a that b lacks, counted, in a's order.
-QStringList missingFrom(QStringList a, QStringList b)
+QStringList missingFrom(const QStringList &a, QStringList b)
 {
     QStringList missing;
     for (const QString &item : a) {

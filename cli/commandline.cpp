@@ -150,7 +150,7 @@ bool parseCheckOptions(const QStringList &arguments, CheckOptions &options, bool
         } else if (argument == u"--all") {
             all = true;
         } else if (argument == u"--format") {
-            const QString format = arguments[++i];
+            const QString &format = arguments[++i];
             if (format != u"json" && format != u"text") {
                 problem = QStringLiteral("Unbekanntes Format: ") + format;
                 return false;
@@ -253,7 +253,7 @@ ExitCode exportPack(const QString &name, const QString &packPath, const QString 
         return failure(err, exportOntoPackRefusal(packPath));
     LanguagePack pack;
     warnCaseVariants(pack.load(packPath), QString(), err);
-    const QString target = QFileInfo(outPath).absoluteFilePath();
+    QString target = QFileInfo(outPath).absoluteFilePath();
     if (runExport(
             library, pack.data(), [&](const ExportOffer &) { return target; }, pack.info())
         == ExportOutcome::NotLoaded)

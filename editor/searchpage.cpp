@@ -369,7 +369,7 @@ QString SearchPage::replaceAll(LanguagePack &pack, Prompts &prompts)
     for (size_t i = 0; i < changes.size(); ++i)
         keys += i == 0 || changes[i].name != changes[i - 1].name;
     busy.reset();
-    const QString done = QStringLiteral("%1 Ersetzungen in %2 Schlüsseln").arg(number(count), number(keys));
+    QString done = QStringLiteral("%1 Ersetzungen in %2 Schlüsseln").arg(number(count), number(keys));
     if (!prompts.confirm(done + QStringLiteral(". Fortfahren?")))
         return QString();
     if (pack.keys().count() > kLargeSearch)

@@ -22,7 +22,7 @@ using namespace HostProtocol;
 
 QString PluginHelper::program()
 {
-    if (const QString named = qEnvironmentVariable("WORDLOOM_PLUGHOST"); !named.isEmpty())
+    if (QString named = qEnvironmentVariable("WORDLOOM_PLUGHOST"); !named.isEmpty())
         return named;
     // Also without a QCoreApplication, as in the exporters' tests.
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
