@@ -38,21 +38,34 @@ for input in fuzz/regressions/*; do
     status=1
   fi
 done
-for target in packreader keytextcodec; do
-  corpus=$build/corpus/$target
-  artifacts=$build/artifacts/$target
+# One target for the given time; prints what it found.
+fuzz_target() {
+  local target=$1 corpus=$build/corpus/$1 artifacts=$build/artifacts/$1 dict=()
   rm -rf "$artifacts"
   mkdir -p "$corpus" "$artifacts"
-  dict=()
   [ "$target" = packreader ] && dict=(-dict=fuzz/packformat.dict)
-  echo "== fuzz-$target for ${seconds}s"
   if ! $build/bin/fuzz-$target "$corpus" fuzz/corpus/$target "${dict[@]}" \
       -max_total_time="$seconds" -timeout=1 -max_len=65536 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" >$build/$target.log 2>&1; then
+    echo "== fuzz-$target failed"
     grep -v '^#[0-9]' $build/$target.log | tail -n 60
     show_artifacts "$artifacts"
-    status=1
+    return 1
   fi
+  echo "== fuzz-$target for ${seconds}s"
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|^Done' $build/$target.log || true
+}
+
+# The targets fuzz side by side, one core each; their reports follow in turn.
+pids=()
+for target in packreader keytextcodec; do
+  fuzz_target $target >$build/$target.report 2>&1 &
+  pids+=($!)
+done
+i=0
+for target in packreader keytextcodec; do
+  wait "${pids[$i]}" || status=1
+  cat $build/$target.report
+  i=$((i + 1))
 done
 exit $status
