@@ -146,6 +146,20 @@ TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
         QStringLiteral("dup|dup|gone|gone|opt|opt|Title|title\nTitle|title\nk dup=second\nk title=title text\n"
                        "k opt=y\nb opt=1"));
 
+    // Twins whose first difference is not ASCII (the Kelvin sign folds to
+    // "k"), read in order as a written file has them and in reverse.
+    QStringList twins = {QStringLiteral("kelvin"), QStringLiteral("\u212Aelvin"), QStringLiteral("zeta"),
+        QStringLiteral("\u00C4rger"), QStringLiteral("\u00E4RGER")};
+    for (int order = 0; order < 2; ++order) {
+        QString content;
+        for (const QString &id : twins)
+            content += QStringLiteral("<key id='%1'><value>v</value></key>").arg(id);
+        EXPECT_EQ(read(QStringLiteral("<content>%1</content>").arg(content)).caseVariants.join(u'|'),
+            QStringLiteral("kelvin|\u212Aelvin|\u00C4rger|\u00E4RGER"))
+            << order;
+        std::reverse(twins.begin(), twins.end());
+    }
+
     // Entities a document type declares keep their texts wherever they are
     // used, before the content too.
     const PackContent typed
