@@ -17,9 +17,11 @@ quint64 nextGeneration()
     return ++counter;
 }
 
+// The low half of the hash: it holds the bits that pick the home slot, so
+// the table grows from its slots alone, and lines need not keep hashes.
 inline quint32 tagOf(size_t hash)
 {
-    return quint32(hash >> 32);
+    return quint32(hash);
 }
 
 } // namespace
@@ -50,25 +52,25 @@ qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
             return -1;
         if (slot.pos >= 0 && slot.tag == tag) {
             const Line &line = mLines[size_t(slot.pos)];
-            if (line.hash == hash && namesEqual(line.name, name))
+            if (namesEqual(line.name, name))
                 return qsizetype(i);
         }
     }
 }
 
-void Hashlist::rebuildSlots(size_t capacity) const
+void Hashlist::rebuildSlots(size_t capacity, const std::vector<qint32> *moved) const
 {
-    mSlots.assign(capacity, Slot{0, kEmpty});
+    std::vector<Slot> old(capacity, Slot{0, kEmpty});
+    old.swap(mSlots);
     mSlotsUsed = 0;
     const size_t mask = capacity - 1;
-    for (size_t pos = 0; pos < mLines.size(); ++pos) {
-        const Line &line = mLines[pos];
-        if (!line.alive())
+    for (const Slot &slot : old) {
+        if (slot.pos < 0)
             continue;
-        size_t i = line.hash & mask;
+        size_t i = slot.tag & mask;
         while (mSlots[i].pos != kEmpty)
             i = (i + 1) & mask;
-        mSlots[i] = Slot{tagOf(line.hash), qint32(pos)};
+        mSlots[i] = Slot{slot.tag, moved ? (*moved)[size_t(slot.pos)] : slot.pos};
         ++mSlotsUsed;
     }
 }
@@ -109,7 +111,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         if (slot.tag != tag)
             continue;
         Line &line = mLines[size_t(slot.pos)];
-        if (line.hash != hash || !namesEqual(line.name, name))
+        if (!namesEqual(line.name, name))
             continue;
         const qsizetype pos = slot.pos;
         const bool respelled = mSearch && line.name != name;
@@ -130,7 +132,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         ++mSlotsUsed;
     }
     const qsizetype pos = qsizetype(mLines.size());
-    mLines.push_back(Line{name, value, hash});
+    mLines.push_back(Line{name, value});
     ++mLive;
     mSlots[free] = Slot{tag, qint32(pos)};
     if (mSearch) {
@@ -151,7 +153,7 @@ qsizetype Hashlist::restore(qsizetype pos, const QString &name, const QString &v
     if (value.isEmpty())
         return -1;
     Line *line = pos >= 0 && pos < qsizetype(mLines.size()) ? &mLines[size_t(pos)] : nullptr;
-    if (!line || line->alive() || line->hash != hash || !namesEqual(line->name, name) || findSlot(name, hash) >= 0) {
+    if (!line || line->alive() || !namesEqual(line->name, name) || findSlot(name, hash) >= 0) {
         return setValue(name, value, hash);
     }
     mGeneration = nextGeneration();
@@ -204,8 +206,13 @@ void Hashlist::compact() const
     mGeneration = nextGeneration();
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
+    // Where each live line moves to once the removed ones are gone.
+    std::vector<qint32> moved(mLines.size());
+    qint32 next = 0;
+    for (size_t pos = 0; pos < mLines.size(); ++pos)
+        moved[pos] = mLines[pos].alive() ? next++ : -1;
     std::erase_if(mLines, [](const Line &line) { return !line.alive(); });
-    rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
+    rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))), &moved);
 }
 
 void Hashlist::relayout() const

@@ -106,13 +106,12 @@ private:
     struct Line {
         QString name;
         QString value;
-        size_t hash = 0;
         // A removed line is left empty until the lines are compacted; a
         // live one never has an empty value.
         bool alive() const { return !value.isEmpty(); }
     };
     // Open addressing over the lines: a slot holds a line position and the
-    // high half of its name's hash, so probing rarely reads a line.
+    // low half of its name's hash, so probing rarely reads a line.
     struct Slot {
         quint32 tag;
         qint32 pos;
@@ -122,7 +121,9 @@ private:
 
     // The slot holding the name, or -1.
     qsizetype findSlot(const QString &name, size_t hash) const;
-    void rebuildSlots(size_t capacity) const;
+    // Rehashes the live slots into a table of this size; moved, when
+    // given, maps their positions to new ones.
+    void rebuildSlots(size_t capacity, const std::vector<qint32> *moved = nullptr) const;
     void ensureSearchIndex() const;
     void unindexValue(qsizetype pos) const;
     void orderInsert(qsizetype pos) const;

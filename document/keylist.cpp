@@ -75,10 +75,37 @@ bool sortsBefore(const SortKey &a, const SortKey &b, const std::vector<QString> 
     return names[size_t(a.pos)] < names[size_t(b.pos)];
 }
 
+// The sort key of a name, its nameKey kept in room the caller gives.
+SortKey sortKeyOf(const QString &name, qint32 pos, QString &folded)
+{
+    const bool ascii = isAsciiName(name);
+    if (!ascii)
+        folded = nameKey(name);
+    const QString &text = ascii ? name : folded;
+    return SortKey{reinterpret_cast<const char16_t *>(text.constData()), quint32(text.size()), !ascii, pos};
+}
+
+// Whether the names stand in order already, as in a file the program
+// wrote: one pass, keying each name that is not ASCII once.
+bool inOrder(const std::vector<QString> &names)
+{
+    QString folded[2];
+    SortKey previous{};
+    for (size_t i = 0; i < names.size(); ++i) {
+        const SortKey key = sortKeyOf(names[i], qint32(i), folded[i % 2]);
+        if (i > 0 && sortsBefore(key, previous, names))
+            return false;
+        previous = key;
+    }
+    return true;
+}
+
 } // namespace
 
 void KeyList::sort(std::vector<QString> &names)
 {
+    if (inOrder(names))
+        return;
     // Comparing name keys exactly gives the order of lessThan, much
     // faster than folding inside every comparison. Small keys are sorted
     // and the names then moved along their cycles, so no second vector of

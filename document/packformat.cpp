@@ -65,6 +65,25 @@ QString readKeyText(const StreamedElement &key, const char *element)
     return decodeKeyText(key.childText(element), true);
 }
 
+// False when the names differ in case-insensitive order at their first
+// differing unit, both ASCII there: the common case for neighbours in the
+// sorted list, told without folding.
+bool mayEqualIgnoringCase(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const QChar *x = a.constData();
+    const QChar *y = b.constData();
+    qsizetype i = 0;
+    while (i < n && x[i] == y[i])
+        ++i;
+    if (i == n)
+        return a.size() == b.size();
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    const char16_t p = x[i].unicode();
+    const char16_t q = y[i].unicode();
+    return p >= 0x80 || q >= 0x80 || lower(p) == lower(q);
+}
+
 // A key that cannot be read; the file's name is put before the message.
 struct KeyError {
     Error error;
@@ -141,7 +160,7 @@ public:
         for (size_t i = 1; i < keys.size(); ++i) {
             const QString &prev = keys[i - 1];
             const QString &cur = keys[i];
-            if (prev != cur && namesEqual(prev, cur)) {
+            if (mayEqualIgnoringCase(prev, cur) && prev != cur && namesEqual(prev, cur)) {
                 note(prev);
                 note(cur);
             }

@@ -88,6 +88,18 @@ qsizetype XmlPrescan::skipPlain(const char *data, qsizetype i, qsizetype size)
     case State::Text: stop = '<'; break;
     case State::TagQuote: stop = char(mQuote); break;
     case State::Skip: stop = '>'; break;
+    case State::StartTag:
+        // Between attributes only quotes, "=" and ">" matter, unless the
+        // element's name is being read.
+        if (mNaming)
+            return i;
+        for (; i < size; ++i) {
+            const char c = data[i];
+            if (c == '"' || c == '\'' || c == '=' || c == '>')
+                break;
+            mLine += c == '\n';
+        }
+        return i;
     default: return i;
     }
     const char *from = data + i;

@@ -88,8 +88,9 @@ TEST(KeyNames, OrderKeysAndEqualityAgreeOnHardLetters)
             // Without the dotless i, names that fold apart keep the order of their folding.
             const QString fa = a.toCaseFolded();
             const QString fb = b.toCaseFolded();
-            if (!a.contains(QChar(0x131)) && !b.contains(QChar(0x131)) && fa != fb)
+            if (!a.contains(QChar(0x131)) && !b.contains(QChar(0x131)) && fa != fb) {
                 ASSERT_EQ(sign(order), sign(fa.compare(fb))) << qPrintable(a) << " " << qPrintable(b);
+            }
         }
     }
     // Sorted, the names equal to one another stand together, and find()
