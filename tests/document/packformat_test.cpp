@@ -149,9 +149,9 @@ TEST(PackReader, RepeatedAndCaseVariantIdsShareOneEntryAndAreReported)
     // Twins whose first difference is not ASCII (the dotless i upper-cases
     // to I; the Kelvin sign stays apart from k), read in order as a written
     // file has them and in reverse.
-    QStringList twins = {QStringLiteral("diff"), QStringLiteral("d\u0131ff"), QStringLiteral("kelvin"),
-        QStringLiteral("\u212Aelvin"), QStringLiteral("zeta"),
-        QStringLiteral("\u00C4rger"), QStringLiteral("\u00E4RGER")};
+    QStringList twins
+        = {QStringLiteral("diff"), QStringLiteral("d\u0131ff"), QStringLiteral("kelvin"), QStringLiteral("\u212Aelvin"),
+            QStringLiteral("zeta"), QStringLiteral("\u00C4rger"), QStringLiteral("\u00E4RGER")};
     for (int order = 0; order < 2; ++order) {
         QString content;
         for (const QString &id : twins)
