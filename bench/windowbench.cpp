@@ -6,7 +6,8 @@
 // WORDLOOM_BENCH_VERBOSE=1 also prints every keystroke with the search's own
 // time and its hits; WORDLOOM_BENCH_OPS=N runs the key operations N times;
 // WORDLOOM_BENCH_RECOVERY=N times the recovery of N take-overs (default
-// 10000, 0 skips it). Packs: ../shared/perf/gen.py N DIR.
+// 10000, 0 skips it); WORDLOOM_BENCH_REPLACE=1 times only the load and the
+// replace-all with its undo and redo. Packs: ../shared/perf/gen.py N DIR.
 #include "bench/scriptedprompts.h"
 #include "checks/keychecks.h"
 #include "document/clock.h"
@@ -31,6 +32,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+
+#include <sys/resource.h>
 
 using namespace Wordloom;
 
@@ -81,6 +84,15 @@ double timed(const std::function<void()> &work)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+// The process's CPU time so far, user and system, all threads.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -109,9 +121,10 @@ int main(int argc, char **argv)
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+    const bool replaceOnly = qEnvironmentVariableIsSet("WORDLOOM_BENCH_REPLACE");
 
     std::vector<double> check, load, ready;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < (replaceOnly ? 0 : runs); ++i) {
         LanguagePack pack;
         check.push_back(timed([&] {
             pack.load(path);
@@ -133,7 +146,7 @@ int main(int argc, char **argv)
     report("repaint of the whole window (for comparison)", idle);
     QAction *loadAction = window.findChild<QAction *>(QStringLiteral("loadAction"));
     std::vector<double> pauses;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < (replaceOnly ? 1 : runs); ++i) {
         Heartbeat heart;
         load.push_back(timed([&] { loadAction->trigger(); }));
         pauses.push_back(heart.longestPause("load"));
@@ -143,9 +156,11 @@ int main(int argc, char **argv)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         ready.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    report("check (load + both checks, no window)", check);
+    if (!replaceOnly) {
+        report("check (load + both checks, no window)", check);
+        std::printf("%-44s %.2fx\n", "  window load / check", median(load) / median(check));
+    }
     report("load in the window, first key shown", load);
-    std::printf("%-44s %.2fx\n", "  window load / check", median(load) / median(check));
     report("longest pause in repainting during a load", pauses);
     report("search index ready after the load", ready);
 
@@ -155,6 +170,8 @@ int main(int argc, char **argv)
     std::vector<double> keystrokes;
     for (const QString &word : {QStringLiteral("dialog"), QStringLiteral("größe"), QStringLiteral("e"),
              QStringLiteral("Straße"), QStringLiteral("zzq")}) {
+        if (replaceOnly)
+            break;
         for (qsizetype n = 1; n <= word.size(); ++n) {
             keystrokes.push_back(timed([&] { field->setText(word.left(n)); }));
             if (qEnvironmentVariableIsSet("WORDLOOM_BENCH_VERBOSE")) {
@@ -166,13 +183,17 @@ int main(int argc, char **argv)
             }
         }
     }
-    std::printf("%-44s %.2f ms\n", "search: first keystroke", keystrokes.front());
-    report("search keystroke, results shown", keystrokes);
+    if (!replaceOnly) {
+        std::printf("%-44s %.2f ms\n", "search: first keystroke", keystrokes.front());
+        report("search keystroke, results shown", keystrokes);
+    }
 
     // The same typing in each scope and with each option or filter, one
     // box switched on at a time; then replace-all and its undo.
     const char *const boxes[] = {"scopeKey", "scopeComment", "matchCase", "filterUntranslated", "filterComment"};
     for (const char *box : boxes) {
+        if (replaceOnly)
+            break;
         auto *check = window.findChild<QCheckBox *>(QLatin1String(box));
         const bool scope = QByteArray(box).startsWith("scope");
         auto *text = window.findChild<QCheckBox *>(QStringLiteral("scopeText"));
@@ -193,14 +214,22 @@ int main(int argc, char **argv)
     field->setText(QStringLiteral("e"));
     window.findChild<QLineEdit *>(QStringLiteral("ersetzen"))->setText(QStringLiteral("E"));
     QAbstractButton *replaceButton = window.findChild<QAbstractButton *>(QStringLiteral("buttonErsetzen"));
-    std::vector<double> replaced, replaceUndone;
+    std::vector<double> replaced, replaceUndone, replaceCpu, undoCpu;
     for (int i = 0; i < std::min(runs, 3); ++i) {
+        double cpu = cpuMs();
         replaced.push_back(timed([&] { replaceButton->click(); }));
+        replaceCpu.push_back(cpuMs() - cpu);
+        cpu = cpuMs();
         replaceUndone.push_back(timed([&] { window.undoActionExecute(); }));
+        undoCpu.push_back(cpuMs() - cpu);
     }
     report("replace all \"e\" by \"E\" (confirmed)", replaced);
+    report("  its CPU time, all threads", replaceCpu);
     report("undo the replace-all", replaceUndone);
+    report("  its CPU time, all threads", undoCpu);
     field->clear();
+    if (replaceOnly)
+        return 0;
 
     KeyListBox *keyBox = window.findChild<KeyListBox *>(QStringLiteral("lpKey"));
     const int rows = int(window.pack().keys().count());

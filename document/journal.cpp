@@ -12,12 +12,6 @@
 #include <QSysInfo>
 #include <QUuid>
 
-#include <csignal>
-#include <limits>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace Wordloom {
 
 using Kind = JournalRecord::Kind;
@@ -37,7 +31,11 @@ Journal::Journal(LanguagePack &pack, const QString &folder, QObject *parent)
     , mFolder(folder)
 {
     mSyncTimer.setSingleShot(true);
-    connect(&mSyncTimer, &QTimer::timeout, this, &Journal::sync);
+    // Made durable on the writing thread, so the window never waits for it.
+    connect(&mSyncTimer, &QTimer::timeout, this, [this] {
+        if (mWriter)
+            mWriter->syncSoon();
+    });
     connect(&mPack, &LanguagePack::stepDone, this, [this](const PackStep &step) { record(Kind::Push, step); });
     connect(&mPack, &LanguagePack::stepUndone, this, [this](const PackStep &step) { record(Kind::Undo, step); });
     connect(&mPack, &LanguagePack::stepRedone, this, [this](const PackStep &step) { record(Kind::Redo, step); });
@@ -131,7 +129,12 @@ void Journal::record(Kind kind, const PackStep &step)
     }
     if (mFailed || (!mFile && !open()))
         return;
-    append(JournalCodec::step(kind, carried));
+    // The step is copied (its texts shared) for the writer, as the history
+    // may change or drop it while a large record is still being written.
+    mWriter->append(mSequence++, kind,
+        carried ? std::make_shared<const JournalStep>(JournalCodec::copy(*carried)) : nullptr);
+    if (!mSyncTimer.isActive())
+        mSyncTimer.start(1000);
 }
 
 bool Journal::open()
@@ -162,6 +165,17 @@ bool Journal::open()
         fail(mFile->errorString());
         return false;
     }
+    // A failure on the writing thread is handled here, unless the file is
+    // gone by then.
+    mWriter = std::make_unique<JournalWriter>(*mFile, [this, serial = ++mFileSerial](const QString &reason) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, reason] {
+                if (serial == mFileSerial && mFile)
+                    fail(reason);
+            },
+            Qt::QueuedConnection);
+    });
     append(JournalCodec::header(mBase));
     if (!mBaseHash.isEmpty())
         append(JournalCodec::baseHash(mBaseHash));
@@ -170,26 +184,7 @@ bool Journal::open()
 
 void Journal::append(const QByteArray &payload)
 {
-    // The frame holds a 32-bit length.
-    if (payload.size() > qsizetype(std::numeric_limits<quint32>::max())) {
-        fail(QStringLiteral("Eine Änderung ist für das Journal zu groß"));
-        return;
-    }
-    const QByteArray head = JournalCodec::frameHead(mSequence, payload);
-    // A test makes the process die in the middle of this record.
-    static const qint64 killAt = qEnvironmentVariableIsSet("WORDLOOM_JOURNAL_KILL_AT")
-        ? qEnvironmentVariableIntValue("WORDLOOM_JOURNAL_KILL_AT")
-        : -1;
-    if (qint64(mSequence) == killAt) {
-        mFile->write(head);
-        mFile->write(payload.constData(), payload.size() / 2);
-        std::raise(SIGKILL);
-    }
-    ++mSequence;
-    if (mFile->write(head) != head.size() || mFile->write(payload) != payload.size()) {
-        fail(mFile->errorString());
-        return;
-    }
+    mWriter->append(mSequence++, payload);
     if (!mSyncTimer.isActive())
         mSyncTimer.start(1000);
 }
@@ -197,18 +192,15 @@ void Journal::append(const QByteArray &payload)
 void Journal::sync()
 {
     mSyncTimer.stop();
-    if (!mFile)
-        return;
-#ifdef Q_OS_UNIX
-    ::fdatasync(mFile->handle());
-#else
-    mFile->flush();
-#endif
+    if (mWriter)
+        mWriter->syncNow();
 }
 
 void Journal::remove()
 {
     mSyncTimer.stop();
+    // Records still waiting are of no use any more.
+    mWriter.reset();
     if (mFile) {
         mFile->close();
         QFile::remove(mFile->fileName());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/journalcodec.h"
+#include "document/journalwriter.h"
 
 #include <QFile>
 #include <QLockFile>
@@ -17,8 +18,9 @@ class PackStep;
 
 // Follows a pack's history into a journal file while the pack has unsaved
 // steps, so that a session that dies can be replayed at the next start.
-// Each step pushed, undone or redone is one record, written at once and made
-// durable within a second; a save starts afresh, reaching the saved state
+// Each step pushed, undone or redone is one record, written at once (a step
+// of many changes right after, on a writing thread) and made durable within
+// a second; a save starts afresh, reaching the saved state
 // again or an orderly end removes the file. A lock file beside the journal
 // tells other processes that its owner still runs.
 class Journal : public QObject {
@@ -59,6 +61,9 @@ private:
     LanguagePack &mPack;
     QString mFolder;
     std::unique_ptr<QFile> mFile;
+    std::unique_ptr<JournalWriter> mWriter;
+    // Tells the files apart, so a late failure of an old one is dropped.
+    quint64 mFileSerial = 0;
     std::unique_ptr<QLockFile> mLock;
     JournalHeader mBase;
     QByteArray mBaseHash;

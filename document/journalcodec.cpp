@@ -18,7 +18,7 @@ namespace {
 
 using Kind = JournalRecord::Kind;
 
-constexpr qsizetype kFrameHead = 16;
+constexpr qsizetype kFrameHead = JournalCodec::kFrameHeadSize;
 
 quint32 checksum(const char *data, qsizetype size, uLong crc = crc32(0, nullptr, 0))
 {
@@ -40,12 +40,22 @@ quint32 frameChecksum(quint64 sequence, QByteArrayView payload)
 
 // Little-endian numbers, and texts as a length and their UTF-16 code units;
 // a step of a million lines is written in one pass over presized memory.
+// With a sink, the bytes go out in pieces as they fill one.
 class Writer {
 public:
-    explicit Writer(Kind kind, qsizetype size = 64)
+    explicit Writer(Kind kind, qsizetype size = 64, const JournalCodec::Sink *sink = nullptr) : mSink(sink)
     {
-        mBytes.reserve(size + 1);
+        mBytes.reserve(sink ? std::min(size, JournalCodec::kPiece + 4096) : size + 1);
         number(quint8(kind));
+    }
+    // Hands the bytes over once they fill a piece, or all of them.
+    bool flush(bool all = false)
+    {
+        if (!mSink || mBytes.isEmpty() || (!all && mBytes.size() < JournalCodec::kPiece))
+            return true;
+        const bool ok = (*mSink)(mBytes);
+        mBytes.resize(0);
+        return ok;
     }
     template <typename T> Writer &number(T value)
     {
@@ -65,6 +75,7 @@ public:
 
 private:
     QByteArray mBytes;
+    const JournalCodec::Sink *mSink;
 };
 
 // Reads what Writer wrote; a read past the end marks the reader failed and
@@ -140,11 +151,7 @@ JournalReading::End walk(const QByteArray &bytes, const std::function<bool(quint
 
 QByteArray JournalCodec::frameHead(quint64 sequence, const QByteArray &payload)
 {
-    QByteArray head(kFrameHead, Qt::Uninitialized);
-    qToLittleEndian(quint32(payload.size()), head.data());
-    qToLittleEndian(frameChecksum(sequence, payload), head.data() + 4);
-    qToLittleEndian(sequence, head.data() + 8);
-    return head;
+    return frameHead(sequence, payload.size(), frameChecksum(sequence, payload));
 }
 
 QByteArray JournalCodec::header(const JournalHeader &header)
@@ -164,32 +171,72 @@ QByteArray JournalCodec::baseHash(const QByteArray &hash)
     return bytes + hash;
 }
 
-QByteArray JournalCodec::step(Kind kind, const PackStep *step)
+JournalStep JournalCodec::copy(const PackStep &step)
+{
+    return JournalStep{step.text(), step.mKey, step.mLines, step.mKeys, step.mInfoRow, step.mInfoBefore,
+        step.mInfoAfter};
+}
+
+qint64 JournalCodec::stepSize(const JournalStep *step)
 {
     if (!step)
-        return Writer(kind).take();
-    qsizetype size = Writer::sizeOf(step->text()) + Writer::sizeOf(step->mKey) + 64;
-    for (const PackStep::LineChange &line : step->mLines)
+        return 1;
+    qint64 size = 1 + Writer::sizeOf(step->text) + Writer::sizeOf(step->key) + 8 + 8 + 4;
+    for (const PackStep::LineChange &line : step->lines)
         size += 9 + Writer::sizeOf(line.name) + Writer::sizeOf(line.oldName) + Writer::sizeOf(line.before)
             + Writer::sizeOf(line.after);
-    for (const PackStep::KeyChange &key : step->mKeys)
+    for (const PackStep::KeyChange &key : step->keys)
         size += 17 + Writer::sizeOf(key.name) + Writer::sizeOf(key.newName);
-    size += Writer::sizeOf(step->mInfoBefore) + Writer::sizeOf(step->mInfoAfter);
-    Writer out(kind, size);
-    out.text(step->text()).text(step->mKey).number(quint64(step->mLines.size()));
-    for (const PackStep::LineChange &line : step->mLines) {
+    return size + Writer::sizeOf(step->infoBefore) + Writer::sizeOf(step->infoAfter);
+}
+
+bool JournalCodec::step(Kind kind, const JournalStep *step, const Sink &sink)
+{
+    if (!step) {
+        Writer out(kind, 1, &sink);
+        return out.flush(true);
+    }
+    Writer out(kind, stepSize(step), &sink);
+    out.text(step->text).text(step->key).number(quint64(step->lines.size()));
+    for (const PackStep::LineChange &line : step->lines) {
         out.number(quint8(line.field)).text(line.name).text(line.oldName).text(line.before).text(line.after);
         out.number(qint64(line.pos));
+        if (!out.flush())
+            return false;
     }
-    out.number(quint64(step->mKeys.size()));
-    for (const PackStep::KeyChange &key : step->mKeys)
+    out.number(quint64(step->keys.size()));
+    for (const PackStep::KeyChange &key : step->keys) {
         out.number(quint8(key.kind))
             .number(qint64(key.row))
             .number(qint64(key.newRow))
             .text(key.name)
             .text(key.newName);
-    out.number(qint32(step->mInfoRow)).text(step->mInfoBefore).text(step->mInfoAfter);
-    return out.take();
+        if (!out.flush())
+            return false;
+    }
+    out.number(qint32(step->infoRow)).text(step->infoBefore).text(step->infoAfter);
+    return out.flush(true);
+}
+
+quint32 JournalCodec::checksumStart(quint64 sequence)
+{
+    char bytes[8];
+    qToLittleEndian(sequence, bytes);
+    return checksum(bytes, 8);
+}
+
+quint32 JournalCodec::checksumAdd(quint32 crc, QByteArrayView piece)
+{
+    return checksum(piece.data(), piece.size(), crc);
+}
+
+QByteArray JournalCodec::frameHead(quint64 sequence, qint64 size, quint32 crc)
+{
+    QByteArray head(kFrameHead, Qt::Uninitialized);
+    qToLittleEndian(quint32(size), head.data());
+    qToLittleEndian(crc, head.data() + 4);
+    qToLittleEndian(sequence, head.data() + 8);
+    return head;
 }
 
 std::unique_ptr<PackStep> JournalCodec::decodeStep(QByteArrayView payload, LanguagePack &pack)

@@ -1,18 +1,19 @@
 #pragma once
 
 #include "document/packformat.h"
+#include "document/packstep.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace Wordloom {
 
 class LanguagePack;
-class PackStep;
 
 // What a journal says about the pack its steps apply to.
 struct JournalHeader {
@@ -33,6 +34,18 @@ struct JournalRecord {
     enum class Kind : quint8 { Header = 1, BaseHash, Push, Undo, Redo, UndoStep, RedoStep };
     Kind kind;
     std::unique_ptr<PackStep> step;
+};
+
+// What the journal writes of a step, copied from it, so the writing may go
+// on on another thread while the history changes. Texts are shared.
+struct JournalStep {
+    QString text;
+    QString key;
+    std::vector<PackStep::LineChange> lines;
+    std::vector<PackStep::KeyChange> keys;
+    int infoRow = -1;
+    QString infoBefore;
+    QString infoAfter;
 };
 
 // A journal as read back. Reading stops at the first record that is cut
@@ -58,7 +71,21 @@ public:
     static QByteArray frameHead(quint64 sequence, const QByteArray &payload);
     static QByteArray header(const JournalHeader &header);
     static QByteArray baseHash(const QByteArray &hash);
-    static QByteArray step(JournalRecord::Kind kind, const PackStep *step);
+
+    // A payload written piece by piece: the frame's checksum grows with
+    // each piece, and a head with a zero checksum goes first, for the real
+    // one to be put in once all pieces are there.
+    using Sink = std::function<bool(QByteArrayView piece)>;
+    static constexpr qsizetype kPiece = qsizetype(1) << 20;
+    static constexpr qsizetype kFrameHeadSize = 16;
+    static JournalStep copy(const PackStep &step);
+    // The size of the step's payload, and the payload in pieces of about
+    // kPiece bytes; a sink that returns false stops it.
+    static qint64 stepSize(const JournalStep *step);
+    static bool step(JournalRecord::Kind kind, const JournalStep *step, const Sink &out);
+    static quint32 checksumStart(quint64 sequence);
+    static quint32 checksumAdd(quint32 checksum, QByteArrayView piece);
+    static QByteArray frameHead(quint64 sequence, qint64 size, quint32 checksum);
 
     // The steps are made for the pack they will be replayed on; without a
     // pack they are only counted, for offering the journal back.

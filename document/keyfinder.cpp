@@ -3,12 +3,15 @@
 #include "document/packstep.h"
 #include "document/referencefilter.h"
 #include "document/searchindex.h"
+#include "document/workerpool.h"
 
 #include <QHash>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <exception>
 #include <iterator>
+#include <latch>
 #include <utility>
 
 namespace Wordloom {
@@ -388,21 +391,72 @@ QSet<QString> KeyFinder::changedKeys(const LanguagePack &pack)
 std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const std::vector<QString> &names,
     const QString &replacement, qsizetype &count) const
 {
-    std::vector<FieldChange> changes;
-    for (const QString &name : names) {
-        const size_t hash = nameHash(name);
-        for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
-            if (field == KeyField::Comment && !(mQuery.scopes & FindQuery::Comment))
-                continue;
-            const QString value = pack.data().list(field).value(name, hash);
-            qsizetype n = 0;
-            QString after = replaced(value, replacement, n);
-            if (n > 0 && after != value) {
-                changes.push_back(FieldChange{name, field, std::move(after)});
-                count += n;
+    // The changes of names [from, to), each line's slot fetched a few names
+    // ahead of its look-up.
+    const auto part = [&](size_t from, size_t to, qsizetype &found) {
+        std::vector<FieldChange> changes;
+        const bool comments = mQuery.scopes & FindQuery::Comment;
+        constexpr size_t kAhead = 16;
+        size_t hashes[kAhead];
+        const auto fetch = [&](size_t i) {
+            hashes[i % kAhead] = nameHash(names[i]);
+            pack.data().hashlistKeys.prefetch(hashes[i % kAhead]);
+            if (comments)
+                pack.data().hashlistComments.prefetch(hashes[i % kAhead]);
+        };
+        for (size_t i = from; i < std::min(to, from + kAhead); ++i)
+            fetch(i);
+        for (size_t i = from; i < to; ++i) {
+            const size_t hash = hashes[i % kAhead];
+            if (i + kAhead < to)
+                fetch(i + kAhead);
+            const QString &name = names[i];
+            for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
+                if (field == KeyField::Comment && !comments)
+                    continue;
+                const QString value = pack.data().list(field).value(name, hash);
+                qsizetype n = 0;
+                QString after = replaced(value, replacement, n);
+                if (n > 0 && after != value) {
+                    changes.push_back(FieldChange{name, field, std::move(after)});
+                    found += n;
+                }
             }
         }
+        return changes;
+    };
+    // Many keys: the second half on the worker pool at the same time, when
+    // a thread is free there. The pack is only read meanwhile.
+    const size_t n = names.size();
+    if (n < 20000)
+        return part(0, n, count);
+    std::vector<FieldChange> second;
+    qsizetype secondCount = 0;
+    std::exception_ptr failure;
+    std::latch done(1);
+    const bool started = workerPool().tryStart([&] {
+        try {
+            second = part(n / 2, n, secondCount);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done.count_down();
+    });
+    if (!started)
+        return part(0, n, count);
+    std::vector<FieldChange> changes;
+    try {
+        changes = part(0, n / 2, count);
+    } catch (...) {
+        done.wait();
+        throw;
     }
+    done.wait();
+    if (failure)
+        std::rethrow_exception(failure);
+    count += secondCount;
+    changes.reserve(changes.size() + second.size());
+    std::move(second.begin(), second.end(), std::back_inserter(changes));
     return changes;
 }
 

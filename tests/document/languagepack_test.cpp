@@ -494,3 +494,48 @@ TEST_F(LanguagePackTest, AJournalReplayedOntoItsBaseGivesTheDocument)
         ASSERT_EQ(written(recovered), written(file)) << "round " << round;
     }
 }
+
+TEST_F(LanguagePackTest, LargeStepsInTheJournalReplayAndACutOneIsLeftOut)
+{
+    // Steps of many changes go to the journal's writing thread and out in
+    // pieces, small steps queue behind them; a cut anywhere keeps exactly
+    // the records before it.
+    Journal journal(pack, dir.filePath(QStringLiteral("recovery")));
+    const QString out = dir.filePath(QStringLiteral("out.xml"));
+    const auto written = [&](LanguagePack &from) {
+        from.writeFile(out, from.info());
+        return readBytes(out).toStdString();
+    };
+    std::vector<std::string> states{written(pack)};
+    std::vector<std::pair<QString, KeyEntry>> keys;
+    for (int i = 0; i < 3000; ++i)
+        keys.push_back({QStringLiteral("k%1").arg(i), KeyEntry{kHard + QString::number(i), kHard}});
+    std::vector<FieldChange> changes;
+    for (const auto &key : keys)
+        changes.push_back({key.first, KeyField::Translation, key.first + kHard});
+    const std::vector<std::function<void()>> steps{[&] { pack.addKeys(QStringLiteral("viele"), keys); },
+        [&] { pack.commit(QStringLiteral("a"), KeyEntry{QStringLiteral("klein")}); },
+        [&] { pack.changeMany(QStringLiteral("alle"), changes); }, [&] { pack.undo(); }, [&] { pack.redo(); },
+        [&] { pack.commit(QStringLiteral("b"), KeyEntry{QStringLiteral("zuletzt")}); }};
+    for (const auto &step : steps) {
+        step();
+        states.push_back(written(pack));
+    }
+    journal.sync();
+    const QByteArray bytes = readBytes(journal.filePath());
+    ASSERT_GT(bytes.size(), 2 * JournalCodec::kPiece);
+    const QString copy = dir.filePath(QStringLiteral("copy.journal"));
+    for (const qsizetype cut : {bytes.size(), bytes.size() - 1, bytes.size() / 2, bytes.size() / 5}) {
+        SCOPED_TRACE(cut);
+        writeBytes(copy, bytes.left(cut));
+        LanguagePack recovered;
+        recovered.load(pack.path());
+        const RecoveryResult result = replayJournal(recovered, copy, false);
+        EXPECT_EQ(result.end, cut == bytes.size() ? JournalReading::End::Complete : JournalReading::End::Cut);
+        const auto at = std::find(states.begin(), states.end(), written(recovered));
+        ASSERT_NE(at, states.end());
+        EXPECT_EQ(*at == states.back(), cut == bytes.size());
+        if (cut == bytes.size() - 1)
+            EXPECT_TRUE(*at == states[states.size() - 2]);
+    }
+}
