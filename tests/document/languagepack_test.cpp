@@ -509,14 +509,18 @@ TEST_F(LanguagePackTest, LargeStepsInTheJournalReplayAndACutOneIsLeftOut)
     std::vector<std::string> states{written(pack)};
     std::vector<std::pair<QString, KeyEntry>> keys;
     for (int i = 0; i < 3000; ++i)
-        keys.push_back({QStringLiteral("k%1").arg(i), KeyEntry{kHard + QString::number(i), kHard}});
+        keys.push_back({QStringLiteral("k%1").arg(i), KeyEntry{kHard + QString::number(i), kHard, {}, {}, {}}});
     std::vector<FieldChange> changes;
     for (const auto &key : keys)
         changes.push_back({key.first, KeyField::Translation, key.first + kHard});
     const std::vector<std::function<void()>> steps{[&] { pack.addKeys(QStringLiteral("viele"), keys); },
-        [&] { pack.commit(QStringLiteral("a"), KeyEntry{QStringLiteral("klein")}); },
+        [&] {
+            pack.commit(QStringLiteral("a"), KeyEntry{QStringLiteral("klein"), {}, {}, {}, {}});
+        },
         [&] { pack.changeMany(QStringLiteral("alle"), changes); }, [&] { pack.undo(); }, [&] { pack.redo(); },
-        [&] { pack.commit(QStringLiteral("b"), KeyEntry{QStringLiteral("zuletzt")}); }};
+        [&] {
+            pack.commit(QStringLiteral("b"), KeyEntry{QStringLiteral("zuletzt"), {}, {}, {}, {}});
+        }};
     for (const auto &step : steps) {
         step();
         states.push_back(written(pack));
@@ -535,7 +539,8 @@ TEST_F(LanguagePackTest, LargeStepsInTheJournalReplayAndACutOneIsLeftOut)
         const auto at = std::find(states.begin(), states.end(), written(recovered));
         ASSERT_NE(at, states.end());
         EXPECT_EQ(*at == states.back(), cut == bytes.size());
-        if (cut == bytes.size() - 1)
+        if (cut == bytes.size() - 1) {
             EXPECT_TRUE(*at == states[states.size() - 2]);
+        }
     }
 }
