@@ -187,7 +187,7 @@ QString JournalWriter::write(const Job &job)
     const bool done = job.isStep ? JournalCodec::step(job.kind, job.step.get(), sink) : sink(job.payload);
     if (!done)
         return error;
-    const QString unequal = QStringLiteral("Eine Änderung wurde nicht vollständig aufgezeichnet");
+    QString unequal = QStringLiteral("Eine Änderung wurde nicht vollständig aufgezeichnet");
     if (!streaming) {
         if (first.size() != size)
             return unequal;
