@@ -177,7 +177,7 @@ std::vector<qsizetype> KeyList::insertSorted(const std::vector<QString> &names)
     return rows;
 }
 
-void KeyList::removeRows(const std::vector<qsizetype> &rows)
+void KeyList::removeSorted(const std::vector<qsizetype> &rows)
 {
     beginResetModel();
     size_t next = 0;

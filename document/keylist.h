@@ -28,7 +28,7 @@ public:
     // names equal to it); returns their rows afterwards, in that order.
     std::vector<qsizetype> insertSorted(const std::vector<QString> &names);
     // Removes the rows, given in ascending order, in one pass.
-    void removeRows(const std::vector<qsizetype> &rows);
+    void removeSorted(const std::vector<qsizetype> &rows);
     // Gives a row another name and moves it to its sorted place, after
     // equal ones; returns the new row.
     qsizetype rename(qsizetype row, const QString &name);

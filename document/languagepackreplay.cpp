@@ -105,7 +105,7 @@ void LanguagePack::applyInserts(const std::vector<PackStep::KeyChange> &inserts,
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.size() == inserts.size()) {
-        mKeys.removeRows(rows);
+        mKeys.removeSorted(rows);
         return;
     }
     // A name added twice: row by row, as recorded.
