@@ -91,22 +91,14 @@ namespace {
 
 // Decodes in one pass: each character of the stored text gives one byte,
 // the bytes are read as strict UTF-8, and with lineBreaks every line break
-// becomes CR LF. Returns false (result unusable) where the text does not
-// decode.
-// Characters of unused room a decoded text may keep.
-constexpr qsizetype kMaxSlack = 8;
-
-bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
+// becomes CR LF. out has room for two characters a byte (a lone CR or LF
+// gives two). Returns the characters written, or -1 where the text does
+// not decode.
+qsizetype decodeStrictInto(QByteArrayView utf8, bool lineBreaks, char16_t *out)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
-    // A lone CR or LF becomes two characters.
-    // Every byte gives at most one character, but a lone CR or LF gives
-    // two: the room for those is made at the first line break.
-    result = QString(utf8.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(result.data());
-    char16_t *outBegin = out;
-    bool roomForBreaks = false;
+    char16_t *const outBegin = out;
     // The text's own UTF-8 sequence being collected from the bytes.
     char32_t cp = 0;
     int pending = 0;
@@ -126,25 +118,25 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
             else if (c >= 0xC0)
                 extra = 1, c &= 0x1F;
             else
-                return false;
+                return -1;
             if (end - p <= extra)
-                return false;
+                return -1;
             for (int i = 1; i <= extra; ++i)
                 c = (c << 6) | (p[i] & 0x3F);
             p += extra + 1;
             const int byte = charToByte(c);
             if (byte < 0)
-                return false;
+                return -1;
             b = static_cast<unsigned char>(byte);
         }
         if (pending > 0) {
             if ((b & 0xC0) != 0x80)
-                return false;
+                return -1;
             cp = (cp << 6) | (b & 0x3F);
             if (--pending > 0)
                 continue;
             if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-                return false;
+                return -1;
             if (cp >= 0x10000) {
                 *out++ = QChar::highSurrogate(cp);
                 *out++ = QChar::lowSurrogate(cp);
@@ -160,14 +152,6 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
                 // The LF of a CR LF was written with the CR.
                 if (b == '\n' && wasCr)
                     continue;
-                if (!roomForBreaks) {
-                    const qsizetype done = out - outBegin;
-                    const QByteArrayView rest(reinterpret_cast<const char *>(p), end - p);
-                    result.resize(result.size() + 1 + rest.count('\r') + rest.count('\n'));
-                    outBegin = reinterpret_cast<char16_t *>(result.data());
-                    out = outBegin + done;
-                    roomForBreaks = true;
-                }
                 *out++ = u'\r';
                 *out++ = u'\n';
                 afterCr = b == '\r';
@@ -181,16 +165,33 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
         } else if (b >= 0xF0 && b <= 0xF4) {
             cp = b & 0x07, pending = 3, minimum = 0x10000;
         } else {
-            return false;
+            return -1;
         }
     }
-    if (pending > 0)
+    return pending > 0 ? -1 : out - outBegin;
+}
+
+// Texts up to this many bytes are decoded into a buffer of the thread and
+// then allocated once at their size: a loaded pack keeps no unused room and
+// the heap is not left with the pieces of shrunk blocks.
+constexpr qsizetype kScratchBytes = 16384;
+
+bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
+{
+    if (utf8.size() <= kScratchBytes) {
+        thread_local std::array<char16_t, 2 * kScratchBytes> scratch;
+        const qsizetype n = decodeStrictInto(utf8, lineBreaks, scratch.data());
+        if (n < 0)
+            return false;
+        result = QString(reinterpret_cast<const QChar *>(scratch.data()), n);
+        return true;
+    }
+    result = QString(2 * utf8.size(), Qt::Uninitialized);
+    const qsizetype n = decodeStrictInto(utf8, lineBreaks, reinterpret_cast<char16_t *>(result.data()));
+    if (n < 0)
         return false;
-    result.truncate(out - outBegin);
-    // Multi-byte characters leave room behind that a loaded pack would
-    // keep for its lifetime; shrinking in place gives it back.
-    if (result.capacity() - result.size() > kMaxSlack)
-        result.squeeze();
+    result.truncate(n);
+    result.squeeze();
     return true;
 }
 

@@ -563,4 +563,9 @@ TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
     // Characters outside the table, also after a byte order mark.
     for (const char16_t *text : {u"Ελληνικά", u"\uFEFFΕλληνικά", u""})
         EXPECT_EQ(decoded(QStringView(text).toString()), QStringView(text).toString());
+    // Around the size up to which texts decode in a buffer of their own.
+    for (const qsizetype n : {3276, 3277, 20000}) {
+        const QByteArray bytes = encodeKeyText(QStringLiteral("ä\n").repeated(n)).toUtf8();
+        EXPECT_EQ(decodeKeyText(bytes, true), QStringLiteral("ä\r\n").repeated(n)) << n;
+    }
 }
