@@ -91,8 +91,8 @@ namespace {
 
 // Decodes in one pass: each character of the stored text gives one byte,
 // the bytes are read as strict UTF-8, and with lineBreaks every line break
-// becomes CR LF. out has room for two characters a byte (a lone CR or LF
-// gives two). Returns the characters written, or -1 where the text does
+// becomes CR LF. out has room for a character a byte and one more for each
+// CR or LF byte. Returns the characters written, or -1 where the text does
 // not decode.
 qsizetype decodeStrictInto(QByteArrayView utf8, bool lineBreaks, char16_t *out)
 {
@@ -186,7 +186,9 @@ bool decodeStrict(QByteArrayView utf8, bool lineBreaks, QString &result)
         result = QString(reinterpret_cast<const QChar *>(scratch.data()), n);
         return true;
     }
-    result = QString(2 * utf8.size(), Qt::Uninitialized);
+    // Every byte gives one character at most, a lone CR or LF two.
+    const qsizetype breaks = lineBreaks ? utf8.count('\r') + utf8.count('\n') : 0;
+    result = QString(utf8.size() + breaks, Qt::Uninitialized);
     const qsizetype n = decodeStrictInto(utf8, lineBreaks, reinterpret_cast<char16_t *>(result.data()));
     if (n < 0)
         return false;
