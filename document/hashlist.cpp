@@ -118,13 +118,9 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         if (respelled)
             orderErase(line.name);
         line.name = name;
-        line.value = value;
         if (respelled)
             orderInsert(pos);
-        if (mSearch)
-            unindexValue(pos);
-        if (mSearch)
-            mSearch->addValue(pos, line.value);
+        setValueAtPosition(pos, value);
         return pos;
     }
     if (free == mSlots.size()) {
@@ -140,6 +136,18 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         orderInsert(pos);
     }
     return pos;
+}
+
+void Hashlist::setValueAtPosition(qsizetype pos, const QString &value)
+{
+    Q_ASSERT(mLines[size_t(pos)].alive() && !value.isEmpty());
+    mGeneration = nextGeneration();
+    mLines[size_t(pos)].value = value;
+    if (mSearch) {
+        mSearch->changeValue(pos, value);
+        if (mSearch->isWorn())
+            dropSearchIndex();
+    }
 }
 
 qsizetype Hashlist::position(const QString &name, size_t hash) const
@@ -328,6 +336,24 @@ std::vector<qint32> Hashlist::linesContaining(const QString &text) const
         return {};
     ensureSearchIndex();
     return mSearch->find(needle);
+}
+
+std::unique_ptr<SearchIndex> Hashlist::takeSearchIndex()
+{
+    return std::move(mSearch);
+}
+
+void Hashlist::putSearchIndex(std::unique_ptr<SearchIndex> index, const std::optional<std::vector<qsizetype>> &changed)
+{
+    // Positions given out stay valid only while removed lines are kept.
+    if (!index || mSearch || !changed || !mKeepRemoved || index->lineCount() != qsizetype(mLines.size()))
+        return;
+    for (const qsizetype pos : *changed)
+        if (pos < 0 || pos >= qsizetype(mLines.size()) || !mLines[size_t(pos)].alive())
+            return;
+    index->changeValues(*changed, [this](qsizetype pos) -> const QString & { return mLines[size_t(pos)].value; });
+    if (!index->isWorn())
+        mSearch = std::move(index);
 }
 
 void Hashlist::ensureSearchIndex() const

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Wordloom {
@@ -46,6 +47,9 @@ public:
     // removed lines are kept.
     qsizetype position(const QString &name, size_t hash) const;
     const QString &valueAtPosition(qsizetype pos) const { return mLines[size_t(pos)].value; }
+    // Gives the live line at pos a new non-empty value, its name unchanged:
+    // setValue for a line found already.
+    void setValueAtPosition(qsizetype pos, const QString &value);
     // Puts a removed line back at the position it had, so the order of the
     // lines is as before its removal; appends when that place is gone.
     // Returns where the line went.
@@ -98,6 +102,13 @@ public:
     };
     std::shared_ptr<IndexBuild> prepareSearchIndex() const;
     bool adoptSearchIndex(IndexBuild &build) const;
+
+    // For a step over many lines: the search index taken away, so changes
+    // leave it alone, and given back afterwards with the positions of the
+    // lines whose values changed. Lines added or removed meanwhile are told
+    // by passing nullopt, and the index is dropped.
+    std::unique_ptr<SearchIndex> takeSearchIndex();
+    void putSearchIndex(std::unique_ptr<SearchIndex> index, const std::optional<std::vector<qsizetype>> &changed);
 
     // Frees the slots of removed lines; positional access does this itself.
     void compact() const;

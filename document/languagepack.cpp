@@ -1,5 +1,6 @@
 #include "document/languagepack.h"
 
+#include "document/batchindexupdate.h"
 #include "document/error.h"
 #include "document/packfile.h"
 #include "document/progress.h"
@@ -325,8 +326,10 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
         countRow(names[k], 1);
         mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Insert, rows[k], rows[k], names[k], QString()});
     }
+    BatchIndexUpdate indexes(mData, fresh.size() * std::size(kKeyFields));
     for (const auto *key : fresh)
         storeEntry(key->first, key->second);
+    indexes.finish(mRecording->mLines);
     endStep();
     return qsizetype(fresh.size());
 }
@@ -345,12 +348,14 @@ void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange
     };
     for (size_t i = 0; i < std::min(changes.size(), kAhead); ++i)
         fetch(i);
+    BatchIndexUpdate indexes(mData, changes.size());
     for (size_t i = 0; i < changes.size(); ++i) {
         const size_t hash = hashes[i % kAhead];
         if (i + kAhead < changes.size())
             fetch(i + kAhead);
         setLine(changes[i].field, changes[i].name, changes[i].value, hash);
     }
+    indexes.finish(mRecording->mLines);
     endStep();
 }
 
@@ -414,7 +419,13 @@ void LanguagePack::setLine(KeyField field, const QString &name, const QString &v
     change.field = field;
     if (field == KeyField::Translation && change.before.isEmpty() != value.isEmpty())
         countTranslation(name, value.isEmpty() ? -1 : 1);
-    change.pos = pos < 0 && revive >= 0 ? list.restore(revive, name, value, hash) : list.setValue(name, value, hash);
+    if (pos >= 0 && !value.isEmpty() && change.oldName == name) {
+        list.setValueAtPosition(pos, value);
+        change.pos = pos;
+    } else {
+        change.pos
+            = pos < 0 && revive >= 0 ? list.restore(revive, name, value, hash) : list.setValue(name, value, hash);
+    }
     mRecording->mLines.push_back(std::move(change));
 }
 

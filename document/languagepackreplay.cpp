@@ -1,5 +1,6 @@
 #include "document/languagepack.h"
 
+#include "document/batchindexupdate.h"
 #include "document/packstep.h"
 
 #include <algorithm>
@@ -42,11 +43,13 @@ void LanguagePack::replay(PackStep &step, bool forward)
     constexpr size_t kAhead = 16;
     const auto lineAt
         = [&](size_t k) -> const PackStep::LineChange & { return step.mLines[forward ? k : lines - 1 - k]; };
+    BatchIndexUpdate indexes(mData, lines);
     for (size_t k = 0; k < lines; ++k) {
         if (k + kAhead < lines)
             mData.list(lineAt(k + kAhead).field).prefetch(lineAt(k + kAhead).hash);
         applyLine(lineAt(k), forward);
     }
+    indexes.finish(step.mLines);
     if (!small && std::all_of(step.mKeys.begin(), step.mKeys.end(), [](const PackStep::KeyChange &change) {
             return change.kind == PackStep::KeyChange::Kind::Insert;
         }))
@@ -160,6 +163,7 @@ void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &
 {
     using Kind = PackStep::KeyChange::Kind;
     beginStep(recorded.text(), recorded.key());
+    BatchIndexUpdate indexes(mData, recorded.mLines.size());
     inOrder(recorded.mLines, forward, [&](const PackStep::LineChange &change) {
         const Hashlist &list = mData.list(change.field);
         const size_t hash = nameHash(change.name);
@@ -172,6 +176,7 @@ void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &
         const QString &spelling = forward || change.oldName.isEmpty() ? change.name : change.oldName;
         setLine(change.field, spelling, forward ? change.after : change.before, hash, change.pos);
     });
+    indexes.finish(mRecording->mLines);
     // A rename onto another row's name would merge the two.
     const auto taken = [this](const QString &name, qsizetype row) {
         const qsizetype other = mKeys.exactRow(name, -1);

@@ -3,6 +3,8 @@
 #include "document/hashlist.h"
 #include "document/workerpool.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -232,6 +234,62 @@ void SearchIndex::addValue(qsizetype pos, QStringView value)
     mStarts.emplace_back(start, pos);
     mStartOf[size_t(pos)] = start;
     mLastNeedle.clear();
+}
+
+bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed) const
+{
+    const qsizetype start = mStartOf[size_t(pos)];
+    if (start < 0)
+        return false;
+    thread_local QByteArray scratch;
+    scratch.resize(0);
+    appendLowered(value, scratch);
+    char *old = bytes + start;
+    const qsizetype length = qsizetype(strlen(old));
+    // A very long value's room is not kept for the thread's lifetime.
+    const auto release = qScopeGuard([] {
+        if (scratch.capacity() > (1 << 20))
+            scratch = QByteArray();
+    });
+    if (scratch.size() > length)
+        return false;
+    // A change of letter case alone leaves the lowered bytes as they were.
+    if (scratch.size() == length && memcmp(old, scratch.constData(), size_t(length)) == 0)
+        return true;
+    memcpy(old, scratch.constData(), size_t(scratch.size()));
+    memset(old + scratch.size(), 0, size_t(length - scratch.size()));
+    freed += length - scratch.size();
+    return true;
+}
+
+void SearchIndex::changeValue(qsizetype pos, QStringView value)
+{
+    mLastNeedle.clear();
+    if (!rewrite(mText.data(), pos, value, mGarbage)) {
+        removeValue(pos);
+        addValue(pos, value);
+    }
+}
+
+void SearchIndex::changeValues(const std::vector<qsizetype> &positions, const ValueAt &valueAt)
+{
+    mLastNeedle.clear();
+    // Each half takes the lines on its side of the middle position, so no
+    // line is written by both.
+    const qsizetype middle = lineCount() / 2;
+    char *bytes = mText.data();
+    std::vector<qsizetype> longer[2];
+    qsizetype freed[2] = {0, 0};
+    const auto half = [&](int side) {
+        for (const qsizetype pos : positions)
+            if ((pos >= middle) == (side == 1) && !rewrite(bytes, pos, valueAt(pos), freed[side]))
+                longer[side].push_back(pos);
+    };
+    runSideBySide([&] { half(0); }, [&] { half(1); });
+    mGarbage += freed[0] + freed[1];
+    for (const std::vector<qsizetype> &side : longer)
+        for (const qsizetype pos : side)
+            changeValue(pos, valueAt(pos));
 }
 
 void SearchIndex::removeValue(qsizetype pos)

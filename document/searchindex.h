@@ -39,11 +39,24 @@ public:
     void removeValue(qsizetype pos);
     // Whether most of the buffer holds removed values, so a rebuild pays.
     bool isWorn() const;
+    // The positions known: lines 0..lineCount()-1.
+    qsizetype lineCount() const { return qsizetype(mStartOf.size()); }
+    // Indexes the changed value of a line that stays: in the old value's
+    // place when its lowered form is no longer, else appended.
+    void changeValue(qsizetype pos, QStringView value);
+    // The same for the lines at many positions (repeats allowed), in two
+    // halves at once; valueAt gives a line's value now.
+    using ValueAt = std::function<const QString &(qsizetype pos)>;
+    void changeValues(const std::vector<qsizetype> &positions, const ValueAt &valueAt);
     // Keep the name order as lines come, go and change their spelling.
     void insertInOrder(qint32 pos, const QString &name, const NameAt &nameAt);
     void eraseFromOrder(const QString &name, const NameAt &nameAt);
 
 private:
+    // Writes the lowered value over the old one at pos when it fits and
+    // adds the bytes freed; false when it does not fit. Lines apart may be
+    // rewritten at once, given the buffer's bytes.
+    bool rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed) const;
     // Marks the lines whose value holds the needle, for the part [from, to)
     // of the buffer, which begins at a value's start.
     void scan(const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const;

@@ -178,7 +178,8 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     EXPECT_EQ(search(list, "GRÖße"), (QStringList{QStringLiteral("Beta"), QStringLiteral("delta")}));
     list.remove(QStringLiteral("delta"));
 
-    list.setValue(QStringLiteral("beta"), QStringLiteral("Ärger")); // new value, new spelling
+    list.setValue(QStringLiteral("gamma"), QStringLiteral("Straße und Weg")); // longer: appended
+    list.setValue(QStringLiteral("beta"), QStringLiteral("Ärger")); // new value, new spelling (shorter: in place)
     list.setValue(QStringLiteral("ALPHA"), QStringLiteral("GRÖSSE")); // new spelling only
     list.setValue(QStringLiteral("Delta"), QStringLiteral("ärgerlich"));
     list.remove(QStringLiteral("GAMMA"));

@@ -544,3 +544,62 @@ TEST_F(LanguagePackTest, LargeStepsInTheJournalReplayAndACutOneIsLeftOut)
         }
     }
 }
+
+TEST_F(LanguagePackTest, LargeStepsLeaveTheSearchIndexAsABuildAnewWouldBe)
+{
+    // Texts of a few words with hard letters; the changes make them equal
+    // but for case, shorter and longer, so the index is rewritten in place
+    // and appended to.
+    std::mt19937 random(11);
+    const QStringList words{QStringLiteral("Größe"), QStringLiteral("SS"), QStringLiteral("σς"), QStringLiteral("İx"),
+        QStringLiteral("😀a"), QStringLiteral("e"), QStringLiteral("Äpfel")};
+    const auto text = [&] {
+        QString t;
+        for (int n = 1 + int(random() % 4); n > 0; --n)
+            t += words[qsizetype(random() % words.size())] + QLatin1Char(' ');
+        return t;
+    };
+    std::vector<std::pair<QString, KeyEntry>> keys;
+    for (int i = 0; i < 6000; ++i)
+        keys.push_back({QStringLiteral("k%1").arg(i), KeyEntry{text(), text(), {}, {}, {}}});
+    pack.addKeys(QStringLiteral("viele"), keys);
+    const auto found = [](const Hashlist &list, const QString &needle) {
+        QStringList names;
+        for (const qint32 pos : list.linesContaining(needle))
+            names << list.lineName(pos);
+        return names;
+    };
+    const auto expectAsBuiltAnew = [&](const char *when) {
+        for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
+            const Hashlist &list = pack.data().list(field);
+            Hashlist fresh;
+            for (qsizetype i = 0; i < list.count(); ++i)
+                fresh.setValue(list.nameAt(i), list.valueAt(i));
+            for (const QString &needle : words + QStringList{QStringLiteral("größe s"), QStringLiteral("e e")})
+                ASSERT_EQ(found(list, needle), found(fresh, needle)) << when << " " << needle.toStdString();
+        }
+    };
+    expectAsBuiltAnew("after the keys came");
+    std::vector<FieldChange> changes;
+    for (int i = 0; i < 6000; ++i) {
+        const QString &before = keys[size_t(i)].second.translation;
+        const QString after[] = {before.toUpper(), before.left(3), before + text()};
+        changes.push_back({keys[size_t(i)].first, KeyField::Translation, after[i % 3]});
+        if (i % 2)
+            changes.push_back({keys[size_t(i)].first, KeyField::Comment, text()});
+    }
+    pack.changeMany(QStringLiteral("alle"), changes);
+    EXPECT_TRUE(pack.data().hashlistKeys.isSearchReady()) << "values alone changed: the index stays";
+    expectAsBuiltAnew("after the change");
+    pack.undo();
+    expectAsBuiltAnew("after its undo");
+    pack.redo();
+    expectAsBuiltAnew("after its redo");
+    // A key respelled and a text taken away among many.
+    changes.front().name = changes.front().name.toUpper();
+    changes.back().value.clear();
+    pack.changeMany(QStringLiteral("neu geschrieben"), changes);
+    expectAsBuiltAnew("after a step with a line respelled and one removed");
+    pack.undo();
+    expectAsBuiltAnew("after that step's undo");
+}
