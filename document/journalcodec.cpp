@@ -173,7 +173,7 @@ QByteArray JournalCodec::baseHash(const QByteArray &hash)
 
 JournalStep JournalCodec::copy(const PackStep &step)
 {
-    return JournalStep{step.text(), step.mKey, step.mLines, step.mKeys, step.mInfoRow, step.mInfoBefore,
+    return JournalStep{step.text(), step.mKey, step.sharedLines(), step.mKeys, step.mInfoRow, step.mInfoBefore,
         step.mInfoAfter};
 }
 
@@ -182,7 +182,7 @@ qint64 JournalCodec::stepSize(const JournalStep *step)
     if (!step)
         return 1;
     qint64 size = 1 + Writer::sizeOf(step->text) + Writer::sizeOf(step->key) + 8 + 8 + 4;
-    for (const PackStep::LineChange &line : step->lines)
+    for (const PackStep::LineChange &line : *step->lines)
         size += 9 + Writer::sizeOf(line.name) + Writer::sizeOf(line.oldName) + Writer::sizeOf(line.before)
             + Writer::sizeOf(line.after);
     for (const PackStep::KeyChange &key : step->keys)
@@ -197,8 +197,8 @@ bool JournalCodec::step(Kind kind, const JournalStep *step, const Sink &sink)
         return out.flush(true);
     }
     Writer out(kind, stepSize(step), &sink);
-    out.text(step->text).text(step->key).number(quint64(step->lines.size()));
-    for (const PackStep::LineChange &line : step->lines) {
+    out.text(step->text).text(step->key).number(quint64(step->lines->size()));
+    for (const PackStep::LineChange &line : *step->lines) {
         out.number(quint8(line.field)).text(line.name).text(line.oldName).text(line.before).text(line.after);
         out.number(qint64(line.pos));
         if (!out.flush())
@@ -255,7 +255,7 @@ std::unique_ptr<PackStep> JournalCodec::decodeStep(QByteArrayView payload, Langu
         line.after = in.text();
         line.pos = in.number<qint64>();
         line.hash = nameHash(line.name);
-        step->mLines.push_back(std::move(line));
+        step->mLines->push_back(std::move(line));
     }
     const quint64 keys = in.number<quint64>();
     for (quint64 i = 0; i < keys && in.ok(); ++i) {

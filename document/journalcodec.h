@@ -37,11 +37,12 @@ struct JournalRecord {
 };
 
 // What the journal writes of a step, copied from it, so the writing may go
-// on on another thread while the history changes. Texts are shared.
+// on on another thread while the history changes. Texts and the step's
+// lines are shared.
 struct JournalStep {
     QString text;
     QString key;
-    std::vector<PackStep::LineChange> lines;
+    std::shared_ptr<const std::vector<PackStep::LineChange>> lines;
     std::vector<PackStep::KeyChange> keys;
     int infoRow = -1;
     QString infoBefore;

@@ -31,7 +31,7 @@ void JournalWriter::append(quint64 sequence, QByteArray payload)
 
 void JournalWriter::append(quint64 sequence, JournalRecord::Kind kind, std::shared_ptr<const JournalStep> step)
 {
-    const bool large = step && step->lines.size() + step->keys.size() > kLargeStep;
+    const bool large = step && step->lines->size() + step->keys.size() > kLargeStep;
     Job job;
     job.sequence = sequence;
     job.kind = kind;

@@ -237,7 +237,7 @@ qsizetype LanguagePack::commit(const QString &name, const KeyEntry &entry)
         row = insertKey(name);
     storeEntry(name, entry);
     // The step is named after the first field it changed.
-    const auto &lines = mRecording->mLines;
+    const auto &lines = *mRecording->mLines;
     const char *what = lines.empty() || lines.front().field == KeyField::Translation ? "Übersetzung"
         : lines.front().field == KeyField::Comment                                   ? "Kommentar"
                                                                                      : "Optionen";
@@ -321,7 +321,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
         names.push_back(key->first);
     const std::vector<qsizetype> rows = mKeys.insertSorted(names);
     mRecording->mKeys.reserve(rows.size());
-    mRecording->mLines.reserve(rows.size());
+    mRecording->mLines->reserve(rows.size());
     for (size_t k = 0; k < rows.size(); ++k) {
         countRow(names[k], 1);
         mRecording->mKeys.push_back({PackStep::KeyChange::Kind::Insert, rows[k], rows[k], names[k], QString()});
@@ -329,7 +329,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
     BatchIndexUpdate indexes(mData, fresh.size() * std::size(kKeyFields));
     for (const auto *key : fresh)
         storeEntry(key->first, key->second);
-    indexes.finish(mRecording->mLines);
+    indexes.finish(*mRecording->mLines);
     endStep();
     return qsizetype(fresh.size());
 }
@@ -337,7 +337,7 @@ qsizetype LanguagePack::addKeys(const QString &text, const std::vector<std::pair
 void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange> &changes)
 {
     beginStep(text, changes.empty() ? QString() : changes.front().name);
-    mRecording->mLines.reserve(changes.size());
+    mRecording->mLines->reserve(changes.size());
     // Each line's slot is fetched a few changes ahead, so the list's memory
     // is not waited for at every change.
     constexpr size_t kAhead = 16;
@@ -355,7 +355,7 @@ void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange
             fetch(i + kAhead);
         setLine(changes[i].field, changes[i].name, changes[i].value, hash);
     }
-    indexes.finish(mRecording->mLines);
+    indexes.finish(*mRecording->mLines);
     endStep();
 }
 
@@ -371,9 +371,13 @@ void LanguagePack::endStep(bool evenEmpty)
     std::unique_ptr<PackStep> step = std::move(mRecording);
     if (step->isEmpty() && !evenEmpty)
         return;
-    // The push drops the steps that were undone.
-    for (int i = mHistory.index(); i < mHistory.count(); ++i)
-        mHistoryBytes -= static_cast<const PackStep *>(mHistory.command(i))->size();
+    // The push drops the steps that were undone; released first, a large
+    // one's changes are freed in the background.
+    for (int i = mHistory.index(); i < mHistory.count(); ++i) {
+        auto *undone = const_cast<PackStep *>(static_cast<const PackStep *>(mHistory.command(i)));
+        mHistoryBytes -= undone->size();
+        undone->release();
+    }
     mHistoryBytes += step->size();
     PackStep *pushed = step.release();
     mHistory.push(pushed);
@@ -426,7 +430,7 @@ void LanguagePack::setLine(KeyField field, const QString &name, const QString &v
         change.pos
             = pos < 0 && revive >= 0 ? list.restore(revive, name, value, hash) : list.setValue(name, value, hash);
     }
-    mRecording->mLines.push_back(std::move(change));
+    mRecording->mLines->push_back(std::move(change));
 }
 
 qsizetype LanguagePack::insertKey(const QString &name)

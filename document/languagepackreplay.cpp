@@ -27,10 +27,10 @@ void LanguagePack::replay(PackStep &step, bool forward)
 {
     // Lines and rows replay apart from each other, so the count of
     // translated rows is taken over the names the step touches.
-    const bool small = step.mLines.size() + step.mKeys.size() <= 64;
+    const bool small = step.lines().size() + step.mKeys.size() <= 64;
     QStringList touched;
     if (small) {
-        for (const PackStep::LineChange &change : step.mLines)
+        for (const PackStep::LineChange &change : step.lines())
             if (change.field == KeyField::Translation)
                 touched << change.name;
         for (const PackStep::KeyChange &change : step.mKeys)
@@ -39,17 +39,17 @@ void LanguagePack::replay(PackStep &step, bool forward)
     const qsizetype before = small ? translatedRowsOf(touched) : 0;
     // In the order recorded, or its reverse; each line's slot is fetched a
     // few lines ahead.
-    const size_t lines = step.mLines.size();
+    const size_t lines = step.lines().size();
     constexpr size_t kAhead = 16;
     const auto lineAt
-        = [&](size_t k) -> const PackStep::LineChange & { return step.mLines[forward ? k : lines - 1 - k]; };
+        = [&](size_t k) -> const PackStep::LineChange & { return step.lines()[forward ? k : lines - 1 - k]; };
     BatchIndexUpdate indexes(mData, lines);
     for (size_t k = 0; k < lines; ++k) {
         if (k + kAhead < lines)
             mData.list(lineAt(k + kAhead).field).prefetch(lineAt(k + kAhead).hash);
         applyLine(lineAt(k), forward);
     }
-    indexes.finish(step.mLines);
+    indexes.finish(step.lines());
     if (!small && std::all_of(step.mKeys.begin(), step.mKeys.end(), [](const PackStep::KeyChange &change) {
             return change.kind == PackStep::KeyChange::Kind::Insert;
         }))
@@ -65,7 +65,7 @@ void LanguagePack::replay(PackStep &step, bool forward)
     }
     // One notice per key, not per line.
     QString last;
-    for (const PackStep::LineChange &change : step.mLines) {
+    for (const PackStep::LineChange &change : step.lines()) {
         if (change.name != last)
             emit entryChanged(change.name);
         last = change.name;
@@ -163,8 +163,8 @@ void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &
 {
     using Kind = PackStep::KeyChange::Kind;
     beginStep(recorded.text(), recorded.key());
-    BatchIndexUpdate indexes(mData, recorded.mLines.size());
-    inOrder(recorded.mLines, forward, [&](const PackStep::LineChange &change) {
+    BatchIndexUpdate indexes(mData, recorded.lines().size());
+    inOrder(recorded.lines(), forward, [&](const PackStep::LineChange &change) {
         const Hashlist &list = mData.list(change.field);
         const size_t hash = nameHash(change.name);
         const qsizetype pos = list.position(change.name, hash);
@@ -176,7 +176,7 @@ void LanguagePack::reapply(const PackStep &recorded, bool forward, QStringList &
         const QString &spelling = forward || change.oldName.isEmpty() ? change.name : change.oldName;
         setLine(change.field, spelling, forward ? change.after : change.before, hash, change.pos);
     });
-    indexes.finish(mRecording->mLines);
+    indexes.finish(*mRecording->mLines);
     // A rename onto another row's name would merge the two.
     const auto taken = [this](const QString &name, qsizetype row) {
         const qsizetype other = mKeys.exactRow(name, -1);

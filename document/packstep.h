@@ -3,6 +3,7 @@
 #include "document/packformat.h"
 
 #include <QUndoCommand>
+#include <memory>
 #include <vector>
 
 namespace Wordloom {
@@ -45,14 +46,17 @@ public:
     // value, whose row is infoRow().
     const QString &key() const { return mKey; }
     int infoRow() const { return mInfoRow; }
-    bool isEmpty() const { return mLines.empty() && mKeys.empty() && mInfoRow < 0; }
+    bool isEmpty() const { return mLines->empty() && mKeys.empty() && mInfoRow < 0; }
     // Tells apart every step made in this process.
     quint64 serial() const { return mSerial; }
     // The bytes of text the step keeps alive.
     qint64 size() const;
     // Frees the recorded changes of a step that can no longer be undone.
     void release();
-    const std::vector<LineChange> &lines() const { return mLines; }
+    const std::vector<LineChange> &lines() const { return *mLines; }
+    // The lines shared, for a reader elsewhere: they do not change once
+    // the step is recorded.
+    std::shared_ptr<const std::vector<LineChange>> sharedLines() const { return mLines; }
     const std::vector<KeyChange> &keyChanges() const { return mKeys; }
 
 private:
@@ -61,7 +65,7 @@ private:
 
     LanguagePack &mPack;
     QString mKey;
-    std::vector<LineChange> mLines;
+    std::shared_ptr<std::vector<LineChange>> mLines = std::make_shared<std::vector<LineChange>>();
     std::vector<KeyChange> mKeys;
     int mInfoRow = -1;
     QString mInfoBefore;
