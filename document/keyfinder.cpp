@@ -6,6 +6,7 @@
 #include "document/workerpool.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -55,12 +56,12 @@ QString expand(const QString &replacement, const QRegularExpressionMatch &match)
 
 } // namespace
 
-QString KeyFinder::foldedAlike(QStringView text)
+bool KeyFinder::foldedAlike(QStringView text, QString &out)
 {
     // As a search ignoring case folds: each unit by itself, a low surrogate
     // as the low half of its pair folded; the length stays, and so do the
     // positions.
-    QString out(text.size(), Qt::Uninitialized);
+    out.resize(text.size());
     char16_t *to = reinterpret_cast<char16_t *>(out.data());
     const char16_t *from = text.utf16();
     const qsizetype n = text.size();
@@ -73,11 +74,11 @@ QString KeyFinder::foldedAlike(QStringView text)
         } else {
             const char32_t folded = QChar::toCaseFolded(char32_t(c));
             if (folded > 0xFFFF)
-                return QString();
+                return false;
             to[i] = char16_t(folded);
         }
     }
-    return out;
+    return true;
 }
 
 KeyFinder::KeyFinder(const FindQuery &query) : mQuery(query)
@@ -92,7 +93,8 @@ KeyFinder::KeyFinder(const FindQuery &query) : mQuery(query)
         const bool surrogates
             = std::any_of(mQuery.text.cbegin(), mQuery.text.cend(), [](QChar c) { return c.isSurrogate(); });
         if (!surrogates)
-            mFoldedText = foldedAlike(mQuery.text);
+            if (!foldedAlike(mQuery.text, mFoldedText))
+                mFoldedText.clear();
     }
 }
 
@@ -105,8 +107,7 @@ QString KeyFinder::patternError() const
         .arg(mRegex.patternErrorOffset() + 1);
 }
 
-void KeyFinder::forEachOccurrence(const QString &text,
-    const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const
+template <typename Visit> void KeyFinder::forEachOccurrence(const QString &text, Visit &&visit) const
 {
     if (mQuery.text.isEmpty())
         return;
@@ -127,8 +128,13 @@ void KeyFinder::forEachOccurrence(const QString &text,
     }
     // Ignoring case, the text is folded once and searched exactly, rather
     // than folded afresh at every place tried.
-    const QString folded = mFoldedText.isEmpty() ? QString() : foldedAlike(text);
-    const bool byFold = !folded.isEmpty();
+    // Folded into the thread's buffer, kept from text to text.
+    thread_local QString folded;
+    const bool byFold = !mFoldedText.isEmpty() && foldedAlike(text, folded);
+    const auto release = qScopeGuard([] {
+        if (folded.capacity() > (1 << 20))
+            folded = QString();
+    });
     const QString &haystack = byFold ? folded : text;
     const QString &needle = byFold ? mFoldedText : mQuery.text;
     const Qt::CaseSensitivity cs = mQuery.caseSensitive || byFold ? Qt::CaseSensitive : Qt::CaseInsensitive;
@@ -404,6 +410,7 @@ std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const
             if (comments)
                 pack.data().hashlistComments.prefetch(hashes[i % kAhead]);
         };
+        changes.reserve(to - from);
         for (size_t i = from; i < std::min(to, from + kAhead); ++i)
             fetch(i);
         for (size_t i = from; i < to; ++i) {

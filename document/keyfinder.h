@@ -88,16 +88,15 @@ public:
 private:
     // Calls visit with the start, length and match (for a regular
     // expression) of every occurrence, until it returns false.
-    void forEachOccurrence(const QString &text,
-        const std::function<bool(qsizetype, qsizetype, const QRegularExpressionMatch *)> &visit) const;
+    template <typename Visit> void forEachOccurrence(const QString &text, Visit &&visit) const;
     // The names that pass the filters, in their order.
     std::vector<QString> passing(const LanguagePack &pack, const std::vector<QString> &names,
         const QSet<QString> &changed) const;
     bool passesReferenceFilters(const QString &name) const;
     std::vector<QString> found(const Hashlist &list) const;
-    // The text folded as a search ignoring case compares it, position for
-    // position; the empty text when a fold would change its length.
-    static QString foldedAlike(QStringView text);
+    // The text folded into out as a search ignoring case compares it,
+    // position for position; false when a fold would change its length.
+    static bool foldedAlike(QStringView text, QString &out);
 
     FindQuery mQuery;
     QRegularExpression mRegex;
