@@ -242,28 +242,33 @@ int main(int argc, char **argv)
         report("search keystroke, results shown", keystrokes);
     }
 
-    // The same typing in each scope and with each option or filter, one
-    // box switched on at a time; then replace-all and its undo.
-    const char *const boxes[] = {"scopeKey", "scopeComment", "matchCase", "filterUntranslated", "filterComment"};
-    for (const char *box : boxes) {
+    // The same typing in each scope, with and without case, and with each
+    // filter; a scope other than the translations replaces it.
+    const std::vector<std::vector<const char *>> settings{{"scopeKey"}, {"scopeKey", "matchCase"}, {"scopeComment"},
+        {"scopeComment", "matchCase"}, {"matchCase"}, {"filterUntranslated"}, {"filterComment"}};
+    auto *textScope = window.findChild<QCheckBox *>(QStringLiteral("scopeText"));
+    for (const std::vector<const char *> &boxes : settings) {
         if (replaceOnly)
             break;
-        auto *check = window.findChild<QCheckBox *>(QLatin1String(box));
-        const bool scope = QByteArray(box).startsWith("scope");
-        auto *text = window.findChild<QCheckBox *>(QStringLiteral("scopeText"));
-        if (scope)
-            text->click();
-        check->click();
+        const bool scope = QByteArray(boxes.front()).startsWith("scope");
+        QByteArray name("search keystroke,");
+        const auto flip = [&] {
+            if (scope)
+                textScope->click();
+            for (const char *box : boxes)
+                window.findChild<QCheckBox *>(QLatin1String(box))->click();
+        };
+        for (const char *box : boxes)
+            name += QByteArray(" ") + box;
+        flip();
         std::vector<double> typed;
         for (const QString &word : {QStringLiteral("dialog"), QStringLiteral("größe"), QStringLiteral("zzq")}) {
             field->clear();
             for (qsizetype n = 1; n <= word.size(); ++n)
                 typed.push_back(timed([&] { field->setText(word.left(n)); }));
         }
-        check->click();
-        if (scope)
-            text->click();
-        report((QByteArray("search keystroke, ") + box).constData(), typed);
+        flip();
+        report(name.constData(), typed);
     }
     field->setText(QStringLiteral("e"));
     window.findChild<QLineEdit *>(QStringLiteral("ersetzen"))->setText(QStringLiteral("E"));

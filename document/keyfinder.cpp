@@ -10,9 +10,8 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-#include <exception>
+#include <atomic>
 #include <iterator>
-#include <latch>
 #include <utility>
 
 namespace Wordloom {
@@ -52,6 +51,21 @@ QString expand(const QString &replacement, const QRegularExpressionMatch &match)
         out += c;
     }
     return out;
+}
+
+// The results of part(from, to) over [0, n) in order; for many items the
+// second half is made on the worker pool at the same time. The pack is
+// only read meanwhile.
+template <typename T, typename Part> std::vector<T> inHalves(size_t n, Part part)
+{
+    if (n < 8192)
+        return part(size_t(0), n);
+    std::vector<T> first;
+    std::vector<T> second;
+    runSideBySide([&] { first = part(size_t(0), n / 2); }, [&] { second = part(n / 2, n); });
+    first.reserve(first.size() + second.size());
+    std::move(second.begin(), second.end(), std::back_inserter(first));
+    return first;
 }
 
 } // namespace
@@ -191,35 +205,36 @@ std::vector<QString> KeyFinder::passing(const LanguagePack &pack, const std::vec
     const Hashlist &comments = pack.data().hashlistComments;
     // The look-ups wait for memory far more than they compute: each name's
     // slots are fetched a few names ahead of its look-up.
-    constexpr size_t kAhead = 16;
-    size_t hashes[kAhead];
-    const size_t n = names.size();
-    const auto fetch = [&](size_t i) {
-        const size_t hash = nameHash(names[i]);
-        hashes[i % kAhead] = hash;
-        if (mQuery.untranslated)
-            translations.prefetch(hash);
-        if (mQuery.withComment)
-            comments.prefetch(hash);
-    };
-    for (size_t i = 0; i < std::min(n, kAhead); ++i)
-        fetch(i);
-    std::vector<QString> kept;
-    for (size_t i = 0; i < n; ++i) {
-        const size_t hash = hashes[i % kAhead];
-        if (i + kAhead < n)
-            fetch(i + kAhead);
-        const QString &name = names[i];
-        if (mQuery.untranslated && translations.position(name, hash) >= 0)
-            continue;
-        if (mQuery.withComment && comments.position(name, hash) < 0)
-            continue;
-        if (mQuery.changed && !changed.contains(nameKey(name)))
-            continue;
-        if (passesReferenceFilters(name))
-            kept.push_back(name);
-    }
-    return kept;
+    return inHalves<QString>(names.size(), [&](size_t from, size_t to) {
+        constexpr size_t kAhead = 16;
+        size_t hashes[kAhead];
+        const auto fetch = [&](size_t i) {
+            const size_t hash = nameHash(names[i]);
+            hashes[i % kAhead] = hash;
+            if (mQuery.untranslated)
+                translations.prefetch(hash);
+            if (mQuery.withComment)
+                comments.prefetch(hash);
+        };
+        for (size_t i = from; i < std::min(to, from + kAhead); ++i)
+            fetch(i);
+        std::vector<QString> kept;
+        for (size_t i = from; i < to; ++i) {
+            const size_t hash = hashes[i % kAhead];
+            if (i + kAhead < to)
+                fetch(i + kAhead);
+            const QString &name = names[i];
+            if (mQuery.untranslated && translations.position(name, hash) >= 0)
+                continue;
+            if (mQuery.withComment && comments.position(name, hash) < 0)
+                continue;
+            if (mQuery.changed && !changed.contains(nameKey(name)))
+                continue;
+            if (passesReferenceFilters(name))
+                kept.push_back(name);
+        }
+        return kept;
+    });
 }
 
 bool KeyFinder::passesReferenceFilters(const QString &name) const
@@ -238,21 +253,24 @@ std::vector<QString> KeyFinder::found(const Hashlist &list) const
     // superset of what case and whole words let through.
     const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
     const std::vector<qint32> hits = list.linesContaining(mQuery.text);
-    std::vector<QString> names;
-    names.reserve(hits.size());
-    for (size_t i = 0; i < hits.size(); ++i) {
-        const qint32 pos = hits[i];
-        if (verify) {
-            // The values lie apart in memory: the next ones are fetched
-            // while this one is checked.
-            if (i + 8 < hits.size())
-                __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
-            if (!matches(list.valueAtPosition(pos)))
-                continue;
+    const auto part = [&](size_t from, size_t to) {
+        std::vector<QString> names;
+        names.reserve(to - from);
+        for (size_t i = from; i < to; ++i) {
+            const qint32 pos = hits[i];
+            if (verify) {
+                // The values lie apart in memory: the next ones are fetched
+                // while this one is checked.
+                if (i + 8 < to)
+                    __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
+                if (!matches(list.valueAtPosition(pos)))
+                    continue;
+            }
+            names.push_back(list.lineName(pos));
         }
-        names.push_back(list.lineName(pos));
-    }
-    return names;
+        return names;
+    };
+    return verify ? inHalves<QString>(hits.size(), part) : part(0, hits.size());
 }
 
 std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
@@ -399,8 +417,10 @@ std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const
 {
     // The changes of names [from, to), each line's slot fetched a few names
     // ahead of its look-up.
-    const auto part = [&](size_t from, size_t to, qsizetype &found) {
-        std::vector<FieldChange> changes;
+    std::atomic<qsizetype> found{0};
+    std::vector<FieldChange> changes = inHalves<FieldChange>(names.size(), [&](size_t from, size_t to) {
+        std::vector<FieldChange> made;
+        qsizetype local = 0;
         const bool comments = mQuery.scopes & FindQuery::Comment;
         constexpr size_t kAhead = 16;
         size_t hashes[kAhead];
@@ -410,7 +430,7 @@ std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const
             if (comments)
                 pack.data().hashlistComments.prefetch(hashes[i % kAhead]);
         };
-        changes.reserve(to - from);
+        made.reserve(to - from);
         for (size_t i = from; i < std::min(to, from + kAhead); ++i)
             fetch(i);
         for (size_t i = from; i < to; ++i) {
@@ -425,45 +445,15 @@ std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const
                 qsizetype n = 0;
                 QString after = replaced(value, replacement, n);
                 if (n > 0 && after != value) {
-                    changes.push_back(FieldChange{name, field, std::move(after)});
-                    found += n;
+                    made.push_back(FieldChange{name, field, std::move(after)});
+                    local += n;
                 }
             }
         }
-        return changes;
-    };
-    // Many keys: the second half on the worker pool at the same time, when
-    // a thread is free there. The pack is only read meanwhile.
-    const size_t n = names.size();
-    if (n < 20000)
-        return part(0, n, count);
-    std::vector<FieldChange> second;
-    qsizetype secondCount = 0;
-    std::exception_ptr failure;
-    std::latch done(1);
-    const bool started = workerPool().tryStart([&] {
-        try {
-            second = part(n / 2, n, secondCount);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done.count_down();
+        found += local;
+        return made;
     });
-    if (!started)
-        return part(0, n, count);
-    std::vector<FieldChange> changes;
-    try {
-        changes = part(0, n / 2, count);
-    } catch (...) {
-        done.wait();
-        throw;
-    }
-    done.wait();
-    if (failure)
-        std::rethrow_exception(failure);
-    count += secondCount;
-    changes.reserve(changes.size() + second.size());
-    std::move(second.begin(), second.end(), std::back_inserter(changes));
+    count += found;
     return changes;
 }
 

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <latch>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -73,37 +71,6 @@ const char *findBytes(const char *bytes, size_t size, const char *needle, size_t
     }
 #endif
     return static_cast<const char *>(memmem(bytes, size, needle, length));
-}
-
-// Runs both pieces of work at once: the second on the worker pool when a
-// thread is free there, else after the first. Returns when both are done;
-// an exception of either is thrown here.
-void runSideBySide(const std::function<void()> &first, const std::function<void()> &second)
-{
-    std::latch done(1);
-    std::exception_ptr failure;
-    const bool started = workerPool().tryStart([&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done.count_down();
-    });
-    if (!started) {
-        first();
-        second();
-        return;
-    }
-    try {
-        first();
-    } catch (...) {
-        done.wait();
-        throw;
-    }
-    done.wait();
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 // A buffer this large is searched in two halves at once.

@@ -173,6 +173,37 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
                         }
                     }
     }
+
+    // Many keys: the results and the replacements are made in two halves
+    // at once and joined in list order.
+    LanguagePack large;
+    large.create(InfoValues{});
+    std::vector<std::pair<QString, KeyEntry>> many;
+    for (int i = 0; i < 30000; ++i)
+        many.push_back({QStringLiteral("k%1").arg(i, 5, 10, QLatin1Char('0')),
+            KeyEntry{random() % 4 ? phrase() : QString(), random() % 3 ? QString() : phrase(), {}, {}, {}}});
+    large.addKeys(QStringLiteral("viele"), many);
+    for (const char *text : {"Ärger", "e"})
+        for (int options = 0; options < 4; ++options)
+            for (const FindQuery &filtered : {filters[0], filters[1], filters[2]}) {
+                FindQuery q = filtered;
+                q.text = QString::fromUtf8(text);
+                q.scopes = FindQuery::Text | FindQuery::Comment;
+                q.caseSensitive = options & 1;
+                q.wholeWord = options & 2;
+                SCOPED_TRACE(testing::Message() << "large '" << text << "' options " << options);
+                ASSERT_EQ(found(large, large, q), reference(large, large, large, q));
+                const KeyFinder finder(q);
+                qsizetype count = 0;
+                const std::vector<FieldChange> changes
+                    = finder.replacements(large, finder.find(large), QStringLiteral("X"), count);
+                qsizetype expected = 0;
+                for (const FieldChange &change : changes)
+                    finder.replaced(large.data().list(change.field).value(change.name), QStringLiteral("X"), expected);
+                EXPECT_EQ(count, expected);
+                EXPECT_TRUE(std::is_sorted(changes.begin(), changes.end(),
+                    [](const FieldChange &a, const FieldChange &b) { return KeyList::lessThan(a.name, b.name); }));
+            }
 }
 
 TEST(KeyFinder, ReplacesWholeWordsAndCaptureGroupsAndReportsABadPattern)
