@@ -297,9 +297,17 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
         std::sort(rows.begin(), rows.end());
         const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
+        const auto verified = [&](size_t from, size_t to) {
+            std::vector<qint32> part;
+            for (size_t i = from; i < to; ++i)
+                if (matches(keys[size_t(rows[i])]))
+                    part.push_back(rows[i]);
+            return part;
+        };
+        if (verify)
+            rows = inHalves<qint32>(rows.size(), verified);
         for (const qint32 row : rows)
-            if (!verify || matches(keys[size_t(row)]))
-                add(keys[size_t(row)]);
+            add(keys[size_t(row)]);
     } else if (mQuery.scopes & FindQuery::Key) {
         const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
         for (const QString &name : pack.keys().names())

@@ -183,12 +183,12 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
         many.push_back({QStringLiteral("k%1").arg(i, 5, 10, QLatin1Char('0')),
             KeyEntry{random() % 4 ? phrase() : QString(), random() % 3 ? QString() : phrase(), {}, {}, {}}});
     large.addKeys(QStringLiteral("viele"), many);
-    for (const char *text : {"Ärger", "e"})
+    for (const char *text : {"Ärger", "e", "k1"})
         for (int options = 0; options < 4; ++options)
             for (const FindQuery &filtered : {filters[0], filters[1], filters[2]}) {
                 FindQuery q = filtered;
                 q.text = QString::fromUtf8(text);
-                q.scopes = FindQuery::Text | FindQuery::Comment;
+                q.scopes = FindQuery::Key | FindQuery::Text | FindQuery::Comment;
                 q.caseSensitive = options & 1;
                 q.wholeWord = options & 2;
                 SCOPED_TRACE(testing::Message() << "large '" << text << "' options " << options);
