@@ -323,6 +323,7 @@ void MainWindow::replayStep(bool forward)
     const QString key = step->key();
     const int infoRow = step->infoRow();
     forward ? mPack.redo() : mPack.undo();
+    mSearchPage->refresh();
     showStepResult(key, infoRow);
 }
 

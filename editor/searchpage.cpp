@@ -270,6 +270,13 @@ void SearchPage::search()
     showNames(finder.find(mPack));
 }
 
+void SearchPage::refresh()
+{
+    const FindQuery query = this->query();
+    if (!query.text.isEmpty() || query.hasFilter())
+        search();
+}
+
 void SearchPage::searchInBackground(const KeyFinder &finder)
 {
     if (!mSnapshot)

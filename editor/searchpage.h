@@ -58,6 +58,9 @@ public:
     // waits for it. An invalid regular expression is marked at the field
     // and leaves the results as they are.
     void search();
+    // Searches again when results are shown, so they follow a step undone
+    // or redone as they follow a replace-all.
+    void refresh();
     // The result after (or before) the key in list order, wrapping around,
     // made the current row; the empty text when there are no results.
     QString stepResult(const QString &key, bool forward);

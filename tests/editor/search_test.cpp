@@ -154,7 +154,12 @@ TEST_F(SearchTest, FiltersBadPatternsNextResultAndReplaceAllUndone)
     EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("4 Ersetzungen in 3 Schlüsseln")))
         << window->statusText().toStdString();
     EXPECT_GE(window->pack().keys().find(QStringLiteral("ändern")), 0);
+    // The results follow the undo as they follow the replace-all.
+    click(control<QCheckBox>("matchCase"));
+    search(QStringLiteral("Nichts"));
+    EXPECT_EQ(results(), QStringLiteral("beta"));
     action("undoAction")->trigger();
+    EXPECT_EQ(results(), QString());
     prompts.savePaths.push_back(file);
     prompts.confirmAnswers.push_back(true); // overwrite
     action("saveasAction")->trigger();
