@@ -1,4 +1,5 @@
 #include "checks/checkregistry.h"
+#include "document/fetchahead.h"
 
 #include <QCryptographicHash>
 #include <algorithm>
@@ -82,35 +83,27 @@ std::vector<Finding> checkPack(const CheckedPack &pack, const CheckedPack *refer
         const size_t end = names.size() * (chunk + 1) / chunks;
         QStringList messages;
         CheckedText theirs;
-        // The look-ups wait for memory more than they compute: each name's
-        // slots are fetched a few names ahead of its look-ups.
-        constexpr size_t kAhead = 16;
-        size_t hashes[kAhead];
-        const auto fetch = [&](size_t i) {
-            const size_t hash = nameHash(names[i]);
-            hashes[i % kAhead] = hash;
+        const auto fetch = [&](size_t, size_t hash) {
             pack.data->hashlistKeys.prefetch(hash);
             pack.data->hashlistHTML.prefetch(hash);
             pack.data->hashlistBreaks.prefetch(hash);
             if (reference)
                 reference->data->hashlistKeys.prefetch(hash);
         };
-        for (size_t i = begin; i < std::min(end, begin + kAhead); ++i)
-            fetch(i);
-        for (size_t i = begin; i < end; ++i) {
-            // The name is hashed once for all lists; of the reference only
-            // the translation is judged.
-            const size_t hash = hashes[i % kAhead];
-            if (i + kAhead < end)
-                fetch(i + kAhead);
-            // A name standing twice is checked once.
-            if (i > 0 && names[i] == names[i - 1])
-                continue;
-            const CheckedText text = pack.text(names[i], hash);
-            if (reference)
-                theirs.translation = reference->data->hashlistKeys.value(names[i], hash);
-            textChecks.run(names[i], text, theirs.translation.isEmpty() ? nullptr : &theirs, parts[chunk], messages);
-        }
+        // The name is hashed once for all lists; of the reference only the
+        // translation is judged.
+        forEachFetched(
+            begin, end, [&](size_t i) -> const QString & { return names[i]; }, fetch,
+            [&](size_t i, size_t hash) {
+                // A name standing twice is checked once.
+                if (i > 0 && names[i] == names[i - 1])
+                    return;
+                const CheckedText text = pack.text(names[i], hash);
+                if (reference)
+                    theirs.translation = reference->data->hashlistKeys.value(names[i], hash);
+                textChecks.run(names[i], text, theirs.translation.isEmpty() ? nullptr : &theirs, parts[chunk],
+                    messages);
+            });
     };
     std::atomic<size_t> next{0};
     std::vector<std::thread> workers;

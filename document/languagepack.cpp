@@ -2,6 +2,7 @@
 
 #include "document/batchindexupdate.h"
 #include "document/error.h"
+#include "document/fetchahead.h"
 #include "document/packfile.h"
 #include "document/progress.h"
 #include "document/workerpool.h"
@@ -338,23 +339,11 @@ void LanguagePack::changeMany(const QString &text, const std::vector<FieldChange
 {
     beginStep(text, changes.empty() ? QString() : changes.front().name);
     mRecording->mLines->reserve(changes.size());
-    // Each line's slot is fetched a few changes ahead, so the list's memory
-    // is not waited for at every change.
-    constexpr size_t kAhead = 16;
-    size_t hashes[kAhead];
-    const auto fetch = [&](size_t i) {
-        hashes[i % kAhead] = nameHash(changes[i].name);
-        mData.list(changes[i].field).prefetch(hashes[i % kAhead]);
-    };
-    for (size_t i = 0; i < std::min(changes.size(), kAhead); ++i)
-        fetch(i);
     BatchIndexUpdate indexes(mData, changes.size());
-    for (size_t i = 0; i < changes.size(); ++i) {
-        const size_t hash = hashes[i % kAhead];
-        if (i + kAhead < changes.size())
-            fetch(i + kAhead);
-        setLine(changes[i].field, changes[i].name, changes[i].value, hash);
-    }
+    forEachFetched(
+        0, changes.size(), [&](size_t i) -> const QString & { return changes[i].name; },
+        [&](size_t i, size_t hash) { mData.list(changes[i].field).prefetch(hash); },
+        [&](size_t i, size_t hash) { setLine(changes[i].field, changes[i].name, changes[i].value, hash); });
     indexes.finish(*mRecording->mLines);
     endStep();
 }
