@@ -1,5 +1,8 @@
 #include "document/keynames.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace Wordloom {
 
 namespace {
@@ -49,6 +52,27 @@ void appendCodePoint(QString &text, char32_t c)
     }
 }
 
+// How many leading UTF-16 units the two texts share, compared four at a
+// time; a surrogate pair is never split.
+qsizetype commonPrefix(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    qsizetype k = 0;
+    for (quint64 u = 0, v = 0; k + 4 <= n; k += 4) {
+        std::memcpy(&u, x + k, sizeof u);
+        std::memcpy(&v, y + k, sizeof v);
+        if (u != v)
+            break;
+    }
+    while (k < n && x[k] == y[k])
+        ++k;
+    if (k > 0 && QChar::isHighSurrogate(x[k - 1]))
+        --k;
+    return k;
+}
+
 } // namespace
 
 bool namesEqual(QStringView a, QStringView b)
@@ -86,8 +110,9 @@ size_t nameHash(QStringView name, size_t seed)
 int compareNames(QStringView a, QStringView b)
 {
     int byUpper = 0;
-    qsizetype i = 0;
-    qsizetype j = 0;
+    // Equal code points decide nothing.
+    qsizetype i = commonPrefix(a, b);
+    qsizetype j = i;
     while (i < a.size() && j < b.size()) {
         const char32_t ca = nextCodePoint(a, i);
         const char32_t cb = nextCodePoint(b, j);
