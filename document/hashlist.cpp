@@ -338,6 +338,12 @@ std::vector<qint32> Hashlist::linesContaining(const QString &text) const
     return mSearch->find(needle);
 }
 
+const std::vector<qint32> &Hashlist::linesInOrder() const
+{
+    ensureSearchIndex();
+    return mSearch->order();
+}
+
 std::unique_ptr<SearchIndex> Hashlist::takeSearchIndex()
 {
     return std::move(mSearch);

@@ -74,12 +74,17 @@ public:
     // on kept in step with every change, so a search neither lowers every
     // value nor sorts its results.
     std::vector<qint32> linesContaining(const QString &text) const;
+    // The positions of the live lines in the order of their names, from
+    // the search index; valid until the list changes.
+    const std::vector<qint32> &linesInOrder() const;
     // The name at a position a search gave. A removed line keeps its name
     // until the positions change, which the hook set here hears of first:
     // before removed lines are dropped and before the list is cleared or
     // swapped. The hook stays with this object.
     const QString &lineName(qint32 pos) const { return mLines[size_t(pos)].name; }
     void setBeforeRelayout(std::function<void()> hook) const { mBeforeRelayout.call = std::move(hook); }
+    // Changes with every change of the list; unique over all lists.
+    quint64 generation() const { return mGeneration; }
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
 

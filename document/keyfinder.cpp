@@ -1,5 +1,6 @@
 #include "document/keyfinder.h"
 
+#include "document/fetchahead.h"
 #include "document/packstep.h"
 #include "document/referencefilter.h"
 #include "document/searchindex.h"
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
+#include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace Wordloom {
@@ -66,6 +69,91 @@ template <typename T, typename Part> std::vector<T> inHalves(size_t n, Part part
     first.reserve(first.size() + second.size());
     std::move(second.begin(), second.end(), std::back_inserter(first));
     return first;
+}
+
+// Zero for equal names, at once when they share their characters; else
+// their order.
+int orderOfNames(const QString &a, const QString &b)
+{
+    if (a.constData() == b.constData() && a.size() == b.size())
+        return 0;
+    return compareNames(a, b);
+}
+
+// For each item, in name order, the position of its name's line in the
+// list, or -1. Both are walked side by side in name order: no look-ups,
+// names shared with the list compare by their address, and the walk leaps
+// over lines in growing steps, so a few items pass a long list quickly.
+// Many items are walked in two halves at once.
+template <typename T, typename NameOf>
+std::vector<qint32> linesFor(const std::vector<T> &items, NameOf nameOf, const Hashlist &list)
+{
+    const std::vector<qint32> &order = list.linesInOrder();
+    const size_t lines = order.size();
+    const auto before = [&](size_t j, const QString &name) { return orderOfNames(list.lineName(order[j]), name) < 0; };
+    const auto same = [&](size_t j, const QString &name) {
+        const QString &line = list.lineName(order[j]);
+        return line.constData() == name.constData() && line.size() == name.size();
+    };
+    // The first line not before the name, from a line at or before it.
+    // Mostly that is the line or the next, with the name's own characters.
+    const auto seek = [&](size_t j, const QString &name) {
+        if (j >= lines || same(j, name))
+            return j;
+        if (j + 1 < lines && same(j + 1, name))
+            return j + 1;
+        if (!before(j, name))
+            return j;
+        // The line at low is before the name, the one at high (or the end)
+        // is not.
+        size_t low = j;
+        size_t step = 1;
+        size_t high = j + 1;
+        while (high < lines && before(high, name)) {
+            low = high;
+            step *= 2;
+            high = low + step;
+        }
+        high = std::min(high, lines);
+        while (high - low > 1) {
+            const size_t middle = low + (high - low) / 2;
+            (before(middle, name) ? low : high) = middle;
+        }
+        return high;
+    };
+    // Against a list many times longer, looking each item up is quicker.
+    if (items.size() * 4 < lines) {
+        return inHalves<qint32>(items.size(), [&](size_t from, size_t to) {
+            std::vector<qint32> at;
+            at.reserve(to - from);
+            forEachFetched(
+                from, to, [&](size_t i) -> const QString & { return nameOf(items[i]); },
+                [&](size_t, size_t hash) { list.prefetch(hash); },
+                [&](size_t i, size_t hash) { at.push_back(qint32(list.position(nameOf(items[i]), hash))); });
+            return at;
+        });
+    }
+    return inHalves<qint32>(items.size(), [&](size_t from, size_t to) {
+        std::vector<qint32> at;
+        at.reserve(to - from);
+        size_t j = from == 0 ? 0 : seek(0, nameOf(items[from]));
+        for (size_t i = from; i < to; ++i) {
+            const QString &name = nameOf(items[i]);
+            j = seek(j, name);
+            const bool found = j < lines && orderOfNames(list.lineName(order[j]), name) == 0;
+            at.push_back(found ? order[j] : -1);
+        }
+        return at;
+    });
+}
+
+std::vector<QString> namesAt(const Hashlist &list, const std::vector<qint32> &lines)
+{
+    std::vector<QString> names;
+    names.reserve(lines.size());
+    for (const qint32 pos : lines)
+        names.push_back(list.lineName(pos));
+    return names;
 }
 
 } // namespace
@@ -198,43 +286,87 @@ QString KeyFinder::replaced(const QString &text, const QString &replacement, qsi
     return out;
 }
 
-std::vector<QString> KeyFinder::passing(const LanguagePack &pack, const std::vector<QString> &names,
-    const QSet<QString> &changed) const
+template <typename T, typename NameOf>
+std::vector<T> KeyFinder::passing(const LanguagePack &pack, const std::vector<T> &items, NameOf nameOf,
+    const QSet<QString> &changed, const Hashlist *linesOf) const
 {
     const Hashlist &translations = pack.data().hashlistKeys;
     const Hashlist &comments = pack.data().hashlistComments;
-    // The look-ups wait for memory far more than they compute: each name's
-    // slots are fetched a few names ahead of its look-up.
-    return inHalves<QString>(names.size(), [&](size_t from, size_t to) {
-        constexpr size_t kAhead = 16;
-        size_t hashes[kAhead];
-        const auto fetch = [&](size_t i) {
-            const size_t hash = nameHash(names[i]);
-            hashes[i % kAhead] = hash;
-            if (mQuery.untranslated)
-                translations.prefetch(hash);
-            if (mQuery.withComment)
-                comments.prefetch(hash);
-        };
-        for (size_t i = from; i < std::min(to, from + kAhead); ++i)
-            fetch(i);
-        std::vector<QString> kept;
-        for (size_t i = from; i < to; ++i) {
-            const size_t hash = hashes[i % kAhead];
-            if (i + kAhead < to)
-                fetch(i + kAhead);
-            const QString &name = names[i];
-            if (mQuery.untranslated && translations.position(name, hash) >= 0)
-                continue;
-            if (mQuery.withComment && comments.position(name, hash) < 0)
-                continue;
-            if (mQuery.changed && !changed.contains(nameKey(name)))
-                continue;
-            if (passesReferenceFilters(name))
-                kept.push_back(name);
+    std::vector<T> kept;
+    const std::vector<T> *from = &items;
+    const auto keep = [&](const auto &passes) {
+        std::vector<T> next;
+        for (size_t i = 0; i < from->size(); ++i)
+            if (passes(i))
+                next.push_back((*from)[i]);
+        kept = std::move(next);
+        from = &kept;
+    };
+    const auto hasLine = [&](const std::vector<qint32> &at, size_t i) { return at[i] >= 0; };
+    // Translation lines are their own; marks, once made, tell which have
+    // a comment without a look-up.
+    const bool ownLines = std::is_same_v<T, qint32> && linesOf == &translations;
+    const bool byMarks = mQuery.withComment && !mQuery.untranslated
+        && (mCommentMarks || (ownLines && items.size() > size_t(comments.count())));
+    if (mQuery.untranslated || byMarks) {
+        std::vector<qint32> at;
+        if constexpr (std::is_same_v<T, qint32>)
+            if (ownLines)
+                at = items;
+        if (!ownLines)
+            at = linesFor(items, nameOf, translations);
+        if (mQuery.untranslated) {
+            keep([&](size_t i) { return !hasLine(at, i); });
+        } else {
+            CommentMarks own;
+            CommentMarks &marks = mCommentMarks ? *mCommentMarks : own;
+            marks.update(pack.data());
+            keep([&](size_t i) {
+                const qint32 pos = at[i];
+                if (pos < 0)
+                    return comments.contains(nameOf((*from)[i]));
+                return size_t(pos) < marks.marks.size() && marks.marks[size_t(pos)];
+            });
         }
-        return kept;
+    }
+    if (mQuery.withComment && !byMarks) {
+        const std::vector<qint32> at = linesFor(*from, nameOf, comments);
+        keep([&](size_t i) { return hasLine(at, i); });
+    }
+    if (!mQuery.changed && !mQuery.hasReferenceFilter())
+        return from == &kept ? std::move(kept) : items;
+    keep([&](size_t i) {
+        const QString &name = nameOf((*from)[i]);
+        return (!mQuery.changed || changed.contains(nameKey(name))) && passesReferenceFilters(name);
     });
+    return kept;
+}
+
+void CommentMarks::update(const KeyData &data)
+{
+    const Hashlist &translations = data.hashlistKeys;
+    const Hashlist &comments = data.hashlistComments;
+    if (translationsGeneration == translations.generation() && commentsGeneration == comments.generation())
+        return;
+    // Each comment's name looked up in the translations, fetched ahead.
+    const std::vector<qint32> &order = comments.linesInOrder();
+    const auto nameOf = [&](size_t i) -> const QString & { return comments.lineName(order[i]); };
+    std::vector<qint32> lines = inHalves<qint32>(order.size(), [&](size_t from, size_t to) {
+        std::vector<qint32> found;
+        found.reserve(to - from);
+        const auto fetch = [&](size_t, size_t hash) { translations.prefetch(hash); };
+        forEachFetched(from, to, nameOf, fetch, [&](size_t i, size_t hash) {
+            const qsizetype pos = translations.position(nameOf(i), hash);
+            if (pos >= 0)
+                found.push_back(qint32(pos));
+        });
+        return found;
+    });
+    marks.assign(lines.empty() ? 0 : size_t(*std::max_element(lines.begin(), lines.end())) + 1, 0);
+    for (const qint32 pos : lines)
+        marks[size_t(pos)] = 1;
+    translationsGeneration = translations.generation();
+    commentsGeneration = comments.generation();
 }
 
 bool KeyFinder::passesReferenceFilters(const QString &name) const
@@ -247,37 +379,52 @@ bool KeyFinder::passesReferenceFilters(const QString &name) const
         && (!mQuery.sameAsReference || mReference->isSameAsReference(name));
 }
 
-std::vector<QString> KeyFinder::found(const Hashlist &list) const
+std::vector<qint32> KeyFinder::foundLines(const Hashlist &list) const
 {
     // The index finds the values containing the text ignoring case, a
     // superset of what case and whole words let through.
-    const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
-    const std::vector<qint32> hits = list.linesContaining(mQuery.text);
-    const auto part = [&](size_t from, size_t to) {
-        std::vector<QString> names;
-        names.reserve(to - from);
+    std::vector<qint32> hits = list.linesContaining(mQuery.text);
+    if (!mQuery.caseSensitive && !mQuery.wholeWord)
+        return hits;
+    return inHalves<qint32>(hits.size(), [&](size_t from, size_t to) {
+        std::vector<qint32> kept;
+        kept.reserve(to - from);
         for (size_t i = from; i < to; ++i) {
-            const qint32 pos = hits[i];
-            if (verify) {
-                // The values lie apart in memory: the next ones are fetched
-                // while this one is checked.
-                if (i + 8 < to)
-                    __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
-                if (!matches(list.valueAtPosition(pos)))
-                    continue;
-            }
-            names.push_back(list.lineName(pos));
+            // The values lie apart in memory: the next ones are fetched
+            // while this one is checked.
+            if (i + 8 < to)
+                __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
+            if (matches(list.valueAtPosition(hits[i])))
+                kept.push_back(hits[i]);
         }
-        return names;
-    };
-    return verify ? inHalves<QString>(hits.size(), part) : part(0, hits.size());
+        return kept;
+    });
+}
+
+std::optional<std::vector<qint32>> KeyFinder::findLines(const LanguagePack &pack) const
+{
+    if (mQuery.regex || mQuery.text.isEmpty() || mQuery.scopes != FindQuery::Text)
+        return std::nullopt;
+    // No key without a translation has the text in it.
+    if (mQuery.untranslated)
+        return std::vector<qint32>();
+    const Hashlist &translations = pack.data().hashlistKeys;
+    std::vector<qint32> lines = foundLines(translations);
+    if (!mQuery.hasFilter())
+        return lines;
+    return passing(
+        pack, lines, [&](qint32 pos) -> const QString & { return translations.lineName(pos); },
+        mQuery.changed ? changedKeys(pack) : QSet<QString>(), &translations);
 }
 
 std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
 {
     if (mQuery.regex)
         return find(*snapshot(pack));
+    if (std::optional<std::vector<qint32>> lines = findLines(pack))
+        return namesAt(pack.data().hashlistKeys, *lines);
     const QSet<QString> changed = mQuery.changed ? changedKeys(pack) : QSet<QString>();
+    const auto itself = [](const QString &name) -> const QString & { return name; };
     std::vector<QString> names;
     // A file may repeat a name; the list keeps the repeats side by side,
     // the results name each key once.
@@ -286,8 +433,8 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
             names.push_back(std::move(name));
     };
     if (mQuery.text.isEmpty()) {
-        for (QString &name : passing(pack, pack.keys().names(), changed))
-            add(std::move(name));
+        names = passing(pack, pack.keys().names(), itself, changed);
+        names.erase(std::unique(names.begin(), names.end()), names.end());
         return names;
     }
     if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
@@ -329,12 +476,15 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         names = std::move(both);
     };
     // No key without a translation has the text in it.
-    if ((mQuery.scopes & FindQuery::Text) && !mQuery.untranslated)
-        merge(found(pack.data().hashlistKeys));
-    if (mQuery.scopes & FindQuery::Comment)
-        merge(found(pack.data().hashlistComments));
+    for (const Hashlist *list : {&pack.data().hashlistKeys, &pack.data().hashlistComments}) {
+        const bool searched = list == &pack.data().hashlistKeys
+            ? (mQuery.scopes & FindQuery::Text) && !mQuery.untranslated
+            : (mQuery.scopes & FindQuery::Comment) != 0;
+        if (searched)
+            merge(namesAt(*list, foundLines(*list)));
+    }
     if (mQuery.hasFilter())
-        names = passing(pack, names, changed);
+        names = passing(pack, names, itself, changed);
     return names;
 }
 
@@ -423,41 +573,35 @@ QSet<QString> KeyFinder::changedKeys(const LanguagePack &pack)
 std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const std::vector<QString> &names,
     const QString &replacement, qsizetype &count) const
 {
-    // The changes of names [from, to), each line's slot fetched a few names
-    // ahead of its look-up.
     std::atomic<qsizetype> found{0};
     std::vector<FieldChange> changes = inHalves<FieldChange>(names.size(), [&](size_t from, size_t to) {
         std::vector<FieldChange> made;
         qsizetype local = 0;
         const bool comments = mQuery.scopes & FindQuery::Comment;
-        constexpr size_t kAhead = 16;
-        size_t hashes[kAhead];
-        const auto fetch = [&](size_t i) {
-            hashes[i % kAhead] = nameHash(names[i]);
-            pack.data().hashlistKeys.prefetch(hashes[i % kAhead]);
-            if (comments)
-                pack.data().hashlistComments.prefetch(hashes[i % kAhead]);
-        };
         made.reserve(to - from);
-        for (size_t i = from; i < std::min(to, from + kAhead); ++i)
-            fetch(i);
-        for (size_t i = from; i < to; ++i) {
-            const size_t hash = hashes[i % kAhead];
-            if (i + kAhead < to)
-                fetch(i + kAhead);
-            const QString &name = names[i];
-            for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
-                if (field == KeyField::Comment && !comments)
-                    continue;
-                const QString value = pack.data().list(field).value(name, hash);
-                qsizetype n = 0;
-                QString after = replaced(value, replacement, n);
-                if (n > 0 && after != value) {
-                    made.push_back(FieldChange{name, field, std::move(after)});
-                    local += n;
+        const Hashlist &translations = pack.data().hashlistKeys;
+        const Hashlist &commentList = pack.data().hashlistComments;
+        const auto fetch = [&](size_t, size_t hash) {
+            translations.prefetch(hash);
+            if (comments)
+                commentList.prefetch(hash);
+        };
+        forEachFetched(
+            from, to, [&](size_t i) -> const QString & { return names[i]; }, fetch,
+            [&](size_t i, size_t hash) {
+                const QString &name = names[i];
+                for (const KeyField field : {KeyField::Translation, KeyField::Comment}) {
+                    if (field == KeyField::Comment && !comments)
+                        continue;
+                    const QString value = pack.data().list(field).value(name, hash);
+                    qsizetype n = 0;
+                    QString after = replaced(value, replacement, n);
+                    if (n > 0 && after != value) {
+                        made.push_back(FieldChange{name, field, std::move(after)});
+                        local += n;
+                    }
                 }
-            }
-        }
+            });
         found += local;
         return made;
     });

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Wordloom {
@@ -32,9 +33,6 @@ struct FindQuery {
 
     bool hasFilter() const { return untranslated || withComment || changed || hasReferenceFilter(); }
     bool hasReferenceFilter() const { return onlyHere || sameAsReference; }
-    // The translations alone, ignoring case, no filter: the search index
-    // of the translations answers it alone.
-    bool isPlain() const { return scopes == Text && !caseSensitive && !wholeWord && !regex && !hasFilter(); }
 };
 
 // The keys' texts copied, so a search may run on another thread while the
@@ -45,6 +43,17 @@ struct FindSnapshot {
     std::vector<QString> comments;
     // Folded names of the keys changed since the pack was loaded or written.
     QSet<QString> changed;
+};
+
+// Which translation lines (by position) have a comment, for the filter
+// of commented keys over many found translations; made anew when either
+// list changed.
+struct CommentMarks {
+    std::vector<char> marks;
+    quint64 translationsGeneration = 0;
+    quint64 commentsGeneration = 0;
+
+    void update(const KeyData &data);
 };
 
 // Finds keys by a query. An empty text matches every key of the list; the
@@ -61,6 +70,9 @@ public:
     // scope, kept by the caller while the list stays as it is.
     void setNameIndex(std::shared_ptr<SearchIndex> index) { mNameIndex = std::move(index); }
     static std::shared_ptr<SearchIndex> nameIndex(const LanguagePack &pack);
+    // Marks kept by the caller from search to search, brought up to date
+    // when used.
+    void setCommentMarks(std::shared_ptr<CommentMarks> marks) { mCommentMarks = std::move(marks); }
     // The regular expression's error, or the empty text.
     QString patternError() const;
 
@@ -72,6 +84,9 @@ public:
     // Searches the open pack here and now; a regular expression scans a
     // snapshot, the rest uses the search indexes of the lists.
     std::vector<QString> find(const LanguagePack &pack) const;
+    // The same as positions of the translations' lines when only they are
+    // searched for a text, so no name is copied; else nullopt.
+    std::optional<std::vector<qint32>> findLines(const LanguagePack &pack) const;
     // Scans a snapshot; returns early with nothing when cancel turns true.
     std::vector<QString> find(const FindSnapshot &snapshot, const std::atomic<bool> *cancel = nullptr) const;
 
@@ -89,11 +104,15 @@ private:
     // Calls visit with the start, length and match (for a regular
     // expression) of every occurrence, until it returns false.
     template <typename Visit> void forEachOccurrence(const QString &text, Visit &&visit) const;
-    // The names that pass the filters, in their order.
-    std::vector<QString> passing(const LanguagePack &pack, const std::vector<QString> &names,
-        const QSet<QString> &changed) const;
+    // The items (names, or lines named by nameOf) that pass the filters,
+    // in their order, which is the list's; linesOf is the list whose lines
+    // the items are, if they are.
+    template <typename T, typename NameOf>
+    std::vector<T> passing(const LanguagePack &pack, const std::vector<T> &items, NameOf nameOf,
+        const QSet<QString> &changed, const Hashlist *linesOf = nullptr) const;
     bool passesReferenceFilters(const QString &name) const;
-    std::vector<QString> found(const Hashlist &list) const;
+    // The list's lines holding the text, as its search index orders them.
+    std::vector<qint32> foundLines(const Hashlist &list) const;
     // The text folded into out as a search ignoring case compares it,
     // position for position; false when a fold would change its length.
     static bool foldedAlike(QStringView text, QString &out);
@@ -104,6 +123,7 @@ private:
     QString mFoldedText;
     std::shared_ptr<const ReferenceFilter> mReference;
     std::shared_ptr<SearchIndex> mNameIndex;
+    std::shared_ptr<CommentMarks> mCommentMarks;
 };
 
 } // namespace Wordloom

@@ -33,6 +33,9 @@ public:
     // needle extending the last one only looks at the last hits.
     std::vector<qint32> find(const QByteArray &needle);
 
+    // The positions of the live lines in name order.
+    const std::vector<qint32> &order() const { return mOrder; }
+
     // Indexes the value at pos, which is new or was removed before; pos may
     // lie beyond the positions known so far.
     void addValue(qsizetype pos, QStringView value);

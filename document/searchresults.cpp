@@ -2,6 +2,7 @@
 
 #include "document/hashlist.h"
 
+#include <iterator>
 #include <new>
 
 namespace Wordloom {
@@ -16,11 +17,11 @@ void SearchResults::show(std::vector<qint32> lines)
     endResetModel();
 }
 
-void SearchResults::showNames(const std::vector<QString> &names)
+void SearchResults::showNames(std::vector<QString> names)
 {
     beginResetModel();
     mLines.clear();
-    mNames = QStringList(names.begin(), names.end());
+    mNames = QStringList(std::make_move_iterator(names.begin()), std::make_move_iterator(names.end()));
     endResetModel();
 }
 

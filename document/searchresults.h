@@ -19,7 +19,7 @@ public:
 
     void show(std::vector<qint32> lines);
     // Shows names found apart from the list's positions.
-    void showNames(const std::vector<QString> &names);
+    void showNames(std::vector<QString> names);
     QString nameAt(int row) const { return data(index(row, 0)).toString(); }
     // Takes the names now; called before the list's positions change.
     void keepNames();

@@ -3,6 +3,7 @@
 #include "document/error.h"
 #include "document/languagepack.h"
 #include "document/referencefilter.h"
+#include "document/searchindex.h"
 #include "document/searchresults.h"
 #include "document/workerpool.h"
 #include "editor/actiontable.h"
@@ -39,6 +40,14 @@ QString number(qsizetype n)
 }
 
 } // namespace
+
+// An index being built: the translations' or comments', or with no list
+// the key names'.
+struct SearchPage::IndexJob {
+    const Hashlist *list;
+    std::function<void()> adopt;
+    QFuture<void> future;
+};
 
 SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *changeSearchType, QWidget *parent)
     : QWidget(parent)
@@ -126,8 +135,17 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     const auto forget = [this] {
         mSnapshot.reset();
         mReferenceFilter.reset();
+    };
+    const KeyList *keys = &pack.keys();
+    const auto keysChanged = [this] {
+        ++mKeyListChanges;
         mNameIndex.reset();
     };
+    connect(keys, &QAbstractItemModel::rowsInserted, this, keysChanged);
+    connect(keys, &QAbstractItemModel::rowsRemoved, this, keysChanged);
+    connect(keys, &QAbstractItemModel::rowsMoved, this, keysChanged);
+    connect(keys, &QAbstractItemModel::modelReset, this, keysChanged);
+    connect(keys, &QAbstractItemModel::dataChanged, this, keysChanged);
     connect(&pack.history(), &QUndoStack::indexChanged, this, forget);
     connect(&pack.history(), &QUndoStack::cleanChanged, this, forget);
     connect(&pack, &LanguagePack::historyReset, this, forget);
@@ -187,14 +205,37 @@ void SearchPage::showReferenceFilters()
     mReferenceRow->setEnabled(isReferenceOpen());
 }
 
+void SearchPage::awaitIndexesFor(const FindQuery &query)
+{
+    if (query.text.isEmpty() || query.regex)
+        return;
+    const KeyData &data = mPack.data();
+    const auto needed = [&] {
+        if (!mJob)
+            return false;
+        if (!mJob->list)
+            return (query.scopes & FindQuery::Key) != 0;
+        return (mJob->list == &data.hashlistKeys && (query.scopes & FindQuery::Text))
+            || (mJob->list == &data.hashlistComments && (query.scopes & FindQuery::Comment));
+    };
+    if (!needed())
+        return;
+    BusyCursor busy;
+    while (needed())
+        finishIndex(mJob);
+}
+
 KeyFinder SearchPage::finderFor(const FindQuery &query)
 {
+    awaitIndexesFor(query);
     KeyFinder finder(query);
     if ((query.scopes & FindQuery::Key) && !query.regex && !query.text.isEmpty()) {
         if (!mNameIndex)
             mNameIndex = KeyFinder::nameIndex(mPack);
         finder.setNameIndex(mNameIndex);
     }
+    if (query.withComment)
+        finder.setCommentMarks(mCommentMarks);
     if (query.hasReferenceFilter()) {
         if (!mReferenceFilter)
             mReferenceFilter = std::make_shared<const ReferenceFilter>(mPack, *mReference);
@@ -205,29 +246,65 @@ KeyFinder SearchPage::finderFor(const FindQuery &query)
 
 void SearchPage::prepare()
 {
-    const Hashlist &translations = mPack.data().hashlistKeys;
-    if (translations.count() <= kLargeSearch)
-        return;
-    const std::shared_ptr<Hashlist::IndexBuild> build = translations.prepareSearchIndex();
-    if (!build)
-        return;
-    mBuild = build;
-    auto *watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, build] {
-        watcher->deleteLater();
-        adopt(build);
-    });
-    mFuture = QtConcurrent::run(&workerPool(), [build] { build->run(); });
-    watcher->setFuture(mFuture);
+    mNextIndex = 0;
+    startNextIndex();
 }
 
-void SearchPage::adopt(const std::shared_ptr<Hashlist::IndexBuild> &build)
+void SearchPage::startNextIndex()
 {
-    if (mBuild != build)
+    // One after the other, the translations' first: a search waits for
+    // that one only. Last, here, which translations have a comment.
+    mJob.reset();
+    while (!mJob && mNextIndex < 4) {
+        const int next = mNextIndex++;
+        if (next < 2) {
+            const Hashlist &list = next == 0 ? mPack.data().hashlistKeys : mPack.data().hashlistComments;
+            if (list.count() <= kLargeSearch)
+                continue;
+            const std::shared_ptr<Hashlist::IndexBuild> build = list.prepareSearchIndex();
+            if (build)
+                startIndex(
+                    &list, [build] { build->run(); }, [&list, build] { list.adoptSearchIndex(*build); });
+        } else if (next == 3) {
+            if (mPack.data().hashlistComments.count() > kLargeSearch)
+                mCommentMarks->update(mPack.data());
+        } else if (!mNameIndex && mPack.keys().count() > kLargeSearch) {
+            auto names = std::make_shared<std::vector<QString>>(mPack.keys().names());
+            auto index = std::make_shared<std::shared_ptr<SearchIndex>>();
+            startIndex(
+                nullptr,
+                [names, index] {
+                    *index = SearchIndex::build(*names, *names);
+                    names->clear();
+                },
+                [this, index, changes = mKeyListChanges] {
+                    if (!mNameIndex && changes == mKeyListChanges)
+                        mNameIndex = *index;
+                });
+        }
+    }
+}
+
+void SearchPage::startIndex(const Hashlist *list, std::function<void()> run, std::function<void()> adopt)
+{
+    auto job = std::make_shared<IndexJob>(IndexJob{list, std::move(adopt), {}});
+    job->future = QtConcurrent::run(&workerPool(), std::move(run));
+    mJob = job;
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, job] {
+        watcher->deleteLater();
+        finishIndex(job);
+    });
+    watcher->setFuture(job->future);
+}
+
+void SearchPage::finishIndex(const std::shared_ptr<IndexJob> &job)
+{
+    if (mJob != job)
         return;
-    mFuture.waitForFinished();
-    mPack.data().hashlistKeys.adoptSearchIndex(*build);
-    mBuild.reset();
+    job->future.waitForFinished();
+    job->adopt();
+    startNextIndex();
 }
 
 void SearchPage::search()
@@ -257,13 +334,10 @@ void SearchPage::search()
     // the index first.
     const Hashlist &translations = mPack.data().hashlistKeys;
     std::optional<BusyCursor> busy;
-    if (!translations.isSearchReady() && translations.count() > kLargeSearch && !query.text.isEmpty()) {
+    if (!translations.isSearchReady() && translations.count() > kLargeSearch && !query.text.isEmpty())
         busy.emplace();
-        if (mBuild)
-            adopt(mBuild);
-    }
-    if (query.isPlain()) {
-        mModel->show(translations.linesContaining(query.text));
+    if (std::optional<std::vector<qint32>> lines = finder.findLines(mPack)) {
+        mModel->show(std::move(*lines));
         showCount();
         return;
     }
@@ -309,9 +383,9 @@ void SearchPage::showPatternError(const QString &error)
     mField->setToolTip(plainToolTip(error.isEmpty() ? QStringLiteral("Bitte Suchtext eingeben") : error));
 }
 
-void SearchPage::showNames(const std::vector<QString> &names)
+void SearchPage::showNames(std::vector<QString> names)
 {
-    mModel->showNames(names);
+    mModel->showNames(std::move(names));
     showCount();
 }
 

@@ -6,6 +6,7 @@
 #include <QFuture>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -49,11 +50,11 @@ public:
     // compare with it are enabled.
     void setReference(const LanguagePack &reference);
 
-    // Starts building the index of a loaded pack, so the first keystroke
-    // does not wait for it.
+    // Starts building the indexes of a loaded pack, so the first keystroke
+    // in any scope does not wait for them.
     void prepare();
     // Whether no index is being built and no search runs in the background.
-    bool isReady() const { return !mBuild && !mRunning; }
+    bool isReady() const { return !mJob && !mRunning; }
     // Shows the keys the query finds; a search before the index is ready
     // waits for it. An invalid regular expression is marked at the field
     // and leaves the results as they are.
@@ -74,13 +75,20 @@ signals:
     void queryChanged();
 
 private:
-    void adopt(const std::shared_ptr<Hashlist::IndexBuild> &build);
+    struct IndexJob;
+    // Builds the next index prepare() asks for on the worker pool.
+    void startNextIndex();
+    void startIndex(const Hashlist *list, std::function<void()> run, std::function<void()> adopt);
+    // Waits for the job, adopts its index and starts the next.
+    void finishIndex(const std::shared_ptr<IndexJob> &job);
     void showPatternError(const QString &error);
-    void showNames(const std::vector<QString> &names);
+    void showNames(std::vector<QString> names);
     void showCount();
     void searchInBackground(const KeyFinder &finder);
     bool isReferenceOpen() const;
     void showReferenceFilters();
+    // Waits for the indexes being built that the query searches.
+    void awaitIndexesFor(const FindQuery &query);
     // A finder for the query, with the comparison its reference filters read.
     KeyFinder finderFor(const FindQuery &query);
 
@@ -109,15 +117,20 @@ private:
     QAction *mFindPrevious;
     NameListView *mResults;
     SearchResults *mModel;
-    std::shared_ptr<Hashlist::IndexBuild> mBuild;
-    QFuture<void> mFuture;
+    // The index being built, and which of the translations', the
+    // comments' and the names' comes next.
+    std::shared_ptr<IndexJob> mJob;
+    int mNextIndex = 0;
     // The pack's texts for searches on a worker thread, until it changes.
     std::shared_ptr<FindSnapshot> mSnapshot;
     const LanguagePack *mReference = nullptr;
     // The comparison with the reference, until either pack changes.
     std::shared_ptr<const ReferenceFilter> mReferenceFilter;
-    // The key names' search index, until the pack changes.
+    // The key names' search index, until the key list changes; the count
+    // of those changes tells whether one built apart still fits.
     std::shared_ptr<SearchIndex> mNameIndex;
+    quint64 mKeyListChanges = 0;
+    const std::shared_ptr<CommentMarks> mCommentMarks = std::make_shared<CommentMarks>();
     // Set to drop the search running in the background.
     std::shared_ptr<std::atomic<bool>> mCancel;
     bool mRunning = false;

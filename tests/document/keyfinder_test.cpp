@@ -68,15 +68,29 @@ QStringList reference(const LanguagePack &pack, const LanguagePack &written, con
     return names;
 }
 
+// Each search twice: as the command line runs it, and as the window does,
+// with the name index and with comment marks kept from search to search,
+// which must follow every change of the pack.
 QStringList found(const LanguagePack &pack, const LanguagePack &source, const FindQuery &q)
 {
-    KeyFinder finder(q);
-    finder.setReference(std::make_shared<ReferenceFilter>(pack, source));
-    // Key names through their index; the command line scans them.
-    if (q.scopes & FindQuery::Key)
-        finder.setNameIndex(KeyFinder::nameIndex(pack));
-    const std::vector<QString> names = finder.find(pack);
-    return QStringList(names.begin(), names.end());
+    static const auto marks = std::make_shared<CommentMarks>();
+    QStringList results[2];
+    for (int window = 0; window < 2; ++window) {
+        KeyFinder finder(q);
+        finder.setReference(std::make_shared<ReferenceFilter>(pack, source));
+        if (window) {
+            if (q.scopes & FindQuery::Key)
+                finder.setNameIndex(KeyFinder::nameIndex(pack));
+            finder.setCommentMarks(marks);
+        }
+        const std::vector<QString> names = finder.find(pack);
+        results[window] = QStringList(names.begin(), names.end());
+        if (const std::optional<std::vector<qint32>> lines = finder.findLines(pack)) {
+            EXPECT_EQ(lines->size(), names.size());
+        }
+    }
+    EXPECT_EQ(results[0], results[1]);
+    return results[1];
 }
 
 } // namespace
@@ -183,15 +197,16 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
         many.push_back({QStringLiteral("k%1").arg(i, 5, 10, QLatin1Char('0')),
             KeyEntry{random() % 4 ? phrase() : QString(), random() % 3 ? QString() : phrase(), {}, {}, {}}});
     large.addKeys(QStringLiteral("viele"), many);
-    for (const char *text : {"Ärger", "e", "k1"})
-        for (int options = 0; options < 4; ++options)
+    for (const char *text : {"Ärger", "e", "k1", ""})
+        for (int options = 0; options < 8; ++options)
             for (const FindQuery &filtered : {filters[0], filters[1], filters[2]}) {
                 FindQuery q = filtered;
                 q.text = QString::fromUtf8(text);
-                q.scopes = FindQuery::Key | FindQuery::Text | FindQuery::Comment;
+                q.scopes = options & 4 ? FindQuery::Text : FindQuery::Key | FindQuery::Text | FindQuery::Comment;
                 q.caseSensitive = options & 1;
                 q.wholeWord = options & 2;
-                SCOPED_TRACE(testing::Message() << "large '" << text << "' options " << options);
+                SCOPED_TRACE(testing::Message()
+                    << "large '" << text << "' options " << options << " filters " << q.untranslated << q.withComment);
                 ASSERT_EQ(found(large, large, q), reference(large, large, large, q));
                 const KeyFinder finder(q);
                 qsizetype count = 0;

@@ -1,3 +1,4 @@
+#include "document/keyfinder.h"
 #include "editor/namelistview.h"
 
 #include "../support/testutil.h"
@@ -199,4 +200,42 @@ TEST_F(SearchTest, ReferenceFiltersWhileAReferenceIsOpen)
     action("closeReferenceAction")->trigger();
     EXPECT_FALSE(same->isEnabled());
     EXPECT_EQ(results(), all);
+}
+
+TEST_F(SearchTest, ALargePackIsIndexedInTheBackgroundAndFollowsItsChanges)
+{
+    // Past the size from which the indexes are built apart.
+    QByteArray xml = "<languagepack><content>";
+    for (int i = 0; i < 12000; ++i)
+        xml += QStringLiteral("<key id='k%1'><value>Wert %1</value>%2</key>")
+                   .arg(i, 5, 10, QLatin1Char('0'))
+                   .arg(i % 3 ? QString() : QStringLiteral("<comment>Notiz %1</comment>").arg(i))
+                   .toUtf8();
+    loadPack(xml + "</content></languagepack>");
+    while (!window->isSearchReady())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const auto expected = [&](const FindQuery &query) {
+        const std::vector<QString> names = KeyFinder(query).find(window->pack());
+        return QStringList(names.begin(), names.end()).join(QLatin1Char(','));
+    };
+    click(control<QCheckBox>("scopeKey"));
+    click(control<QCheckBox>("scopeText"));
+    search(QStringLiteral("k0001"));
+    EXPECT_EQ(results(), expected(FindQuery{.text = u"k0001"_s, .scopes = FindQuery::Key}));
+    EXPECT_EQ(control<QLabel>("resultCount")->text(), QStringLiteral("10 Treffer"));
+    // A key added is found by its name, a comment taken over by the filter.
+    addKey(QStringLiteral("k0001neu"));
+    commentMemo()->setPlainText(QStringLiteral("neu"));
+    action("submitAction")->trigger();
+    search(QStringLiteral("k000"));
+    search(QStringLiteral("k0001"));
+    EXPECT_EQ(control<QLabel>("resultCount")->text(), QStringLiteral("11 Treffer"));
+    click(control<QCheckBox>("scopeKey"));
+    click(control<QCheckBox>("scopeText"));
+    click(control<QCheckBox>("filterComment"));
+    for (const char *text : {"Wert 1", "Wert", ""}) {
+        search(QString::fromUtf8(text));
+        EXPECT_EQ(results(), expected(FindQuery{.text = QString::fromUtf8(text), .withComment = true})) << text;
+    }
+    EXPECT_EQ(control<QLabel>("resultCount")->text(), QStringLiteral("4.001 Treffer"));
 }
