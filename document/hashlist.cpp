@@ -338,6 +338,12 @@ std::vector<qint32> Hashlist::linesContaining(const QString &text) const
     return mSearch->find(needle);
 }
 
+std::vector<qint32> Hashlist::linesContainingInCase(const QString &text) const
+{
+    std::vector<qint32> hits = linesContaining(text);
+    return hits.empty() ? hits : mSearch->withCaseLetters(std::move(hits), text);
+}
+
 const std::vector<qint32> &Hashlist::linesInOrder() const
 {
     ensureSearchIndex();

@@ -41,6 +41,12 @@ public:
         if (!mSlots.empty())
             __builtin_prefetch(&mSlots[hash & (mSlots.size() - 1)]);
     }
+    // Starts loading the line at a position, and with value its text.
+    void prefetchLine(qsizetype pos, bool value = false) const
+    {
+        const Line &line = mLines[size_t(pos)];
+        __builtin_prefetch(value ? static_cast<const void *>(line.value.constData()) : &line);
+    }
     qsizetype remove(const QString &name) { return remove(name, nameHash(name)); }
     qsizetype remove(const QString &name, size_t hash);
     // The position of the name's line, or -1; positions stay valid while
@@ -74,6 +80,9 @@ public:
     // on kept in step with every change, so a search neither lowers every
     // value nor sorts its results.
     std::vector<qint32> linesContaining(const QString &text) const;
+    // With fewer lines that cannot hold the text in its letter case; what
+    // is left holds it exactly when SearchIndex::caseLettersDecide.
+    std::vector<qint32> linesContainingInCase(const QString &text) const;
     // The positions of the live lines in the order of their names, from
     // the search index; valid until the list changes.
     const std::vector<qint32> &linesInOrder() const;

@@ -383,17 +383,20 @@ std::vector<qint32> KeyFinder::foundLines(const Hashlist &list) const
 {
     // The index finds the values containing the text ignoring case, a
     // superset of what case and whole words let through.
-    std::vector<qint32> hits = list.linesContaining(mQuery.text);
-    if (!mQuery.caseSensitive && !mQuery.wholeWord)
+    std::vector<qint32> hits
+        = mQuery.caseSensitive ? list.linesContainingInCase(mQuery.text) : list.linesContaining(mQuery.text);
+    if (!mustVerify())
         return hits;
     return inHalves<qint32>(hits.size(), [&](size_t from, size_t to) {
         std::vector<qint32> kept;
         kept.reserve(to - from);
         for (size_t i = from; i < to; ++i) {
-            // The values lie apart in memory: the next ones are fetched
-            // while this one is checked.
+            // The values lie apart in memory: the lines after this one are
+            // fetched, then their texts, while this one is checked.
+            if (i + 16 < to)
+                list.prefetchLine(hits[i + 16]);
             if (i + 8 < to)
-                __builtin_prefetch(list.valueAtPosition(hits[i + 8]).constData());
+                list.prefetchLine(hits[i + 8], true);
             if (matches(list.valueAtPosition(hits[i])))
                 kept.push_back(hits[i]);
         }
@@ -417,12 +420,63 @@ std::optional<std::vector<qint32>> KeyFinder::findLines(const LanguagePack &pack
         mQuery.changed ? changedKeys(pack) : QSet<QString>(), &translations);
 }
 
+bool KeyFinder::mustVerify() const
+{
+    // The index finds the text ignoring case; its case letters decide
+    // some texts in their case.
+    return mQuery.wholeWord || (mQuery.caseSensitive && !SearchIndex::caseLettersDecide(mQuery.text));
+}
+
+std::vector<qint32> KeyFinder::namedRows(const std::vector<QString> &keys) const
+{
+    // The index finds the names containing the text ignoring case; its
+    // rows, sorted, stand in list order. Only names equal ignoring case
+    // may stand out of order there.
+    std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
+    if (mQuery.caseSensitive)
+        rows = mNameIndex->withCaseLetters(std::move(rows), mQuery.text);
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
+    if (!mustVerify())
+        return rows;
+    return inHalves<qint32>(rows.size(), [&](size_t from, size_t to) {
+        std::vector<qint32> part;
+        for (size_t i = from; i < to; ++i)
+            if (matches(keys[size_t(rows[i])]))
+                part.push_back(rows[i]);
+        return part;
+    });
+}
+
+std::optional<std::vector<qint32>> KeyFinder::findRows(const LanguagePack &pack) const
+{
+    if (mQuery.regex || mQuery.text.isEmpty() || mQuery.scopes != FindQuery::Key || !mNameIndex)
+        return std::nullopt;
+    const std::vector<QString> &keys = pack.keys().names();
+    const auto nameOf = [&](qint32 row) -> const QString & { return keys[size_t(row)]; };
+    std::vector<qint32> rows = namedRows(keys);
+    if (mQuery.hasFilter())
+        rows = passing(pack, rows, nameOf, mQuery.changed ? changedKeys(pack) : QSet<QString>());
+    // A name the file repeats is found once.
+    rows.erase(
+        std::unique(rows.begin(), rows.end(), [&](qint32 a, qint32 b) { return keys[size_t(a)] == keys[size_t(b)]; }),
+        rows.end());
+    return rows;
+}
+
 std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
 {
     if (mQuery.regex)
         return find(*snapshot(pack));
     if (std::optional<std::vector<qint32>> lines = findLines(pack))
         return namesAt(pack.data().hashlistKeys, *lines);
+    if (std::optional<std::vector<qint32>> rows = findRows(pack)) {
+        std::vector<QString> names;
+        names.reserve(rows->size());
+        for (const qint32 row : *rows)
+            names.push_back(pack.keys().names()[size_t(row)]);
+        return names;
+    }
     const QSet<QString> changed = mQuery.changed ? changedKeys(pack) : QSet<QString>();
     const auto itself = [](const QString &name) -> const QString & { return name; };
     std::vector<QString> names;
@@ -438,22 +492,8 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         return names;
     }
     if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
-        // The index finds the names containing the text ignoring case;
-        // its rows, sorted, stand in list order.
         const std::vector<QString> &keys = pack.keys().names();
-        std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
-        std::sort(rows.begin(), rows.end());
-        const bool verify = mQuery.caseSensitive || mQuery.wholeWord;
-        const auto verified = [&](size_t from, size_t to) {
-            std::vector<qint32> part;
-            for (size_t i = from; i < to; ++i)
-                if (matches(keys[size_t(rows[i])]))
-                    part.push_back(rows[i]);
-            return part;
-        };
-        if (verify)
-            rows = inHalves<qint32>(rows.size(), verified);
-        for (const qint32 row : rows)
+        for (const qint32 row : namedRows(keys))
             add(keys[size_t(row)]);
     } else if (mQuery.scopes & FindQuery::Key) {
         const Qt::CaseSensitivity cs = mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;

@@ -87,6 +87,9 @@ public:
     // The same as positions of the translations' lines when only they are
     // searched for a text, so no name is copied; else nullopt.
     std::optional<std::vector<qint32>> findLines(const LanguagePack &pack) const;
+    // Likewise rows of the key list when only key names are searched
+    // through their index.
+    std::optional<std::vector<qint32>> findRows(const LanguagePack &pack) const;
     // Scans a snapshot; returns early with nothing when cancel turns true.
     std::vector<QString> find(const FindSnapshot &snapshot, const std::atomic<bool> *cancel = nullptr) const;
 
@@ -111,6 +114,10 @@ private:
     std::vector<T> passing(const LanguagePack &pack, const std::vector<T> &items, NameOf nameOf,
         const QSet<QString> &changed, const Hashlist *linesOf = nullptr) const;
     bool passesReferenceFilters(const QString &name) const;
+    // Whether what an index found must be matched against the query.
+    bool mustVerify() const;
+    // The rows of the key names holding the text, by the name index.
+    std::vector<qint32> namedRows(const std::vector<QString> &keys) const;
     // The list's lines holding the text, as its search index orders them.
     std::vector<qint32> foundLines(const Hashlist &list) const;
     // The text folded into out as a search ignoring case compares it,

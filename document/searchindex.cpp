@@ -88,10 +88,12 @@ std::unique_ptr<SearchIndex> SearchIndex::build(const std::vector<QString> &name
             total += value.size() + 1;
         index->mText.reserve(total + total / 8);
         index->mStartOf.resize(n);
+        index->mCases.resize(n);
         index->mStarts.reserve(n);
         for (size_t i = 0; i < n; ++i) {
             const qsizetype start = index->mText.size();
             appendLowered(values[i], index->mText);
+            index->mCases[i] = caseLetters(values[i]);
             index->mText.append('\0');
             index->mStarts.emplace_back(start, qsizetype(i));
             index->mStartOf[i] = start;
@@ -125,6 +127,38 @@ QByteArray SearchIndex::lowered(QStringView text)
     out.reserve(text.size());
     appendLowered(text, out);
     return out;
+}
+
+quint64 SearchIndex::caseLetters(QStringView text)
+{
+    quint64 bits = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 'a' && u <= 'z')
+            bits |= quint64(1) << (u - 'a');
+        else if (u >= 'A' && u <= 'Z')
+            bits |= quint64(1) << (26 + u - 'A');
+    }
+    return bits;
+}
+
+bool SearchIndex::caseLettersDecide(QStringView text)
+{
+    qsizetype letters = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+        letters += c.isLetter();
+    }
+    return letters == 0 || text.size() == 1;
+}
+
+std::vector<qint32> SearchIndex::withCaseLetters(std::vector<qint32> hits, QStringView text) const
+{
+    const quint64 need = caseLetters(text);
+    if (need != 0)
+        std::erase_if(hits, [&](qint32 pos) { return (mCases[size_t(pos)] & need) != need; });
+    return hits;
 }
 
 void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const
@@ -193,17 +227,20 @@ std::vector<qint32> SearchIndex::find(const QByteArray &needle)
 
 void SearchIndex::addValue(qsizetype pos, QStringView value)
 {
-    if (size_t(pos) >= mStartOf.size())
+    if (size_t(pos) >= mStartOf.size()) {
         mStartOf.resize(size_t(pos) + 1, -1);
+        mCases.resize(size_t(pos) + 1);
+    }
     const qsizetype start = mText.size();
     appendLowered(value, mText);
+    mCases[size_t(pos)] = caseLetters(value);
     mText.append('\0');
     mStarts.emplace_back(start, pos);
     mStartOf[size_t(pos)] = start;
     mLastNeedle.clear();
 }
 
-bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed) const
+bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed)
 {
     const qsizetype start = mStartOf[size_t(pos)];
     if (start < 0)
@@ -220,6 +257,7 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
     });
     if (scratch.size() > length)
         return false;
+    mCases[size_t(pos)] = caseLetters(value);
     // A change of letter case alone leaves the lowered bytes as they were.
     if (scratch.size() == length && memcmp(old, scratch.constData(), size_t(length)) == 0)
         return true;

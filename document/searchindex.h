@@ -32,6 +32,14 @@ public:
     // The lines whose value holds the lowered needle, in name order. A
     // needle extending the last one only looks at the last hits.
     std::vector<qint32> find(const QByteArray &needle);
+    // The ASCII letters of a text, lower and upper case apart, as bits.
+    static quint64 caseLetters(QStringView text);
+    // Whether lines holding the lowered text with all its case letters
+    // hold the text itself: for one ASCII letter, or ASCII with none.
+    static bool caseLettersDecide(QStringView text);
+    // The hits whose values have all the case letters of the text, a
+    // superset of those holding it in its case.
+    std::vector<qint32> withCaseLetters(std::vector<qint32> hits, QStringView text) const;
 
     // The positions of the live lines in name order.
     const std::vector<qint32> &order() const { return mOrder; }
@@ -59,7 +67,7 @@ private:
     // Writes the lowered value over the old one at pos when it fits and
     // adds the bytes freed; false when it does not fit. Lines apart may be
     // rewritten at once, given the buffer's bytes.
-    bool rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed) const;
+    bool rewrite(char *bytes, qsizetype pos, QStringView value, qsizetype &freed);
     // Marks the lines whose value holds the needle, for the part [from, to)
     // of the buffer, which begins at a value's start.
     void scan(const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const;
@@ -69,6 +77,8 @@ private:
     std::vector<std::pair<qsizetype, qsizetype>> mStarts;
     // Line position -> start in the buffer, or -1.
     std::vector<qsizetype> mStartOf;
+    // Line position -> the case letters of its value.
+    std::vector<quint64> mCases;
     // Line positions in name order.
     std::vector<qint32> mOrder;
     qsizetype mGarbage = 0;

@@ -13,8 +13,23 @@ void SearchResults::show(std::vector<qint32> lines)
 {
     beginResetModel();
     mLines = std::move(lines);
+    mKeys = nullptr;
     mNames.clear();
     endResetModel();
+}
+
+void SearchResults::showRows(std::vector<qint32> rows, const std::vector<QString> &keys)
+{
+    beginResetModel();
+    mLines = std::move(rows);
+    mKeys = &keys;
+    mNames.clear();
+    endResetModel();
+}
+
+const QString &SearchResults::nameOf(qint32 at) const
+{
+    return mKeys ? (*mKeys)[size_t(at)] : mList.lineName(at);
 }
 
 void SearchResults::showNames(std::vector<QString> names)
@@ -33,7 +48,7 @@ void SearchResults::keepNames()
         QStringList names;
         names.reserve(qsizetype(mLines.size()));
         for (const qint32 pos : mLines)
-            names.append(mList.lineName(pos));
+            names.append(nameOf(pos));
         mNames = std::move(names);
         mLines.clear();
     } catch (const std::bad_alloc &) {
@@ -54,7 +69,7 @@ QVariant SearchResults::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
     const size_t row = size_t(index.row());
-    return mNames.isEmpty() ? mList.lineName(mLines[row]) : mNames[qsizetype(row)];
+    return mNames.isEmpty() ? nameOf(mLines[row]) : mNames[qsizetype(row)];
 }
 
 } // namespace Wordloom

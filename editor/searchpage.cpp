@@ -146,6 +146,12 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     connect(keys, &QAbstractItemModel::rowsMoved, this, keysChanged);
     connect(keys, &QAbstractItemModel::modelReset, this, keysChanged);
     connect(keys, &QAbstractItemModel::dataChanged, this, keysChanged);
+    // Results shown as rows of the key list keep their names first.
+    const auto keep = [this] { mModel->keepNames(); };
+    connect(keys, &QAbstractItemModel::rowsAboutToBeInserted, this, keep);
+    connect(keys, &QAbstractItemModel::rowsAboutToBeRemoved, this, keep);
+    connect(keys, &QAbstractItemModel::rowsAboutToBeMoved, this, keep);
+    connect(keys, &QAbstractItemModel::modelAboutToBeReset, this, keep);
     connect(&pack.history(), &QUndoStack::indexChanged, this, forget);
     connect(&pack.history(), &QUndoStack::cleanChanged, this, forget);
     connect(&pack, &LanguagePack::historyReset, this, forget);
@@ -338,6 +344,11 @@ void SearchPage::search()
         busy.emplace();
     if (std::optional<std::vector<qint32>> lines = finder.findLines(mPack)) {
         mModel->show(std::move(*lines));
+        showCount();
+        return;
+    }
+    if (std::optional<std::vector<qint32>> rows = finder.findRows(mPack)) {
+        mModel->showRows(std::move(*rows), mPack.keys().names());
         showCount();
         return;
     }

@@ -189,6 +189,18 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     EXPECT_EQ(search(list, "e"),
         (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta"), QStringLiteral("Delta")}));
     EXPECT_EQ(search(list, ""), QStringList()) << "the empty text finds nothing";
+    // In its case a text passes only lines with its ASCII letters in their
+    // case, kept through a change of case alone.
+    const auto inCase = [&](const char *text) {
+        QStringList names;
+        for (const qint32 pos : list.linesContainingInCase(QString::fromUtf8(text)))
+            names << list.lineName(pos);
+        return names;
+    };
+    list.setValue(QStringLiteral("beta"), QStringLiteral("ÄRGER"));
+    EXPECT_EQ(inCase("g"), QStringList{QStringLiteral("Delta")});
+    EXPECT_EQ(inCase("G"), (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta")}));
+    EXPECT_EQ(inCase("RG"), (QStringList{QStringLiteral("beta")}));
 }
 
 TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
