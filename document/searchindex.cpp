@@ -15,17 +15,31 @@ namespace Wordloom {
 
 namespace {
 
+// The bit of an ASCII letter among the case letters, or none.
+inline quint64 caseLetterBit(char16_t unit)
+{
+    const unsigned lower = unsigned(unit) - 'a';
+    const unsigned upper = unsigned(unit) - 'A';
+    return (quint64(lower < 26) << (lower & 63)) | (quint64(upper < 26) << ((26 + upper) & 63));
+}
+
 // Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
 // value in the buffer. Written through a pointer into room made first: a
-// unit takes at most three bytes.
-void appendLowered(QStringView text, QByteArray &out)
+// unit takes at most three bytes. Gives the text's case letters too.
+void appendLowered(QStringView text, QByteArray &out, quint64 *letters = nullptr)
 {
     const qsizetype start = out.size();
     out.resize(start + 3 * text.size());
     char *to = out.data() + start;
+    quint64 bits = 0;
+    const auto done = qScopeGuard([&] {
+        if (letters)
+            *letters = bits;
+    });
     for (qsizetype i = 0; i < text.size();) {
         const char16_t unit = text[i].unicode();
         if (unit < 0x80) {
+            bits |= caseLetterBit(unit);
             *to++ = char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit);
             ++i;
             continue;
@@ -92,8 +106,7 @@ std::unique_ptr<SearchIndex> SearchIndex::build(const std::vector<QString> &name
         index->mStarts.reserve(n);
         for (size_t i = 0; i < n; ++i) {
             const qsizetype start = index->mText.size();
-            appendLowered(values[i], index->mText);
-            index->mCases[i] = caseLetters(values[i]);
+            appendLowered(values[i], index->mText, &index->mCases[i]);
             index->mText.append('\0');
             index->mStarts.emplace_back(start, qsizetype(i));
             index->mStartOf[i] = start;
@@ -132,13 +145,8 @@ QByteArray SearchIndex::lowered(QStringView text)
 quint64 SearchIndex::caseLetters(QStringView text)
 {
     quint64 bits = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 'a' && u <= 'z')
-            bits |= quint64(1) << (u - 'a');
-        else if (u >= 'A' && u <= 'Z')
-            bits |= quint64(1) << (26 + u - 'A');
-    }
+    for (const QChar c : text)
+        bits |= caseLetterBit(c.unicode());
     return bits;
 }
 
@@ -232,8 +240,7 @@ void SearchIndex::addValue(qsizetype pos, QStringView value)
         mCases.resize(size_t(pos) + 1);
     }
     const qsizetype start = mText.size();
-    appendLowered(value, mText);
-    mCases[size_t(pos)] = caseLetters(value);
+    appendLowered(value, mText, &mCases[size_t(pos)]);
     mText.append('\0');
     mStarts.emplace_back(start, pos);
     mStartOf[size_t(pos)] = start;
@@ -247,7 +254,8 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
         return false;
     thread_local QByteArray scratch;
     scratch.resize(0);
-    appendLowered(value, scratch);
+    quint64 letters = 0;
+    appendLowered(value, scratch, &letters);
     char *old = bytes + start;
     const qsizetype length = qsizetype(strlen(old));
     // A very long value's room is not kept for the thread's lifetime.
@@ -257,7 +265,7 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
     });
     if (scratch.size() > length)
         return false;
-    mCases[size_t(pos)] = caseLetters(value);
+    mCases[size_t(pos)] = letters;
     // A change of letter case alone leaves the lowered bytes as they were.
     if (scratch.size() == length && memcmp(old, scratch.constData(), size_t(length)) == 0)
         return true;
