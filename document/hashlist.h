@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/hashlistvalues.h"
 #include "document/keynames.h"
 
 #include <QByteArray>
@@ -46,7 +47,7 @@ public:
     // The position of the name's line, or -1; positions stay valid while
     // removed lines are kept.
     qsizetype position(const QString &name, size_t hash) const;
-    const QString &valueAtPosition(qsizetype pos) const { return mLines[size_t(pos)].value; }
+    const QString &valueAtPosition(qsizetype pos) const { return mValues[size_t(pos)]; }
     // Gives the live line at pos a new non-empty value, its name unchanged:
     // setValue for a line found already.
     void setValueAtPosition(qsizetype pos, const QString &value);
@@ -78,7 +79,7 @@ public:
     // until the positions change, which the hook set here hears of first:
     // before removed lines are dropped and before the list is cleared or
     // swapped. The hook stays with this object.
-    const QString &lineName(qint32 pos) const { return mLines[size_t(pos)].name; }
+    const QString &lineName(qint32 pos) const { return mNames[size_t(pos)]; }
     void setBeforeRelayout(std::function<void()> hook) const { mBeforeRelayout.call = std::move(hook); }
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
@@ -114,13 +115,6 @@ public:
     void compact() const;
 
 private:
-    struct Line {
-        QString name;
-        QString value;
-        // A removed line is left empty until the lines are compacted; a
-        // live one never has an empty value.
-        bool alive() const { return !value.isEmpty(); }
-    };
     // Open addressing over the lines: a slot holds a line position and the
     // low half of its name's hash, so probing rarely reads a line.
     struct Slot {
@@ -144,7 +138,10 @@ private:
     // The position of the i-th live line.
     qsizetype livePosition(qsizetype i) const;
 
-    mutable std::vector<Line> mLines;
+    // The lines by position. A removed line's value is left empty until the
+    // lines are compacted; a live one never has an empty value.
+    mutable std::vector<QString> mNames;
+    mutable HashlistValues mValues;
     mutable std::vector<Slot> mSlots;
     // Live and removed slots; the table grows before it is 3/4 full.
     mutable qsizetype mSlotsUsed = 0;
