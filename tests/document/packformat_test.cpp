@@ -569,3 +569,23 @@ TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
         EXPECT_EQ(decodeKeyText(bytes, true), QStringLiteral("ä\r\n").repeated(n)) << n;
     }
 }
+
+TEST(KeyTextCodec, LongAsciiRunsDecodeAlikeWhereverOtherCharactersFall)
+{
+    // Plain ASCII is widened in blocks: another character or a line break
+    // at every place around a block's end reads as it would on its own.
+    const char16_t *const inserts[] = {u"ä", u"€", u"\r", u"\n", u"\r\n", u"\n\r", u"\U0001F600", u"\x81",
+        u"\rA CR, then more than a block, then LF\n"};
+    const QString plain = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ");
+    for (const char16_t *insert : inserts) {
+        for (qsizetype at = 0; at <= 36; ++at) {
+            const QString text = QString(plain).insert(at, QStringView(insert).toString());
+            SCOPED_TRACE(text.mid(at, 2).toUtf8().toHex().toStdString() + " at " + std::to_string(at));
+            const QByteArray bytes = encodeKeyText(text).toUtf8();
+            EXPECT_EQ(decodeKeyText(bytes, false), text);
+            EXPECT_EQ(decodeKeyText(bytes, true), normalizeLineBreaks(text));
+            // Not in the key text encoding: taken as it stands.
+            EXPECT_EQ(decodeKeyText(text.toUtf8() + "\xCE\xA9", false), text + QChar(0x3A9));
+        }
+    }
+}
