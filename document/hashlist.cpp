@@ -40,6 +40,15 @@ Hashlist &Hashlist::operator=(Hashlist &&other) noexcept
     return *this;
 }
 
+quint64 Hashlist::generation() const
+{
+    if (mChanged) {
+        mGeneration = nextGeneration();
+        mChanged = false;
+    }
+    return mGeneration;
+}
+
 qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
 {
     if (mSlots.empty())
@@ -87,7 +96,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
 {
     if (value.isEmpty())
         return remove(name, hash);
-    mGeneration = nextGeneration();
+    mChanged = true;
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
     // One probe finds the line or the slot for a new one: the first removed
@@ -139,7 +148,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
 void Hashlist::setValueAtPosition(qsizetype pos, const QString &value)
 {
     Q_ASSERT(mValues.isAlive(size_t(pos)) && !value.isEmpty());
-    mGeneration = nextGeneration();
+    mChanged = true;
     mValues.set(size_t(pos), value);
     if (mSearch) {
         mSearch->changeValue(pos, value);
@@ -162,7 +171,7 @@ qsizetype Hashlist::restore(qsizetype pos, const QString &name, const QString &v
         && namesEqual(mNames[size_t(pos)], name);
     if (!placeKept || findSlot(name, hash) >= 0)
         return setValue(name, value, hash);
-    mGeneration = nextGeneration();
+    mChanged = true;
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
     mNames[size_t(pos)] = name;
@@ -187,7 +196,7 @@ qsizetype Hashlist::remove(const QString &name, size_t hash)
     const qsizetype slot = findSlot(name, hash);
     if (slot < 0)
         return -1;
-    mGeneration = nextGeneration();
+    mChanged = true;
     const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
         orderErase(mNames[size_t(pos)]);
@@ -209,7 +218,7 @@ void Hashlist::compact() const
     if (qsizetype(mNames.size()) == mLive)
         return;
     relayout();
-    mGeneration = nextGeneration();
+    mChanged = true;
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
     // Where each live line moves to once the removed ones are gone.
@@ -242,7 +251,7 @@ void Hashlist::reserve(qsizetype lines)
 void Hashlist::clear()
 {
     relayout();
-    mGeneration = nextGeneration();
+    mChanged = true;
     mNames.clear();
     mValues.clear();
     mSlots.clear();
@@ -257,6 +266,7 @@ void Hashlist::swap(Hashlist &other) noexcept
     other.relayout();
     mGeneration = nextGeneration();
     other.mGeneration = nextGeneration();
+    mChanged = other.mChanged = false;
     std::swap(mNames, other.mNames);
     mValues.swap(other.mValues);
     std::swap(mSlots, other.mSlots);
@@ -273,13 +283,13 @@ qsizetype Hashlist::livePosition(qsizetype i) const
         compact();
         return i;
     }
-    if (mLiveGeneration != mGeneration) {
+    if (mLiveGeneration != generation()) {
         mLivePositions.clear();
         mLivePositions.reserve(size_t(mLive));
         for (size_t pos = 0; pos < mNames.size(); ++pos)
             if (mValues.isAlive(pos))
                 mLivePositions.push_back(qint32(pos));
-        mLiveGeneration = mGeneration;
+        mLiveGeneration = generation();
     }
     return i >= 0 && i < mLive ? mLivePositions[size_t(i)] : qsizetype(mNames.size());
 }
@@ -317,7 +327,7 @@ std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
     if (!mKeepRemoved)
         compact();
     auto build = std::make_shared<IndexBuild>();
-    build->mGeneration = mGeneration;
+    build->mGeneration = generation();
     build->mNames = mNames;
     build->mValues.reserve(mNames.size());
     for (size_t pos = 0; pos < mNames.size(); ++pos)
@@ -327,7 +337,7 @@ std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
 
 bool Hashlist::adoptSearchIndex(IndexBuild &build) const
 {
-    if (mSearch || !build.mIndex || build.mGeneration != mGeneration)
+    if (mSearch || !build.mIndex || build.mGeneration != generation())
         return false;
     mSearch = std::move(build.mIndex);
     return true;

@@ -124,6 +124,7 @@ private:
     static constexpr qint32 kEmpty = -1;
     static constexpr qint32 kRemoved = -2;
 
+    quint64 generation() const;
     // The slot holding the name, or -1.
     qsizetype findSlot(const QString &name, size_t hash) const;
     // Rehashes the live slots into a table of this size; moved, when
@@ -146,8 +147,10 @@ private:
     // Live and removed slots; the table grows before it is 3/4 full.
     mutable qsizetype mSlotsUsed = 0;
     qsizetype mLive = 0;
-    // Counts changes, so a search index built apart knows whether it fits.
+    // Counts changes, so a search index built apart knows whether it fits;
+    // moved on when read after a change, so a change costs no atomic step.
     mutable quint64 mGeneration = 0;
+    mutable bool mChanged = false;
     mutable std::unique_ptr<SearchIndex> mSearch;
     bool mKeepRemoved = false;
     // Live line positions for positional access while removed lines stay,
