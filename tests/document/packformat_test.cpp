@@ -589,3 +589,23 @@ TEST(KeyTextCodec, LongAsciiRunsDecodeAlikeWhereverOtherCharactersFall)
         }
     }
 }
+
+TEST(XmlText, EveryCharacterIsJudgedWhereverItStands)
+{
+    // Plain characters are passed eight at a time: one that XML 1.0 cannot
+    // carry, or a valid neighbour of the limits, is judged at every place.
+    const struct {
+        std::vector<char16_t> units;
+        bool carried;
+    } table[] = {{{0x1F}, false}, {{0x08}, false}, {{0x20}, true}, {{0x09}, true}, {{0x0D, 0x0A}, true},
+        {{0xD7FF}, true}, {{0xD800}, false}, {{0xDFFF}, false}, {{0xDC00, 0xD800}, false}, {{0xE000}, true},
+        {{0xFFFD}, true}, {{0xFFFE}, false}, {{0xFFFF}, false}, {{0xD83D, 0xDE00}, true}};
+    const QString plain = QStringLiteral("abcdefghijklmnopqrstuvwx");
+    for (const auto &row : table) {
+        const QString inserted(reinterpret_cast<const QChar *>(row.units.data()), qsizetype(row.units.size()));
+        for (qsizetype at = 0; at <= plain.size(); ++at) {
+            SCOPED_TRACE(std::to_string(row.units[0]) + " at " + std::to_string(at));
+            EXPECT_EQ(isXmlText(QString(plain).insert(at, inserted)), row.carried);
+        }
+    }
+}
