@@ -40,6 +40,15 @@ Hashlist &Hashlist::operator=(Hashlist &&other) noexcept
     return *this;
 }
 
+quint64 Hashlist::generation() const
+{
+    if (mChanged) {
+        mGeneration = nextGeneration();
+        mChanged = false;
+    }
+    return mGeneration;
+}
+
 qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
 {
     if (mSlots.empty())
@@ -50,11 +59,8 @@ qsizetype Hashlist::findSlot(const QString &name, size_t hash) const
         const Slot &slot = mSlots[i];
         if (slot.pos == kEmpty)
             return -1;
-        if (slot.pos >= 0 && slot.tag == tag) {
-            const Line &line = mLines[size_t(slot.pos)];
-            if (namesEqual(line.name, name))
-                return qsizetype(i);
-        }
+        if (slot.pos >= 0 && slot.tag == tag && namesEqual(mNames[size_t(slot.pos)], name))
+            return qsizetype(i);
     }
 }
 
@@ -78,7 +84,7 @@ void Hashlist::rebuildSlots(size_t capacity, const std::vector<qint32> *moved) c
 QString Hashlist::value(const QString &name, size_t hash) const
 {
     const qsizetype slot = findSlot(name, hash);
-    return slot < 0 ? QString() : mLines[size_t(mSlots[size_t(slot)].pos)].value;
+    return slot < 0 ? QString() : mValues[size_t(mSlots[size_t(slot)].pos)];
 }
 
 bool Hashlist::contains(const QString &name) const
@@ -90,7 +96,7 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
 {
     if (value.isEmpty())
         return remove(name, hash);
-    mGeneration = nextGeneration();
+    mChanged = true;
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
     // One probe finds the line or the slot for a new one: the first removed
@@ -110,14 +116,14 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         }
         if (slot.tag != tag)
             continue;
-        Line &line = mLines[size_t(slot.pos)];
-        if (!namesEqual(line.name, name))
+        QString &lineName = mNames[size_t(slot.pos)];
+        if (!namesEqual(lineName, name))
             continue;
         const qsizetype pos = slot.pos;
-        const bool respelled = mSearch && line.name != name;
+        const bool respelled = mSearch && lineName != name;
         if (respelled)
-            orderErase(line.name);
-        line.name = name;
+            orderErase(lineName);
+        lineName = name;
         if (respelled)
             orderInsert(pos);
         setValueAtPosition(pos, value);
@@ -127,8 +133,9 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
         free = i;
         ++mSlotsUsed;
     }
-    const qsizetype pos = qsizetype(mLines.size());
-    mLines.push_back(Line{name, value});
+    const qsizetype pos = qsizetype(mNames.size());
+    mNames.push_back(name);
+    mValues.append(value);
     ++mLive;
     mSlots[free] = Slot{tag, qint32(pos)};
     if (mSearch) {
@@ -140,9 +147,9 @@ qsizetype Hashlist::setValue(const QString &name, const QString &value, size_t h
 
 void Hashlist::setValueAtPosition(qsizetype pos, const QString &value)
 {
-    Q_ASSERT(mLines[size_t(pos)].alive() && !value.isEmpty());
-    mGeneration = nextGeneration();
-    mLines[size_t(pos)].value = value;
+    Q_ASSERT(mValues.isAlive(size_t(pos)) && !value.isEmpty());
+    mChanged = true;
+    mValues.set(size_t(pos), value);
     if (mSearch) {
         mSearch->changeValue(pos, value);
         if (mSearch->isWorn())
@@ -160,15 +167,15 @@ qsizetype Hashlist::restore(qsizetype pos, const QString &name, const QString &v
 {
     if (value.isEmpty())
         return -1;
-    Line *line = pos >= 0 && pos < qsizetype(mLines.size()) ? &mLines[size_t(pos)] : nullptr;
-    if (!line || line->alive() || !namesEqual(line->name, name) || findSlot(name, hash) >= 0) {
+    const bool placeKept = pos >= 0 && pos < qsizetype(mNames.size()) && !mValues.isAlive(size_t(pos))
+        && namesEqual(mNames[size_t(pos)], name);
+    if (!placeKept || findSlot(name, hash) >= 0)
         return setValue(name, value, hash);
-    }
-    mGeneration = nextGeneration();
+    mChanged = true;
     if (4 * (mSlotsUsed + 1) > 3 * qsizetype(mSlots.size()))
         rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))));
-    line->name = name;
-    line->value = value;
+    mNames[size_t(pos)] = name;
+    mValues.set(size_t(pos), value);
     const size_t mask = mSlots.size() - 1;
     size_t i = hash & mask;
     while (mSlots[i].pos >= 0)
@@ -189,37 +196,41 @@ qsizetype Hashlist::remove(const QString &name, size_t hash)
     const qsizetype slot = findSlot(name, hash);
     if (slot < 0)
         return -1;
-    mGeneration = nextGeneration();
+    mChanged = true;
     const qsizetype pos = mSlots[size_t(slot)].pos;
     if (mSearch) {
-        orderErase(mLines[size_t(pos)].name);
+        orderErase(mNames[size_t(pos)]);
         unindexValue(pos);
     }
     // The name stays for the positions a search gave out.
-    mLines[size_t(pos)].value = QString();
+    mValues.set(size_t(pos), QString());
     mSlots[size_t(slot)].pos = kRemoved;
     --mLive;
     // Removed lines leave holes that are closed in bulk, so dropping a key
     // does not move every line after it.
-    if (!mKeepRemoved && mLines.size() > 64 && qsizetype(mLines.size()) > 2 * mLive)
+    if (!mKeepRemoved && mNames.size() > 64 && qsizetype(mNames.size()) > 2 * mLive)
         compact();
     return pos;
 }
 
 void Hashlist::compact() const
 {
-    if (qsizetype(mLines.size()) == mLive)
+    if (qsizetype(mNames.size()) == mLive)
         return;
     relayout();
-    mGeneration = nextGeneration();
+    mChanged = true;
     // Positions change; the next search builds its index anew.
     dropSearchIndex();
     // Where each live line moves to once the removed ones are gone.
-    std::vector<qint32> moved(mLines.size());
+    std::vector<qint32> moved(mNames.size());
     qint32 next = 0;
-    for (size_t pos = 0; pos < mLines.size(); ++pos)
-        moved[pos] = mLines[pos].alive() ? next++ : -1;
-    std::erase_if(mLines, [](const Line &line) { return !line.alive(); });
+    for (size_t pos = 0; pos < mNames.size(); ++pos) {
+        moved[pos] = mValues.isAlive(pos) ? next++ : -1;
+        if (moved[pos] >= 0 && size_t(moved[pos]) != pos)
+            mNames[size_t(moved[pos])] = std::move(mNames[pos]);
+    }
+    mNames.resize(size_t(mLive));
+    mValues.compact(moved, size_t(mLive));
     rebuildSlots(std::max<size_t>(16, 2 * std::bit_ceil(size_t(mLive + 1))), &moved);
 }
 
@@ -231,15 +242,18 @@ void Hashlist::relayout() const
 
 void Hashlist::reserve(qsizetype lines)
 {
-    if (lines > qsizetype(mLines.size()))
-        mLines.reserve(size_t(lines));
+    if (lines > qsizetype(mNames.size())) {
+        mNames.reserve(size_t(lines));
+        mValues.reserve(size_t(lines));
+    }
 }
 
 void Hashlist::clear()
 {
     relayout();
-    mGeneration = nextGeneration();
-    mLines.clear();
+    mChanged = true;
+    mNames.clear();
+    mValues.clear();
     mSlots.clear();
     mSlotsUsed = 0;
     mLive = 0;
@@ -252,7 +266,9 @@ void Hashlist::swap(Hashlist &other) noexcept
     other.relayout();
     mGeneration = nextGeneration();
     other.mGeneration = nextGeneration();
-    std::swap(mLines, other.mLines);
+    mChanged = other.mChanged = false;
+    std::swap(mNames, other.mNames);
+    mValues.swap(other.mValues);
     std::swap(mSlots, other.mSlots);
     std::swap(mSlotsUsed, other.mSlotsUsed);
     std::swap(mLive, other.mLive);
@@ -261,37 +277,37 @@ void Hashlist::swap(Hashlist &other) noexcept
 
 qsizetype Hashlist::livePosition(qsizetype i) const
 {
-    if (qsizetype(mLines.size()) == mLive)
+    if (qsizetype(mNames.size()) == mLive)
         return i;
     if (!mKeepRemoved) {
         compact();
         return i;
     }
-    if (mLiveGeneration != mGeneration) {
+    if (mLiveGeneration != generation()) {
         mLivePositions.clear();
         mLivePositions.reserve(size_t(mLive));
-        for (size_t pos = 0; pos < mLines.size(); ++pos)
-            if (mLines[pos].alive())
+        for (size_t pos = 0; pos < mNames.size(); ++pos)
+            if (mValues.isAlive(pos))
                 mLivePositions.push_back(qint32(pos));
-        mLiveGeneration = mGeneration;
+        mLiveGeneration = generation();
     }
-    return i >= 0 && i < mLive ? mLivePositions[size_t(i)] : qsizetype(mLines.size());
+    return i >= 0 && i < mLive ? mLivePositions[size_t(i)] : qsizetype(mNames.size());
 }
 
 const QString &Hashlist::nameAt(qsizetype i) const
 {
-    return mLines.at(size_t(livePosition(i))).name;
+    return mNames.at(size_t(livePosition(i)));
 }
 
 const QString &Hashlist::valueAt(qsizetype i) const
 {
-    return mLines.at(size_t(livePosition(i))).value;
+    return mValues.at(size_t(livePosition(i)));
 }
 
 QString Hashlist::lineAt(qsizetype i) const
 {
-    const Line &line = mLines.at(size_t(livePosition(i)));
-    return line.name + QLatin1Char('=') + line.value;
+    const size_t pos = size_t(livePosition(i));
+    return mNames.at(pos) + QLatin1Char('=') + mValues[pos];
 }
 
 Hashlist::IndexBuild::IndexBuild() = default;
@@ -311,19 +327,17 @@ std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
     if (!mKeepRemoved)
         compact();
     auto build = std::make_shared<IndexBuild>();
-    build->mGeneration = mGeneration;
-    build->mNames.reserve(mLines.size());
-    build->mValues.reserve(mLines.size());
-    for (const Line &line : mLines) {
-        build->mNames.push_back(line.name);
-        build->mValues.push_back(line.value);
-    }
+    build->mGeneration = generation();
+    build->mNames = mNames;
+    build->mValues.reserve(mNames.size());
+    for (size_t pos = 0; pos < mNames.size(); ++pos)
+        build->mValues.push_back(mValues[pos]);
     return build;
 }
 
 bool Hashlist::adoptSearchIndex(IndexBuild &build) const
 {
-    if (mSearch || !build.mIndex || build.mGeneration != mGeneration)
+    if (mSearch || !build.mIndex || build.mGeneration != generation())
         return false;
     mSearch = std::move(build.mIndex);
     return true;
@@ -358,12 +372,12 @@ std::unique_ptr<SearchIndex> Hashlist::takeSearchIndex()
 void Hashlist::putSearchIndex(std::unique_ptr<SearchIndex> index, const std::optional<std::vector<qsizetype>> &changed)
 {
     // Positions given out stay valid only while removed lines are kept.
-    if (!index || mSearch || !changed || !mKeepRemoved || index->lineCount() != qsizetype(mLines.size()))
+    if (!index || mSearch || !changed || !mKeepRemoved || index->lineCount() != qsizetype(mNames.size()))
         return;
     for (const qsizetype pos : *changed)
-        if (pos < 0 || pos >= qsizetype(mLines.size()) || !mLines[size_t(pos)].alive())
+        if (pos < 0 || pos >= qsizetype(mNames.size()) || !mValues.isAlive(size_t(pos)))
             return;
-    index->changeValues(*changed, [this](qsizetype pos) -> const QString & { return mLines[size_t(pos)].value; });
+    index->changeValues(*changed, [this](qsizetype pos) -> const QString & { return mValues[size_t(pos)]; });
     if (!index->isWorn())
         mSearch = std::move(index);
 }
@@ -387,13 +401,13 @@ void Hashlist::unindexValue(qsizetype pos) const
 
 void Hashlist::orderInsert(qsizetype pos) const
 {
-    mSearch->insertInOrder(qint32(pos), mLines[size_t(pos)].name,
-        [this](qint32 p) -> const QString & { return mLines[size_t(p)].name; });
+    mSearch->insertInOrder(qint32(pos), mNames[size_t(pos)],
+        [this](qint32 p) -> const QString & { return mNames[size_t(p)]; });
 }
 
 void Hashlist::orderErase(const QString &name) const
 {
-    mSearch->eraseFromOrder(name, [this](qint32 p) -> const QString & { return mLines[size_t(p)].name; });
+    mSearch->eraseFromOrder(name, [this](qint32 p) -> const QString & { return mNames[size_t(p)]; });
 }
 
 void Hashlist::dropSearchIndex() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/hashlistvalues.h"
 #include "document/keynames.h"
 
 #include <QByteArray>
@@ -52,7 +53,7 @@ public:
     // The position of the name's line, or -1; positions stay valid while
     // removed lines are kept.
     qsizetype position(const QString &name, size_t hash) const;
-    const QString &valueAtPosition(qsizetype pos) const { return mLines[size_t(pos)].value; }
+    const QString &valueAtPosition(qsizetype pos) const { return mValues[size_t(pos)]; }
     // Gives the live line at pos a new non-empty value, its name unchanged:
     // setValue for a line found already.
     void setValueAtPosition(qsizetype pos, const QString &value);
@@ -90,7 +91,7 @@ public:
     // until the positions change, which the hook set here hears of first:
     // before removed lines are dropped and before the list is cleared or
     // swapped. The hook stays with this object.
-    const QString &lineName(qint32 pos) const { return mLines[size_t(pos)].name; }
+    const QString &lineName(qint32 pos) const { return mNames[size_t(pos)]; }
     void setBeforeRelayout(std::function<void()> hook) const { mBeforeRelayout.call = std::move(hook); }
     // Changes with every change of the list; unique over all lists.
     quint64 generation() const { return mGeneration; }
@@ -128,13 +129,6 @@ public:
     void compact() const;
 
 private:
-    struct Line {
-        QString name;
-        QString value;
-        // A removed line is left empty until the lines are compacted; a
-        // live one never has an empty value.
-        bool alive() const { return !value.isEmpty(); }
-    };
     // Open addressing over the lines: a slot holds a line position and the
     // low half of its name's hash, so probing rarely reads a line.
     struct Slot {
@@ -144,6 +138,7 @@ private:
     static constexpr qint32 kEmpty = -1;
     static constexpr qint32 kRemoved = -2;
 
+    quint64 generation() const;
     // The slot holding the name, or -1.
     qsizetype findSlot(const QString &name, size_t hash) const;
     // Rehashes the live slots into a table of this size; moved, when
@@ -158,13 +153,18 @@ private:
     // The position of the i-th live line.
     qsizetype livePosition(qsizetype i) const;
 
-    mutable std::vector<Line> mLines;
+    // The lines by position. A removed line's value is left empty until the
+    // lines are compacted; a live one never has an empty value.
+    mutable std::vector<QString> mNames;
+    mutable HashlistValues mValues;
     mutable std::vector<Slot> mSlots;
     // Live and removed slots; the table grows before it is 3/4 full.
     mutable qsizetype mSlotsUsed = 0;
     qsizetype mLive = 0;
-    // Counts changes, so a search index built apart knows whether it fits.
+    // Counts changes, so a search index built apart knows whether it fits;
+    // moved on when read after a change, so a change costs no atomic step.
     mutable quint64 mGeneration = 0;
+    mutable bool mChanged = false;
     mutable std::unique_ptr<SearchIndex> mSearch;
     bool mKeepRemoved = false;
     // Live line positions for positional access while removed lines stay,

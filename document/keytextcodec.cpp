@@ -4,6 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace Wordloom {
 
@@ -105,6 +110,28 @@ qsizetype decodeStrictInto(QByteArrayView utf8, bool lineBreaks, char16_t *out)
     char32_t minimum = 0;
     bool afterCr = false;
     while (p < end) {
+#ifdef __SSE2__
+        // Plain ASCII up to the next other byte or line break is widened
+        // as it stands. The whole block is written: out runs ahead of the
+        // bytes read by no more than its room for line breaks.
+        if (pending == 0 && end - p >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            unsigned stops = unsigned(_mm_movemask_epi8(block));
+            if (lineBreaks)
+                stops |= unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\r')),
+                    _mm_cmpeq_epi8(block, _mm_set1_epi8('\n')))));
+            const int plain = stops ? std::countr_zero(stops) : 16;
+            if (plain > 0) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(block, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(block, zero));
+                p += plain;
+                out += plain;
+                afterCr = false;
+                continue;
+            }
+        }
+#endif
         unsigned char b;
         if (*p < 0x80) {
             b = *p++;

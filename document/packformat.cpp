@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -269,31 +270,59 @@ Error tooLong(const QString &what, qsizetype size)
                      .arg(XmlDocument::kMaxTextSize));
 }
 
+// Where a key's lines stand in its five lists, in the order of kKeyFields;
+// -1 where a list has none.
+using KeyLines = std::array<qint32, 5>;
+
+const QString &valueOf(const KeyData &data, KeyField field, qint32 pos)
+{
+    static const QString none;
+    return pos < 0 ? none : data.list(field).valueAtPosition(pos);
+}
+
 // Refuses, before anything is written, a value the file could not be read
-// back with.
-void checkSizes(const std::pair<const char *, const QString *> (&attributes)[5], const std::vector<QString> &keys,
-    const KeyData &data)
+// back with; gives where each key's lines stand, for the writing.
+std::vector<KeyLines> checkSizes(const std::pair<const char *, const QString *> (&attributes)[5],
+    const std::vector<QString> &keys, const KeyData &data)
 {
     for (const auto &[name, value] : attributes)
         if (const qsizetype size = storedSize(*value, false); size > XmlDocument::kMaxTextSize)
             throw tooLong(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)), size);
-    const std::pair<const Hashlist *, const char *> fields[] = {{&data.hashlistKeys, "Die Übersetzung"},
-        {&data.hashlistComments, "Der Kommentar"}, {&data.hashlistHTML, "Die Option encodeHTML"},
-        {&data.hashlistBreaks, "Die Option preserveLinebreaks"}, {&data.hashlistLinebreaks, "Die Option unixNewline"}};
-    for (const QString &name : keys) {
+    const char *const what[] = {"Die Übersetzung", "Der Kommentar", "Die Option encodeHTML",
+        "Die Option preserveLinebreaks", "Die Option unixNewline"};
+    std::vector<KeyLines> lines(keys.size(), KeyLines{-1, -1, -1, -1, -1});
+    // The slots of a key a few ahead are asked for while this one is read.
+    constexpr size_t kAhead = 4;
+    std::array<size_t, kAhead> hashes{};
+    const auto hashAhead = [&](size_t i) {
+        if (i >= keys.size())
+            return;
+        hashes[i % kAhead] = nameHash(keys[i]);
+        for (const KeyField field : kKeyFields)
+            data.list(field).prefetch(hashes[i % kAhead]);
+    };
+    for (size_t i = 0; i < kAhead; ++i)
+        hashAhead(i);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const size_t hash = hashes[i % kAhead];
+        hashAhead(i + kAhead);
+        const QString &name = keys[i];
         if (name.isEmpty())
             continue;
         const auto shown = [&] { return cutEcho(printable(name)); };
         if (const qsizetype size = storedSize(name, true); size > XmlDocument::kMaxTextSize)
             throw tooLong(QStringLiteral("Der Name des Schlüssels \"%1\"").arg(shown()), size);
-        const size_t hash = nameHash(name);
-        for (const auto &[list, what] : fields) {
-            const bool keyText = list == &data.hashlistKeys || list == &data.hashlistComments;
-            const qsizetype size = storedSize(list->value(name, hash), keyText);
+        for (size_t f = 0; f < std::size(kKeyFields); ++f) {
+            const KeyField field = kKeyFields[f];
+            lines[i][f] = qint32(data.list(field).position(name, hash));
+            const bool keyText = field == KeyField::Translation || field == KeyField::Comment;
+            const qsizetype size = storedSize(valueOf(data, field, lines[i][f]), keyText);
             if (size > XmlDocument::kMaxTextSize)
-                throw tooLong(QStringLiteral("%1 des Schlüssels \"%2\"").arg(QString::fromUtf8(what), shown()), size);
+                throw tooLong(QStringLiteral("%1 des Schlüssels \"%2\"").arg(QString::fromUtf8(what[f]), shown()),
+                    size);
         }
     }
+    return lines;
 }
 
 } // namespace
@@ -306,7 +335,7 @@ void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, cons
     for (const auto &[name, value] : attributes)
         if (!isXmlText(*value))
             throw unwritable(QStringLiteral("Der Wert \"%1\" des Languagepacks").arg(QLatin1String(name)));
-    checkSizes(attributes, keys, data);
+    const std::vector<KeyLines> lines = checkSizes(attributes, keys, data);
 
     XmlNode root = xml.root();
     // A refused save leaves the tree as it was.
@@ -320,22 +349,23 @@ void writePack(QIODevice &output, XmlDocument &xml, const InfoValues &info, cons
         root.appendChildElement("content");
     try {
         xml.write(output, [&](XmlDocument::ElementSink &sink) {
-            for (const QString &name : keys) {
+            for (size_t k = 0; k < keys.size(); ++k) {
+                const QString &name = keys[k];
                 if (name.isEmpty())
                     continue;
-                const size_t hash = nameHash(name);
-                const QString value = data.hashlistKeys.value(name, hash);
-                const QString comment = data.hashlistComments.value(name, hash);
-                const QString options[] = {data.hashlistHTML.value(name, hash), data.hashlistBreaks.value(name, hash),
-                    data.hashlistLinebreaks.value(name, hash)};
-                if (!isXmlText(name) || !isXmlText(value) || !isXmlText(comment) || !isXmlText(options[0])
-                    || !isXmlText(options[1]) || !isXmlText(options[2]))
+                const QString *texts[5];
+                for (size_t f = 0; f < std::size(kKeyFields); ++f)
+                    texts[f] = &valueOf(data, kKeyFields[f], lines[k][f]);
+                const QString &value = *texts[0];
+                const QString &comment = *texts[1];
+                if (!isXmlText(name)
+                    || !std::all_of(texts, texts + 5, [](const QString *text) { return isXmlText(*text); }))
                     throw unwritable(QStringLiteral("Der Schlüssel \"%1\"").arg(cutEcho(printable(name))));
                 XmlDetached element = xml.createDetached("key");
                 XmlNode key = element.node();
                 key.setAttribute("id", encodeKeyText(name));
                 for (int i = 0; i < 3; ++i)
-                    key.setAttribute(kOptionAttributes[i], options[i]);
+                    key.setAttribute(kOptionAttributes[i], *texts[2 + i]);
                 key.appendChildElement("value").setText(encodeKeyText(value));
                 key.appendChildElement("comment").setText(encodeKeyText(comment));
                 sink.add(std::move(element));

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QIODevice;
@@ -82,13 +83,13 @@ public:
     // The line the start tag ends on.
     long line() const { return mLine; }
     bool hasChildNodes() const { return mHasChildNodes; }
-    bool hasAttribute(const char *name) const;
+    bool hasAttribute(std::string_view name) const;
     // In UTF-8, valid until the next element.
-    QByteArrayView rawAttribute(const char *name) const;
+    QByteArrayView rawAttribute(std::string_view name) const;
     // The value of the single text or CDATA child of the first child element
     // with that name; empty when it has no children or does not exist.
     // Throws Error when it has anything else.
-    QByteArrayView childText(const char *name) const;
+    QByteArrayView childText(std::string_view name) const;
 
 private:
     friend class StreamBuilder;
@@ -107,7 +108,7 @@ private:
         NodeKind lastKind = NodeKind::None;
     };
     void reset();
-    const Child *child(const char *name) const;
+    const Child *child(std::string_view name) const;
 
     std::string mName;
     long mLine = 0;

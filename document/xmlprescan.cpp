@@ -3,7 +3,12 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace Wordloom {
 
@@ -91,22 +96,48 @@ qsizetype XmlPrescan::skipPlain(const char *data, qsizetype i, qsizetype size)
     case State::StartTag:
         // Between attributes only quotes, "=" and ">" matter, unless the
         // element's name is being read.
-        if (mNaming)
-            return i;
-        for (; i < size; ++i) {
-            const char c = data[i];
-            if (c == '"' || c == '\'' || c == '=' || c == '>')
-                break;
-            mLine += c == '\n';
-        }
-        return i;
+        return mNaming ? i : findStop(data, i, size, {'"', '\'', '=', '>'});
     default: return i;
     }
     const char *from = data + i;
     const auto *found = static_cast<const char *>(std::memchr(from, stop, size_t(size - i)));
     const char *to = found ? found : data + size;
-    mLine += std::count(from, to, '\n');
+    // Line breaks are rare, so each is looked for like the stop.
+    for (const char *p = from; (p = static_cast<const char *>(std::memchr(p, '\n', size_t(to - p)))); ++p)
+        ++mLine;
     return to - data;
+}
+
+qsizetype XmlPrescan::findStop(const char *data, qsizetype i, qsizetype size, std::array<char, 4> stops)
+{
+#ifdef __SSE2__
+    const __m128i lineBreak = _mm_set1_epi8('\n');
+    const __m128i stop0 = _mm_set1_epi8(stops[0]);
+    const __m128i stop1 = _mm_set1_epi8(stops[1]);
+    const __m128i stop2 = _mm_set1_epi8(stops[2]);
+    const __m128i stop3 = _mm_set1_epi8(stops[3]);
+    for (; size - i >= 16; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i found = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, stop0), _mm_cmpeq_epi8(block, stop1)),
+            _mm_or_si128(_mm_cmpeq_epi8(block, stop2), _mm_cmpeq_epi8(block, stop3)));
+        const unsigned stop = unsigned(_mm_movemask_epi8(found));
+        unsigned breaks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lineBreak)));
+        if (stop)
+            breaks &= (1u << std::countr_zero(stop)) - 1;
+        // Rare, so counted one by one.
+        for (; breaks; breaks &= breaks - 1)
+            ++mLine;
+        if (stop)
+            return i + std::countr_zero(stop);
+    }
+#endif
+    for (; i < size; ++i) {
+        const char c = data[i];
+        if (c == stops[0] || c == stops[1] || c == stops[2] || c == stops[3])
+            return i;
+        mLine += c == '\n';
+    }
+    return i;
 }
 
 void XmlPrescan::declare()

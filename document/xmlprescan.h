@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QtGlobal>
+#include <array>
 
 namespace Wordloom {
 
@@ -58,6 +59,9 @@ private:
     // Skips from i the bytes that cannot change the state; returns where
     // the next one that may stands, or size.
     qsizetype skipPlain(const char *data, qsizetype i, qsizetype size);
+    // The first byte from i on that is one of the stops, or size; counts
+    // the line breaks before it.
+    qsizetype findStop(const char *data, qsizetype i, qsizetype size, std::array<char, 4> stops);
     void declare();
     // Charges the defaults of the start tag just named.
     void chargeDefaults();

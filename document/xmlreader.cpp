@@ -58,26 +58,26 @@ void StreamedElement::reset()
     mChildCount = 0;
 }
 
-bool StreamedElement::hasAttribute(const char *name) const
+bool StreamedElement::hasAttribute(std::string_view name) const
 {
     for (qsizetype i = 0; i < mAttributeCount; ++i)
-        if (mAttributes[size_t(i)].name == name)
+        if (std::string_view(mAttributes[size_t(i)].name) == name)
             return true;
     return false;
 }
 
-QByteArrayView StreamedElement::rawAttribute(const char *name) const
+QByteArrayView StreamedElement::rawAttribute(std::string_view name) const
 {
     for (qsizetype i = 0; i < mAttributeCount; ++i)
-        if (mAttributes[size_t(i)].name == name)
+        if (std::string_view(mAttributes[size_t(i)].name) == name)
             return QByteArrayView(mAttributes[size_t(i)].value.data(), qsizetype(mAttributes[size_t(i)].value.size()));
     return QByteArrayView();
 }
 
-const StreamedElement::Child *StreamedElement::child(const char *name) const
+const StreamedElement::Child *StreamedElement::child(std::string_view name) const
 {
     for (qsizetype i = 0; i < mChildCount; ++i)
-        if (mChildren[size_t(i)].name == name)
+        if (std::string_view(mChildren[size_t(i)].name) == name)
             return &mChildren[size_t(i)];
     return nullptr;
 }
@@ -198,7 +198,7 @@ private:
     }
 };
 
-QByteArrayView StreamedElement::childText(const char *name) const
+QByteArrayView StreamedElement::childText(std::string_view name) const
 {
     const Child *c = child(name);
     if (!c || c->nodes == 0)

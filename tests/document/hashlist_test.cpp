@@ -3,6 +3,7 @@
 #include "document/searchresults.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 
 using namespace Wordloom;
@@ -152,6 +153,70 @@ TEST(Hashlist, ManyRemovalsKeepOrderAndIndexesConsistent)
             EXPECT_EQ(list.lineAt(i / 3), QStringLiteral("k%1=%1").arg(i));
         }
     }
+}
+
+TEST(Hashlist, FewSharedValuesReadBackAsTextsDoBeforeAndAfterANinthValue)
+{
+    // A list of few distinct values keeps a byte a line until a ninth value
+    // comes in; every step reads back as it would with one text a line.
+    struct Step {
+        const char *name;
+        const char *value;
+        bool restore = false;
+    };
+    const Step steps[] = {{"a", "1"}, {"b", "0"}, {"c", "1"}, {"B", "1"}, {"a", ""}, {"d", "0"}, {"a", "0", true},
+        {"c", ""}, {"e", "x2"}, {"f", "x3"}, {"g", "x4"}, {"h", "x5"}, {"i", "x6"}, {"j", "x7"}, {"k", "x8"},
+        {"d", "x9"}, {"c", "1", true}, {"e", "0"}};
+    for (const bool keepRemoved : {false, true}) {
+        SCOPED_TRACE(keepRemoved);
+        Hashlist list;
+        list.setKeepRemoved(keepRemoved);
+        // The lines by position, a removed one with an empty value.
+        std::vector<std::pair<QString, QString>> model;
+        std::map<QString, qsizetype> removedAt;
+        for (const Step &step : steps) {
+            SCOPED_TRACE(step.name);
+            const QString name = QString::fromUtf8(step.name);
+            const QString value = QString::fromUtf8(step.value);
+            const auto at = std::find_if(model.begin(), model.end(),
+                [&](const auto &line) { return !line.second.isEmpty() && namesEqual(line.first, name); });
+            if (step.restore) {
+                list.restore(removedAt[name], name, value, nameHash(name));
+                if (keepRemoved)
+                    model[size_t(removedAt[name])].second = value;
+                else
+                    model.emplace_back(name, value);
+            } else if (value.isEmpty()) {
+                removedAt[name] = list.setValue(name, value);
+                if (keepRemoved)
+                    at->second.clear();
+                else
+                    model.erase(at);
+            } else if (at != model.end()) {
+                list.setValue(name, value);
+                *at = {name, value};
+            } else {
+                list.setValue(name, value);
+                model.emplace_back(name, value);
+            }
+            QStringList expected;
+            for (const auto &[lineName, lineValue] : model)
+                if (!lineValue.isEmpty())
+                    expected.append(lineName + QLatin1Char('=') + lineValue);
+            EXPECT_EQ(lines(list), expected);
+            EXPECT_EQ(list.value(name), value);
+        }
+    }
+    // Compacting moves the bytes along with the names.
+    Hashlist options;
+    for (int i = 0; i < 300; ++i)
+        options.setValue(QStringLiteral("k%1").arg(i), QString::number(i % 2));
+    for (int i = 0; i < 300; ++i)
+        if (i % 3)
+            options.remove(QStringLiteral("k%1").arg(i));
+    ASSERT_EQ(options.count(), 100);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(options.lineAt(i), QStringLiteral("k%1=%2").arg(3 * i).arg(3 * i % 2));
 }
 
 TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)

@@ -569,3 +569,43 @@ TEST(KeyTextCodec, BytesThatAreNotUtf8AreTakenAsTheyStand)
         EXPECT_EQ(decodeKeyText(bytes, true), QStringLiteral("ä\r\n").repeated(n)) << n;
     }
 }
+
+TEST(KeyTextCodec, LongAsciiRunsDecodeAlikeWhereverOtherCharactersFall)
+{
+    // Plain ASCII is widened in blocks: another character or a line break
+    // at every place around a block's end reads as it would on its own.
+    const char16_t *const inserts[] = {u"ä", u"€", u"\r", u"\n", u"\r\n", u"\n\r", u"\U0001F600", u"\x81",
+        u"\rA CR, then more than a block, then LF\n"};
+    const QString plain = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ");
+    for (const char16_t *insert : inserts) {
+        for (qsizetype at = 0; at <= 36; ++at) {
+            const QString text = QString(plain).insert(at, QStringView(insert).toString());
+            SCOPED_TRACE(text.mid(at, 2).toUtf8().toHex().toStdString() + " at " + std::to_string(at));
+            const QByteArray bytes = encodeKeyText(text).toUtf8();
+            EXPECT_EQ(decodeKeyText(bytes, false), text);
+            EXPECT_EQ(decodeKeyText(bytes, true), normalizeLineBreaks(text));
+            // Not in the key text encoding: taken as it stands.
+            EXPECT_EQ(decodeKeyText(text.toUtf8() + "\xCE\xA9", false), text + QChar(0x3A9));
+        }
+    }
+}
+
+TEST(XmlText, EveryCharacterIsJudgedWhereverItStands)
+{
+    // Plain characters are passed eight at a time: one that XML 1.0 cannot
+    // carry, or a valid neighbour of the limits, is judged at every place.
+    const struct {
+        std::vector<char16_t> units;
+        bool carried;
+    } table[] = {{{0x1F}, false}, {{0x08}, false}, {{0x20}, true}, {{0x09}, true}, {{0x0D, 0x0A}, true},
+        {{0xD7FF}, true}, {{0xD800}, false}, {{0xDFFF}, false}, {{0xDC00, 0xD800}, false}, {{0xE000}, true},
+        {{0xFFFD}, true}, {{0xFFFE}, false}, {{0xFFFF}, false}, {{0xD83D, 0xDE00}, true}};
+    const QString plain = QStringLiteral("abcdefghijklmnopqrstuvwx");
+    for (const auto &row : table) {
+        const QString inserted(reinterpret_cast<const QChar *>(row.units.data()), qsizetype(row.units.size()));
+        for (qsizetype at = 0; at <= plain.size(); ++at) {
+            SCOPED_TRACE(std::to_string(row.units[0]) + " at " + std::to_string(at));
+            EXPECT_EQ(isXmlText(QString(plain).insert(at, inserted)), row.carried);
+        }
+    }
+}
