@@ -45,8 +45,10 @@ public:
     // Starts loading the line at a position, and with value its text.
     void prefetchLine(qsizetype pos, bool value = false) const
     {
-        const Line &line = mLines[size_t(pos)];
-        __builtin_prefetch(value ? static_cast<const void *>(line.value.constData()) : &line);
+        if (value)
+            __builtin_prefetch(mValues[size_t(pos)].constData());
+        else
+            mValues.prefetch(size_t(pos));
     }
     qsizetype remove(const QString &name) { return remove(name, nameHash(name)); }
     qsizetype remove(const QString &name, size_t hash);
@@ -93,8 +95,9 @@ public:
     // swapped. The hook stays with this object.
     const QString &lineName(qint32 pos) const { return mNames[size_t(pos)]; }
     void setBeforeRelayout(std::function<void()> hook) const { mBeforeRelayout.call = std::move(hook); }
-    // Changes with every change of the list; unique over all lists.
-    quint64 generation() const { return mGeneration; }
+    // Changes with every change of the list; unique over all lists. Not
+    // to be read on two threads at once.
+    quint64 generation() const;
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
 
@@ -138,7 +141,6 @@ private:
     static constexpr qint32 kEmpty = -1;
     static constexpr qint32 kRemoved = -2;
 
-    quint64 generation() const;
     // The slot holding the name, or -1.
     qsizetype findSlot(const QString &name, size_t hash) const;
     // Rehashes the live slots into a table of this size; moved, when

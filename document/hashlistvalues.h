@@ -17,6 +17,14 @@ public:
     const QString &operator[](size_t pos) const { return mPlain ? mTexts[pos] : mShared[mCodes[pos]]; }
     // Throws std::out_of_range beyond the last position.
     const QString &at(size_t pos) const { return mPlain ? mTexts.at(pos) : mShared[mCodes.at(pos)]; }
+    // Starts loading the line's entry.
+    void prefetch(size_t pos) const
+    {
+        if (mPlain)
+            __builtin_prefetch(&mTexts[pos]);
+        else
+            __builtin_prefetch(&mCodes[pos]);
+    }
     bool isAlive(size_t pos) const { return mPlain ? !mTexts[pos].isEmpty() : mCodes[pos] != 0; }
     void append(const QString &value);
     // The empty value removes the line.
