@@ -71,6 +71,18 @@ template <typename T, typename Part> std::vector<T> inHalves(size_t n, Part part
     return first;
 }
 
+// Whether the text holds the needle as it stands: the places of its first
+// unit are found many at a time, and only there is the rest compared.
+bool containsExactly(QStringView text, QStringView needle)
+{
+    const QChar first = needle.front();
+    const qsizetype last = text.size() - needle.size();
+    for (qsizetype at = text.indexOf(first); at >= 0 && at <= last; at = text.indexOf(first, at + 1))
+        if (text.mid(at, needle.size()) == needle)
+            return true;
+    return false;
+}
+
 // Zero for equal names, at once when they share their characters; else
 // their order.
 int orderOfNames(const QString &a, const QString &b)
@@ -259,7 +271,9 @@ bool KeyFinder::matches(const QString &text) const
     if (!mQuery.wholeWord) {
         if (mQuery.regex)
             return mRegex.isValid() && mRegex.match(text).hasMatch();
-        return text.contains(mQuery.text, mQuery.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+        if (mQuery.caseSensitive)
+            return containsExactly(text, mQuery.text);
+        return text.contains(mQuery.text, Qt::CaseInsensitive);
     }
     bool found = false;
     forEachOccurrence(text, [&](qsizetype, qsizetype, const QRegularExpressionMatch *) { return !(found = true); });
