@@ -530,13 +530,12 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         names = std::move(both);
     };
     // No key without a translation has the text in it.
-    for (const Hashlist *list : {&pack.data().hashlistKeys, &pack.data().hashlistComments}) {
-        const bool searched = list == &pack.data().hashlistKeys
-            ? (mQuery.scopes & FindQuery::Text) && !mQuery.untranslated
-            : (mQuery.scopes & FindQuery::Comment) != 0;
-        if (searched)
-            merge(namesAt(*list, foundLines(*list)));
-    }
+    const Hashlist &translations = pack.data().hashlistKeys;
+    const Hashlist &comments = pack.data().hashlistComments;
+    if ((mQuery.scopes & FindQuery::Text) && !mQuery.untranslated)
+        merge(namesAt(translations, foundLines(translations)));
+    if (mQuery.scopes & FindQuery::Comment)
+        merge(namesAt(comments, foundLines(comments)));
     if (mQuery.hasFilter())
         names = passing(pack, names, itself, changed);
     return names;

@@ -23,6 +23,15 @@ inline quint64 caseLetterBit(char16_t unit)
     return (quint64(lower < 26) << (lower & 63)) | (quint64(upper < 26) << ((26 + upper) & 63));
 }
 
+// The ASCII letters of a text, lower and upper case apart, as bits.
+quint64 caseLetters(QStringView text)
+{
+    quint64 bits = 0;
+    for (const QChar c : text)
+        bits |= caseLetterBit(c.unicode());
+    return bits;
+}
+
 // Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
 // value in the buffer. Written through a pointer into room made first: a
 // unit takes at most three bytes. Gives the text's case letters too.
@@ -140,14 +149,6 @@ QByteArray SearchIndex::lowered(QStringView text)
     out.reserve(text.size());
     appendLowered(text, out);
     return out;
-}
-
-quint64 SearchIndex::caseLetters(QStringView text)
-{
-    quint64 bits = 0;
-    for (const QChar c : text)
-        bits |= caseLetterBit(c.unicode());
-    return bits;
 }
 
 bool SearchIndex::caseLettersDecide(QStringView text)

@@ -32,8 +32,6 @@ public:
     // The lines whose value holds the lowered needle, in name order. A
     // needle extending the last one only looks at the last hits.
     std::vector<qint32> find(const QByteArray &needle);
-    // The ASCII letters of a text, lower and upper case apart, as bits.
-    static quint64 caseLetters(QStringView text);
     // Whether lines holding the lowered text with all its case letters
     // hold the text itself: for one ASCII letter, or ASCII with none.
     static bool caseLettersDecide(QStringView text);
