@@ -2,6 +2,7 @@
 
 #include "document/error.h"
 #include "document/faultinjection.h"
+#include "document/fetchahead.h"
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
@@ -291,37 +292,29 @@ std::vector<KeyLines> checkSizes(const std::pair<const char *, const QString *> 
     const char *const what[] = {"Die Übersetzung", "Der Kommentar", "Die Option encodeHTML",
         "Die Option preserveLinebreaks", "Die Option unixNewline"};
     std::vector<KeyLines> lines(keys.size(), KeyLines{-1, -1, -1, -1, -1});
-    // The slots of a key a few ahead are asked for while this one is read.
-    constexpr size_t kAhead = 4;
-    std::array<size_t, kAhead> hashes{};
-    const auto hashAhead = [&](size_t i) {
-        if (i >= keys.size())
-            return;
-        hashes[i % kAhead] = nameHash(keys[i]);
+    const auto fetch = [&](size_t, size_t hash) {
         for (const KeyField field : kKeyFields)
-            data.list(field).prefetch(hashes[i % kAhead]);
+            data.list(field).prefetch(hash);
     };
-    for (size_t i = 0; i < kAhead; ++i)
-        hashAhead(i);
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const size_t hash = hashes[i % kAhead];
-        hashAhead(i + kAhead);
-        const QString &name = keys[i];
-        if (name.isEmpty())
-            continue;
-        const auto shown = [&] { return cutEcho(printable(name)); };
-        if (const qsizetype size = storedSize(name, true); size > XmlDocument::kMaxTextSize)
-            throw tooLong(QStringLiteral("Der Name des Schlüssels \"%1\"").arg(shown()), size);
-        for (size_t f = 0; f < std::size(kKeyFields); ++f) {
-            const KeyField field = kKeyFields[f];
-            lines[i][f] = qint32(data.list(field).position(name, hash));
-            const bool keyText = field == KeyField::Translation || field == KeyField::Comment;
-            const qsizetype size = storedSize(valueOf(data, field, lines[i][f]), keyText);
-            if (size > XmlDocument::kMaxTextSize)
-                throw tooLong(QStringLiteral("%1 des Schlüssels \"%2\"").arg(QString::fromUtf8(what[f]), shown()),
-                    size);
-        }
-    }
+    forEachFetched(
+        0, keys.size(), [&](size_t i) -> const QString & { return keys[i]; }, fetch,
+        [&](size_t i, size_t hash) {
+            const QString &name = keys[i];
+            if (name.isEmpty())
+                return;
+            const auto shown = [&] { return cutEcho(printable(name)); };
+            if (const qsizetype size = storedSize(name, true); size > XmlDocument::kMaxTextSize)
+                throw tooLong(QStringLiteral("Der Name des Schlüssels \"%1\"").arg(shown()), size);
+            for (size_t f = 0; f < std::size(kKeyFields); ++f) {
+                const KeyField field = kKeyFields[f];
+                lines[i][f] = qint32(data.list(field).position(name, hash));
+                const bool keyText = field == KeyField::Translation || field == KeyField::Comment;
+                const qsizetype size = storedSize(valueOf(data, field, lines[i][f]), keyText);
+                if (size > XmlDocument::kMaxTextSize)
+                    throw tooLong(QStringLiteral("%1 des Schlüssels \"%2\"").arg(QString::fromUtf8(what[f]), shown()),
+                        size);
+            }
+        });
     return lines;
 }
 
