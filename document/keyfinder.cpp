@@ -601,24 +601,26 @@ QSet<QString> KeyFinder::changedKeys(const LanguagePack &pack)
     const bool forward = now >= clean;
     // The value each changed field had in the written state: before the
     // first change after it, or after the last change undone back from it.
-    QHash<QString, QString> written[std::size(kKeyFields)];
+    // Kept by the folded name, with a spelling of the name to look it up:
+    // the folded name is an order key, not one the lists find.
+    QHash<QString, std::pair<QString, QString>> written[std::size(kKeyFields)];
     for (int i = std::min(now, clean); i < std::max(now, clean); ++i) {
         const auto *step = static_cast<const PackStep *>(history.command(i));
         for (const PackStep::LineChange &change : step->lines()) {
-            QHash<QString, QString> &values = written[size_t(change.field)];
+            QHash<QString, std::pair<QString, QString>> &values = written[size_t(change.field)];
             const QString folded = nameKey(change.name);
             if (forward) {
                 if (!values.contains(folded))
-                    values.insert(folded, change.before);
+                    values.insert(folded, {change.name, change.before});
             } else {
-                values.insert(folded, change.after);
+                values.insert(folded, {change.name, change.after});
             }
         }
     }
     QSet<QString> changed;
     for (const KeyField field : kKeyFields)
         for (auto it = written[size_t(field)].cbegin(); it != written[size_t(field)].cend(); ++it)
-            if (pack.data().list(field).value(it.key()) != it.value())
+            if (pack.data().list(field).value(it->first) != it->second)
                 changed.insert(it.key());
     return changed;
 }
