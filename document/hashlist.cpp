@@ -354,8 +354,10 @@ std::vector<qint32> Hashlist::linesContaining(const QString &text) const
 
 std::vector<qint32> Hashlist::linesContainingInCase(const QString &text) const
 {
-    std::vector<qint32> hits = linesContaining(text);
-    return hits.empty() ? hits : mSearch->withCaseLetters(std::move(hits), text);
+    if (text.isEmpty())
+        return {};
+    ensureSearchIndex();
+    return mSearch->findInCase(text, [this](qsizetype pos) -> const QString & { return mValues[size_t(pos)]; });
 }
 
 const std::vector<qint32> &Hashlist::linesInOrder() const

@@ -83,8 +83,7 @@ public:
     // on kept in step with every change, so a search neither lowers every
     // value nor sorts its results.
     std::vector<qint32> linesContaining(const QString &text) const;
-    // With fewer lines that cannot hold the text in its letter case; what
-    // is left holds it exactly when SearchIndex::caseLettersDecide.
+    // The same for the text in its letter case.
     std::vector<qint32> linesContainingInCase(const QString &text) const;
     // The positions of the live lines in the order of their names, from
     // the search index; valid until the list changes.

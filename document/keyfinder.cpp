@@ -71,18 +71,6 @@ template <typename T, typename Part> std::vector<T> inHalves(size_t n, Part part
     return first;
 }
 
-// Whether the text holds the needle as it stands: the places of its first
-// unit are found many at a time, and only there is the rest compared.
-bool containsExactly(QStringView text, QStringView needle)
-{
-    const QChar first = needle.front();
-    const qsizetype last = text.size() - needle.size();
-    for (qsizetype at = text.indexOf(first); at >= 0 && at <= last; at = text.indexOf(first, at + 1))
-        if (text.mid(at, needle.size()) == needle)
-            return true;
-    return false;
-}
-
 // Zero for equal names, at once when they share their characters; else
 // their order.
 int orderOfNames(const QString &a, const QString &b)
@@ -272,7 +260,7 @@ bool KeyFinder::matches(const QString &text) const
         if (mQuery.regex)
             return mRegex.isValid() && mRegex.match(text).hasMatch();
         if (mQuery.caseSensitive)
-            return containsExactly(text, mQuery.text);
+            return SearchIndex::containsInCase(text, mQuery.text);
         return text.contains(mQuery.text, Qt::CaseInsensitive);
     }
     bool found = false;
@@ -395,8 +383,8 @@ bool KeyFinder::passesReferenceFilters(const QString &name) const
 
 std::vector<qint32> KeyFinder::foundLines(const Hashlist &list) const
 {
-    // The index finds the values containing the text ignoring case, a
-    // superset of what case and whole words let through.
+    // The index finds the values containing the text, a superset of the
+    // whole words.
     std::vector<qint32> hits
         = mQuery.caseSensitive ? list.linesContainingInCase(mQuery.text) : list.linesContaining(mQuery.text);
     if (!mustVerify())
@@ -436,19 +424,18 @@ std::optional<std::vector<qint32>> KeyFinder::findLines(const LanguagePack &pack
 
 bool KeyFinder::mustVerify() const
 {
-    // The index finds the text ignoring case; its case letters decide
-    // some texts in their case.
-    return mQuery.wholeWord || (mQuery.caseSensitive && !SearchIndex::caseLettersDecide(mQuery.text));
+    // The index finds the text ignoring case or in its case.
+    return mQuery.wholeWord;
 }
 
 std::vector<qint32> KeyFinder::namedRows(const std::vector<QString> &keys) const
 {
-    // The index finds the names containing the text ignoring case; its
-    // rows, sorted, stand in list order. Only names equal ignoring case
-    // may stand out of order there.
-    std::vector<qint32> rows = mNameIndex->find(SearchIndex::lowered(mQuery.text));
-    if (mQuery.caseSensitive)
-        rows = mNameIndex->withCaseLetters(std::move(rows), mQuery.text);
+    // The index finds the names containing the text; its rows, sorted,
+    // stand in list order. Only names equal ignoring case may stand out of
+    // order there.
+    std::vector<qint32> rows = mQuery.caseSensitive
+        ? mNameIndex->findInCase(mQuery.text, [&](qsizetype row) -> const QString & { return keys[size_t(row)]; })
+        : mNameIndex->find(SearchIndex::lowered(mQuery.text));
     if (!std::is_sorted(rows.begin(), rows.end()))
         std::sort(rows.begin(), rows.end());
     if (!mustVerify())

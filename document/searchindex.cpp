@@ -6,6 +6,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,56 +16,70 @@ namespace Wordloom {
 
 namespace {
 
-// The bit of an ASCII letter among the case letters, or none.
-inline quint64 caseLetterBit(char16_t unit)
+// Sets the bit of a byte in bits over a buffer.
+inline void markByte(std::vector<quint64> &bits, qsizetype at)
 {
-    const unsigned lower = unsigned(unit) - 'a';
-    const unsigned upper = unsigned(unit) - 'A';
-    return (quint64(lower < 26) << (lower & 63)) | (quint64(upper < 26) << ((26 + upper) & 63));
+    bits[size_t(at >> 6)] |= quint64(1) << (at & 63);
 }
 
-// The ASCII letters of a text, lower and upper case apart, as bits.
-quint64 caseLetters(QStringView text)
+// The 64 bits from the bit at on; the bits end with a spare word.
+inline quint64 bitsFrom(const std::vector<quint64> &bits, qsizetype at)
 {
-    quint64 bits = 0;
-    for (const QChar c : text)
-        bits |= caseLetterBit(c.unicode());
-    return bits;
+    const size_t word = size_t(at >> 6);
+    const unsigned shift = unsigned(at & 63);
+    const quint64 low = bits[word] >> shift;
+    return shift == 0 ? low : low | (bits[word + 1] << (64 - shift));
 }
 
 // Appends the text lowered, in UTF-8; a NUL becomes 0x01, as a NUL ends a
 // value in the buffer. Written through a pointer into room made first: a
-// unit takes at most three bytes. Gives the text's case letters too.
-void appendLowered(QStringView text, QByteArray &out, quint64 *letters = nullptr)
+// unit takes at most three bytes. Marks in changed, over the bytes of out,
+// those of the characters lowering changed (and of a NUL); odd turns true
+// for a character other than the upper case of its lowered form, which
+// the marks cannot tell from that.
+void appendLowered(QStringView text, QByteArray &out, std::vector<quint64> *changed = nullptr, bool *odd = nullptr)
 {
     const qsizetype start = out.size();
     out.resize(start + 3 * text.size());
-    char *to = out.data() + start;
-    quint64 bits = 0;
-    const auto done = qScopeGuard([&] {
-        if (letters)
-            *letters = bits;
-    });
+    char *const base = out.data();
+    char *to = base + start;
+    if (changed)
+        changed->resize(std::max(changed->size(), size_t((start + 3 * text.size() + 1) >> 6) + 2));
     for (qsizetype i = 0; i < text.size();) {
         const char16_t unit = text[i].unicode();
         if (unit < 0x80) {
-            bits |= caseLetterBit(unit);
-            *to++ = char(unit == 0 ? 1 : (unit >= 'A' && unit <= 'Z') ? unit + 32 : unit);
+            const bool upper = unsigned(unit) - 'A' < 26u;
+            if (changed && (upper || unit == 0))
+                markByte(*changed, to - base);
+            *to++ = char(unit == 0 ? 1 : upper ? unit + 32 : unit);
             ++i;
             continue;
         }
-        const char32_t c = QChar::toLower(nextCodePoint(text, i));
-        if (c < 0x800) {
-            *to++ = char(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            *to++ = char(0xE0 | (c >> 12));
-            *to++ = char(0x80 | ((c >> 6) & 0x3F));
+        const char32_t original = nextCodePoint(text, i);
+        const char32_t c = QChar::toLower(original);
+        char *const first = to;
+        // Some characters lower to ASCII, such as the Kelvin sign.
+        if (c < 0x80) {
+            *to++ = char(c);
         } else {
-            *to++ = char(0xF0 | (c >> 18));
-            *to++ = char(0x80 | ((c >> 12) & 0x3F));
-            *to++ = char(0x80 | ((c >> 6) & 0x3F));
+            if (c < 0x800) {
+                *to++ = char(0xC0 | (c >> 6));
+            } else if (c < 0x10000) {
+                *to++ = char(0xE0 | (c >> 12));
+                *to++ = char(0x80 | ((c >> 6) & 0x3F));
+            } else {
+                *to++ = char(0xF0 | (c >> 18));
+                *to++ = char(0x80 | ((c >> 12) & 0x3F));
+                *to++ = char(0x80 | ((c >> 6) & 0x3F));
+            }
+            *to++ = char(0x80 | (c & 0x3F));
         }
-        *to++ = char(0x80 | (c & 0x3F));
+        if (changed && c != original) {
+            for (char *at = first; at != to; ++at)
+                markByte(*changed, at - base);
+            if (odd && QChar::toUpper(c) != original)
+                *odd = true;
+        }
     }
     out.resize(to - out.constData());
 }
@@ -110,12 +125,15 @@ std::unique_ptr<SearchIndex> SearchIndex::build(const std::vector<QString> &name
         for (const QString &value : values)
             total += value.size() + 1;
         index->mText.reserve(total + total / 8);
+        index->mChanged.reserve(size_t((total + total / 8) >> 6) + 2);
         index->mStartOf.resize(n);
-        index->mCases.resize(n);
+        index->mOdd.resize(n);
         index->mStarts.reserve(n);
         for (size_t i = 0; i < n; ++i) {
             const qsizetype start = index->mText.size();
-            appendLowered(values[i], index->mText, &index->mCases[i]);
+            bool odd = false;
+            appendLowered(values[i], index->mText, &index->mChanged, &odd);
+            index->mOdd[i] = odd;
             index->mText.append('\0');
             index->mStarts.emplace_back(start, qsizetype(i));
             index->mStartOf[i] = start;
@@ -151,26 +169,32 @@ QByteArray SearchIndex::lowered(QStringView text)
     return out;
 }
 
-bool SearchIndex::caseLettersDecide(QStringView text)
+bool SearchIndex::containsInCase(QStringView text, QStringView needle)
 {
-    qsizetype letters = 0;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
+    // The places of the needle's first unit are found many at a time, and
+    // only there is the rest compared.
+    const QChar first = needle.front();
+    const qsizetype last = text.size() - needle.size();
+    for (qsizetype at = text.indexOf(first); at >= 0 && at <= last; at = text.indexOf(first, at + 1))
+        if (text.mid(at, needle.size()) == needle)
+            return true;
+    return false;
+}
+
+bool SearchIndex::holdsAt(qsizetype at, qsizetype pos, const Needle &needle) const
+{
+    if (!needle.inCase || mOdd[size_t(pos)])
+        return true;
+    const qsizetype n = needle.bytes.size();
+    for (qsizetype i = 0; i < n; i += 64) {
+        const quint64 mask = n - i >= 64 ? ~quint64(0) : (quint64(1) << (n - i)) - 1;
+        if ((bitsFrom(mChanged, at + i) ^ needle.changed[size_t(i >> 6)]) & mask)
             return false;
-        letters += c.isLetter();
     }
-    return letters == 0 || text.size() == 1;
+    return true;
 }
 
-std::vector<qint32> SearchIndex::withCaseLetters(std::vector<qint32> hits, QStringView text) const
-{
-    const quint64 need = caseLetters(text);
-    if (need != 0)
-        std::erase_if(hits, [&](qint32 pos) { return (mCases[size_t(pos)] & need) != need; });
-    return hits;
-}
-
-void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const
+void SearchIndex::scan(const Needle &needle, qsizetype from, qsizetype to, std::vector<char> &hit) const
 {
     if (mStarts.empty())
         return;
@@ -180,7 +204,7 @@ void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, s
                      [](qsizetype o, const std::pair<qsizetype, qsizetype> &s) { return o < s.first; })
         - 1;
     for (const char *at = begin + from; at < end;) {
-        const char *found = findBytes(at, size_t(end - at), needle.constData(), size_t(needle.size()));
+        const char *found = findBytes(at, size_t(end - at), needle.bytes.constData(), size_t(needle.bytes.size()));
         if (!found)
             break;
         const qsizetype offset = found - begin;
@@ -188,6 +212,11 @@ void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, s
         // walking on from the last.
         while (start + 1 != mStarts.end() && (start + 1)->first <= offset)
             ++start;
+        // Not in its case here: the value may hold it further on.
+        if (!holdsAt(offset, start->second, needle)) {
+            at = found + 1;
+            continue;
+        }
         hit[size_t(start->second)] = 1;
         // On to the value after this one: one hit per line is enough.
         if (start + 1 == mStarts.end())
@@ -198,19 +227,48 @@ void SearchIndex::scan(const QByteArray &needle, qsizetype from, qsizetype to, s
 
 std::vector<qint32> SearchIndex::find(const QByteArray &needle)
 {
+    return search(Needle{needle, {}, false}, {});
+}
+
+std::vector<qint32> SearchIndex::findInCase(QStringView text, const ValueAt &valueAt)
+{
+    Needle needle{QByteArray(), {}, true};
+    bool odd = false;
+    appendLowered(text, needle.bytes, &needle.changed, &odd);
+    // For an odd needle the marks cannot decide: every value holding it
+    // lowered is compared, as are the odd values the marks let through.
+    needle.inCase = !odd;
+    std::vector<qint32> hits = search(needle, odd ? QString() : text.toString());
+    std::erase_if(hits, [&](qint32 pos) { return (odd || mOdd[size_t(pos)]) && !containsInCase(valueAt(pos), text); });
+    return hits;
+}
+
+std::vector<qint32> SearchIndex::search(const Needle &needle, const QString &text)
+{
     // UTF-8 is self-synchronizing, so a byte search finds exactly the
     // character substrings; no value holds a NUL, so no hit spans two.
     std::vector<qint32> hits;
-    if (needle.isEmpty())
+    if (needle.bytes.isEmpty())
         return hits;
-    // Narrowing reads the last hits' values out of order; for many hits a
-    // scan of the whole buffer in order is quicker.
-    if (!mLastNeedle.isEmpty() && needle.contains(mLastNeedle) && mLastHits.size() * 8 < mStartOf.size()) {
+    // A needle holding the last one, in its case when that counts, only
+    // looks at the last hits. Narrowing reads them out of order; for many
+    // hits a scan of the whole buffer in order is quicker.
+    const bool narrow = !mLastNeedle.isEmpty() && mLastInCase == needle.inCase
+        && (needle.inCase ? text.contains(mLastText) : needle.bytes.contains(mLastNeedle))
+        && mLastHits.size() * 8 < mStartOf.size();
+    if (narrow) {
+        const char *bytes = mText.constData();
         for (size_t i = 0; i < mLastHits.size(); ++i) {
             if (i + 8 < mLastHits.size())
-                __builtin_prefetch(mText.constData() + mStartOf[size_t(mLastHits[i + 8])]);
-            if (std::strstr(mText.constData() + mStartOf[size_t(mLastHits[i])], needle.constData()))
-                hits.push_back(mLastHits[i]);
+                __builtin_prefetch(bytes + mStartOf[size_t(mLastHits[i + 8])]);
+            const qint32 pos = mLastHits[i];
+            for (const char *at = std::strstr(bytes + mStartOf[size_t(pos)], needle.bytes.constData()); at;
+                 at = std::strstr(at + 1, needle.bytes.constData())) {
+                if (holdsAt(at - bytes, pos, needle)) {
+                    hits.push_back(pos);
+                    break;
+                }
+            }
         }
     } else {
         std::vector<char> hit(mStartOf.size());
@@ -229,7 +287,9 @@ std::vector<qint32> SearchIndex::find(const QByteArray &needle)
             if (hit[size_t(pos)])
                 hits.push_back(pos);
     }
-    mLastNeedle = needle;
+    mLastNeedle = needle.bytes;
+    mLastText = text;
+    mLastInCase = needle.inCase;
     mLastHits = hits;
     return hits;
 }
@@ -238,10 +298,12 @@ void SearchIndex::addValue(qsizetype pos, QStringView value)
 {
     if (size_t(pos) >= mStartOf.size()) {
         mStartOf.resize(size_t(pos) + 1, -1);
-        mCases.resize(size_t(pos) + 1);
+        mOdd.resize(size_t(pos) + 1);
     }
     const qsizetype start = mText.size();
-    appendLowered(value, mText, &mCases[size_t(pos)]);
+    bool odd = false;
+    appendLowered(value, mText, &mChanged, &odd);
+    mOdd[size_t(pos)] = odd;
     mText.append('\0');
     mStarts.emplace_back(start, pos);
     mStartOf[size_t(pos)] = start;
@@ -254,19 +316,25 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
     if (start < 0)
         return false;
     thread_local QByteArray scratch;
+    thread_local std::vector<quint64> marks;
     scratch.resize(0);
-    quint64 letters = 0;
-    appendLowered(value, scratch, &letters);
+    marks.clear();
+    bool odd = false;
+    appendLowered(value, scratch, &marks, &odd);
     char *old = bytes + start;
     const qsizetype length = qsizetype(strlen(old));
     // A very long value's room is not kept for the thread's lifetime.
     const auto release = qScopeGuard([] {
-        if (scratch.capacity() > (1 << 20))
+        if (scratch.capacity() > (1 << 20)) {
             scratch = QByteArray();
+            marks = std::vector<quint64>();
+        }
     });
     if (scratch.size() > length)
         return false;
-    mCases[size_t(pos)] = letters;
+    mOdd[size_t(pos)] = odd;
+    marks.resize(std::max(marks.size(), size_t(length >> 6) + 2));
+    putMarks(start, length, marks);
     // A change of letter case alone leaves the lowered bytes as they were.
     if (scratch.size() == length && memcmp(old, scratch.constData(), size_t(length)) == 0)
         return true;
@@ -274,6 +342,23 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
     memset(old + scratch.size(), 0, size_t(length - scratch.size()));
     freed += length - scratch.size();
     return true;
+}
+
+void SearchIndex::putMarks(qsizetype at, qsizetype n, const std::vector<quint64> &marks)
+{
+    // Lines rewritten at once may share a word of marks: its bits are
+    // cleared and set atomically.
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype to = at + i;
+        const unsigned shift = unsigned(to & 63);
+        const qsizetype count = std::min<qsizetype>(64 - shift, n - i);
+        const quint64 mask = (count == 64 ? ~quint64(0) : (quint64(1) << count) - 1) << shift;
+        const quint64 bits = (bitsFrom(marks, i) << shift) & mask;
+        std::atomic_ref<quint64> word(mChanged[size_t(to >> 6)]);
+        word.fetch_and(~mask | bits, std::memory_order_relaxed);
+        word.fetch_or(bits, std::memory_order_relaxed);
+        i += count;
+    }
 }
 
 void SearchIndex::changeValue(qsizetype pos, QStringView value)

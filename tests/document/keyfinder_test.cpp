@@ -13,7 +13,7 @@ namespace {
 
 // Words where case, scripts, astral characters and word boundaries meet.
 const char *const kWords[] = {"Straße", "STRASSE", "Größe", "ẞig", "ärger", "Ärger", "日本語", "😀x", "a=b", "dialog",
-    "Dialoge", "e", "é", "Σοφία", "x1", "42", "Ende"};
+    "Dialoge", "e", "é", "Σοφία", "x1", "42", "Ende", "\u212Aelvin", "Kelvin", "İl", "ǅem"};
 
 // The plain reading of "Ganzes Wort": the needle is the text between two
 // word boundaries.
@@ -148,7 +148,8 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
 
     const std::pair<const char *, bool> texts[] = {{"ärger", false}, {"Ärger", false}, {"strasse", false}, {"ẞ", false},
         {"日本", false}, {"😀", false}, {"a=b", false}, {"dialog", false}, {"e", false}, {"E", false}, {"-", false},
-        {"", false}, {"^dialog\\.\\w+", true}, {"(ä|Ä)rger\\b", true}, {"\\d{2}$", true}, {"", true}};
+        {"Kel", false}, {"\u212Ael", false}, {"il", false}, {"ǆ", false}, {"Dia", false}, {"", false},
+        {"^dialog\\.\\w+", true}, {"(ä|Ä)rger\\b", true}, {"\\d{2}$", true}, {"", true}};
     const auto filter
         = [](bool untranslated, bool withComment, bool changed, bool onlyHere = false, bool same = false) {
               FindQuery query;
