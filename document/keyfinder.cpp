@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -451,11 +452,19 @@ std::vector<qint32> KeyFinder::namedRows(const std::vector<QString> &keys) const
 
 std::optional<std::vector<qint32>> KeyFinder::findRows(const LanguagePack &pack) const
 {
-    if (mQuery.regex || mQuery.text.isEmpty() || mQuery.scopes != FindQuery::Key || !mNameIndex)
+    // The empty text lets every row through to the filters.
+    const bool everyRow = mQuery.text.isEmpty();
+    if (mQuery.regex || (!everyRow && (mQuery.scopes != FindQuery::Key || !mNameIndex)))
         return std::nullopt;
     const std::vector<QString> &keys = pack.keys().names();
     const auto nameOf = [&](qint32 row) -> const QString & { return keys[size_t(row)]; };
-    std::vector<qint32> rows = namedRows(keys);
+    std::vector<qint32> rows;
+    if (everyRow) {
+        rows.resize(keys.size());
+        std::iota(rows.begin(), rows.end(), 0);
+    } else {
+        rows = namedRows(keys);
+    }
     if (mQuery.hasFilter())
         rows = passing(pack, rows, nameOf, mQuery.changed ? changedKeys(pack) : QSet<QString>());
     // A name the file repeats is found once.
@@ -487,11 +496,6 @@ std::vector<QString> KeyFinder::find(const LanguagePack &pack) const
         if (names.empty() || names.back() != name)
             names.push_back(std::move(name));
     };
-    if (mQuery.text.isEmpty()) {
-        names = passing(pack, pack.keys().names(), itself, changed);
-        names.erase(std::unique(names.begin(), names.end()), names.end());
-        return names;
-    }
     if ((mQuery.scopes & FindQuery::Key) && mNameIndex) {
         const std::vector<QString> &keys = pack.keys().names();
         for (const qint32 row : namedRows(keys))

@@ -88,7 +88,7 @@ public:
     // searched for a text, so no name is copied; else nullopt.
     std::optional<std::vector<qint32>> findLines(const LanguagePack &pack) const;
     // Likewise rows of the key list when only key names are searched
-    // through their index.
+    // through their index, or the text is empty.
     std::optional<std::vector<qint32>> findRows(const LanguagePack &pack) const;
     // Scans a snapshot; returns early with nothing when cancel turns true.
     std::vector<QString> find(const FindSnapshot &snapshot, const std::atomic<bool> *cancel = nullptr) const;
