@@ -13,6 +13,33 @@
 
 namespace Wordloom {
 
+namespace {
+
+// How many of the names have a line in the list; the look-ups are fetched
+// ahead, for many names in two halves at once.
+qsizetype translatedRowsAmong(const std::vector<QString> &names, const Hashlist &list)
+{
+    qsizetype found[2] = {0, 0};
+    const auto count = [&](int side) {
+        const size_t half = names.size() / 2;
+        const size_t from = side == 0 ? 0 : half;
+        const size_t to = side == 0 ? half : names.size();
+        forEachFetched(
+            from, to, [&](size_t i) -> const QString & { return names[i]; },
+            [&](size_t, size_t hash) { list.prefetch(hash); },
+            [&](size_t i, size_t hash) { found[side] += list.position(names[i], hash) >= 0; });
+    };
+    if (names.size() < 8192) {
+        count(0);
+        count(1);
+    } else {
+        runSideBySide([&] { count(0); }, [&] { count(1); });
+    }
+    return found[0] + found[1];
+}
+
+} // namespace
+
 bool KeyEntry::isEmpty() const
 {
     const QString on = QStringLiteral("1");
@@ -81,13 +108,13 @@ void LanguagePack::updateModified()
     emit modifiedChanged(modified);
 }
 
-void LanguagePack::resetHistory(bool unwritten)
+void LanguagePack::resetHistory(bool unwritten, qsizetype translatedRows)
 {
     mHistory.clear();
     mUndoFloor = 0;
     mHistoryBytes = 0;
     mUnwritten = unwritten;
-    mTranslatedRows = -1;
+    mTranslatedRows = translatedRows;
     mWrittenVersion = mInfo.version;
     updateModified();
     emit historyReset();
@@ -110,6 +137,11 @@ PackContent LanguagePack::read(const QString &path, Progress *progress)
     return readPackFile(path, progress);
 }
 
+void LanguagePack::countTranslations(PackContent &content)
+{
+    content.translatedRows = translatedRowsAmong(content.keys, content.data.hashlistKeys);
+}
+
 QStringList LanguagePack::adopt(PackContent pack, const QString &path)
 {
     // The pack takes the new content, and the content the old pack.
@@ -119,7 +151,7 @@ QStringList LanguagePack::adopt(PackContent pack, const QString &path)
     mInfo = pack.info;
     mPath = path;
     mFileName = fileNameOf(path);
-    resetHistory(false);
+    resetHistory(false, pack.translatedRows);
     QStringList caseVariants = std::move(pack.caseVariants);
     // Freeing a large old pack takes a while; it is done in the background.
     // The task holds the only reference, so the last one goes there.
@@ -452,11 +484,8 @@ qsizetype LanguagePack::renameRow(qsizetype row, const QString &name)
 
 qsizetype LanguagePack::untranslatedCount() const
 {
-    if (mTranslatedRows < 0) {
-        mTranslatedRows = 0;
-        for (const QString &name : mKeys.names())
-            mTranslatedRows += mData.hashlistKeys.contains(name);
-    }
+    if (mTranslatedRows < 0)
+        mTranslatedRows = translatedRowsAmong(mKeys.names(), mData.hashlistKeys);
     return mKeys.count() - mTranslatedRows;
 }
 

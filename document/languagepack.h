@@ -94,6 +94,8 @@ public:
     // The same in two steps: read (on any thread, nothing here is touched)
     // and adopt what was read.
     static PackContent read(const QString &path, Progress *progress = nullptr);
+    // Counts what was read for the status line, so adopting it need not.
+    static void countTranslations(PackContent &content);
     QStringList adopt(PackContent pack, const QString &path);
     void create(const InfoValues &info);
     void close();
@@ -173,7 +175,7 @@ private:
     void countTranslation(const QString &name, int sign);
     void countRow(const QString &name, int sign);
     qsizetype translatedRowsOf(QStringList names) const;
-    void resetHistory(bool unwritten);
+    void resetHistory(bool unwritten, qsizetype translatedRows = -1);
     void updateModified();
     void trimHistory();
 

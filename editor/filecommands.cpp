@@ -50,6 +50,7 @@ std::optional<PackContent> FileCommands::readInBackground(QWidget *window, const
         PackContent content = LanguagePack::read(path, &progress);
         if (progress.cancelled)
             throw Cancelled();
+        LanguagePack::countTranslations(content);
         return content;
     });
 }

@@ -159,6 +159,16 @@ TEST_F(LanguagePackTest, ReadsAndWritesCountTheirBytesAndACancelledOneChangesNot
     EXPECT_THROW(LanguagePack::read(path, &progress), Cancelled);
     EXPECT_EQ(lines(), before);
 
+    // Counted on reading, in two halves for many keys, as after adopting.
+    QByteArray many("<languagepack><content>");
+    for (int i = 0; i < 9000; ++i)
+        many += QByteArray("<key id='k") + QByteArray::number(i) + "'><value>" + (i % 3 ? "t" : "") + "</value></key>";
+    PackContent content = readPackData(many + "</content></languagepack>");
+    LanguagePack::countTranslations(content);
+    EXPECT_EQ(content.translatedRows, 6000);
+    pack.adopt(std::move(content), path);
+    EXPECT_EQ(pack.untranslatedCount(), 3000);
+
     pack.commit(QStringLiteral("a"), KeyEntry{QString(70000, QLatin1Char('x')), {}, {}, {}, {}});
     Progress writing;
     writing.cancelled = true;
