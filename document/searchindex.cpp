@@ -252,9 +252,15 @@ std::vector<qint32> SearchIndex::search(const Needle &needle, const QString &tex
         return hits;
     // A needle holding the last one, in its case when that counts, only
     // looks at the last hits. Narrowing reads them out of order; for many
-    // hits a scan of the whole buffer in order is quicker.
-    const bool narrow = !mLastNeedle.isEmpty() && mLastInCase == needle.inCase
-        && (needle.inCase ? text.contains(mLastText) : needle.bytes.contains(mLastNeedle))
+    // hits a scan of the whole buffer in order is quicker. A last text
+    // with half a surrogate pair at an end may sit inside a whole pair,
+    // which the index holds as another character.
+    const auto holdsLast = [&] {
+        if (!needle.inCase)
+            return needle.bytes.contains(mLastNeedle);
+        return !mLastText.front().isLowSurrogate() && !mLastText.back().isHighSurrogate() && text.contains(mLastText);
+    };
+    const bool narrow = !mLastNeedle.isEmpty() && mLastInCase == needle.inCase && holdsLast()
         && mLastHits.size() * 8 < mStartOf.size();
     if (narrow) {
         const char *bytes = mText.constData();

@@ -269,6 +269,11 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
     EXPECT_EQ(inCase("G"), (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta")}));
     EXPECT_EQ(inCase("RG"), (QStringList{QStringLiteral("beta")}));
     EXPECT_EQ(inCase("rg"), (QStringList{QStringLiteral("Delta")}));
+    // Half a pair typed first holds no whole one.
+    list.setValue(QStringLiteral("smile"), QStringLiteral("😀 x"));
+    EXPECT_EQ(inCase("😀"), QStringList{QStringLiteral("smile")});
+    EXPECT_EQ(list.linesContainingInCase(QStringLiteral("😀").left(1)).size(), 0u);
+    EXPECT_EQ(inCase("😀 x"), QStringList{QStringLiteral("smile")});
 }
 
 TEST(KeyList, SortsIgnoringCaseWithExactTiesAndFindsIgnoringCase)
