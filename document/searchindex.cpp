@@ -352,17 +352,22 @@ bool SearchIndex::rewrite(char *bytes, qsizetype pos, QStringView value, qsizety
 
 void SearchIndex::putMarks(qsizetype at, qsizetype n, const std::vector<quint64> &marks)
 {
-    // Lines rewritten at once may share a word of marks: its bits are
-    // cleared and set atomically.
+    // Lines rewritten at once may share a word of marks at their ends: its
+    // bits are cleared and set atomically. A whole word is this line's.
     for (qsizetype i = 0; i < n;) {
         const qsizetype to = at + i;
         const unsigned shift = unsigned(to & 63);
         const qsizetype count = std::min<qsizetype>(64 - shift, n - i);
-        const quint64 mask = (count == 64 ? ~quint64(0) : (quint64(1) << count) - 1) << shift;
-        const quint64 bits = (bitsFrom(marks, i) << shift) & mask;
-        std::atomic_ref<quint64> word(mChanged[size_t(to >> 6)]);
-        word.fetch_and(~mask | bits, std::memory_order_relaxed);
-        word.fetch_or(bits, std::memory_order_relaxed);
+        quint64 &word = mChanged[size_t(to >> 6)];
+        if (count == 64) {
+            word = bitsFrom(marks, i);
+        } else {
+            const quint64 mask = ((quint64(1) << count) - 1) << shift;
+            const quint64 bits = (bitsFrom(marks, i) << shift) & mask;
+            std::atomic_ref<quint64> shared(word);
+            shared.fetch_and(~mask | bits, std::memory_order_relaxed);
+            shared.fetch_or(bits, std::memory_order_relaxed);
+        }
         i += count;
     }
 }

@@ -557,15 +557,15 @@ TEST_F(LanguagePackTest, LargeStepsInTheJournalReplayAndACutOneIsLeftOut)
 
 TEST_F(LanguagePackTest, LargeStepsLeaveTheSearchIndexAsABuildAnewWouldBe)
 {
-    // Texts of a few words with hard letters; the changes make them equal
-    // but for case, shorter and longer, so the index is rewritten in place
-    // and appended to.
+    // Texts of words with hard letters, some longer than a word of case
+    // marks; the changes make them equal but for case, shorter and longer,
+    // so the index is rewritten in place and appended to.
     std::mt19937 random(11);
     const QStringList words{QStringLiteral("Größe"), QStringLiteral("SS"), QStringLiteral("σς"), QStringLiteral("İx"),
         QStringLiteral("😀a"), QStringLiteral("e"), QStringLiteral("Äpfel")};
     const auto text = [&] {
         QString t;
-        for (int n = 1 + int(random() % 4); n > 0; --n)
+        for (int n = 1 + int(random() % 24); n > 0; --n)
             t += words[qsizetype(random() % words.size())] + QLatin1Char(' ');
         return t;
     };
@@ -576,6 +576,9 @@ TEST_F(LanguagePackTest, LargeStepsLeaveTheSearchIndexAsABuildAnewWouldBe)
     const auto found = [](const Hashlist &list, const QString &needle) {
         QStringList names;
         for (const qint32 pos : list.linesContaining(needle))
+            names << list.lineName(pos);
+        names << QStringLiteral("| in case:");
+        for (const qint32 pos : list.linesContainingInCase(needle))
             names << list.lineName(pos);
         return names;
     };
