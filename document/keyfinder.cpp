@@ -58,18 +58,30 @@ QString expand(const QString &replacement, const QRegularExpressionMatch &match)
 }
 
 // The results of part(from, to) over [0, n) in order; for many items the
-// second half is made on the worker pool at the same time. The pack is
-// only read meanwhile.
-template <typename T, typename Part> std::vector<T> inHalves(size_t n, Part part)
+// parts are made here and on the worker pool at the same time, each side
+// taking the next part as it is done, so a side slowed down leaves more
+// to the other. The pack is only read meanwhile.
+template <typename T, typename Part> std::vector<T> inParts(size_t n, Part part)
 {
-    if (n < 8192)
+    constexpr size_t kPart = 8192;
+    if (n < kPart)
         return part(size_t(0), n);
-    std::vector<T> first;
-    std::vector<T> second;
-    runSideBySide([&] { first = part(size_t(0), n / 2); }, [&] { second = part(n / 2, n); });
-    first.reserve(first.size() + second.size());
-    std::move(second.begin(), second.end(), std::back_inserter(first));
-    return first;
+    const size_t count = std::min<size_t>(64, n / kPart);
+    std::vector<std::vector<T>> parts(count);
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            parts[i] = part(n * i / count, n * (i + 1) / count);
+    };
+    runSideBySide(work, work);
+    size_t total = 0;
+    for (const std::vector<T> &made : parts)
+        total += made.size();
+    std::vector<T> all = std::move(parts.front());
+    all.reserve(total);
+    for (size_t i = 1; i < count; ++i)
+        std::move(parts[i].begin(), parts[i].end(), std::back_inserter(all));
+    return all;
 }
 
 // Zero for equal names, at once when they share their characters; else
@@ -85,7 +97,7 @@ int orderOfNames(const QString &a, const QString &b)
 // list, or -1. Both are walked side by side in name order: no look-ups,
 // names shared with the list compare by their address, and the walk leaps
 // over lines in growing steps, so a few items pass a long list quickly.
-// Many items are walked in two halves at once.
+// Many items are walked in parts on two threads at once.
 template <typename T, typename NameOf>
 std::vector<qint32> linesFor(const std::vector<T> &items, NameOf nameOf, const Hashlist &list)
 {
@@ -124,7 +136,7 @@ std::vector<qint32> linesFor(const std::vector<T> &items, NameOf nameOf, const H
     };
     // Against a list many times longer, looking each item up is quicker.
     if (items.size() * 4 < lines) {
-        return inHalves<qint32>(items.size(), [&](size_t from, size_t to) {
+        return inParts<qint32>(items.size(), [&](size_t from, size_t to) {
             std::vector<qint32> at;
             at.reserve(to - from);
             forEachFetched(
@@ -134,7 +146,7 @@ std::vector<qint32> linesFor(const std::vector<T> &items, NameOf nameOf, const H
             return at;
         });
     }
-    return inHalves<qint32>(items.size(), [&](size_t from, size_t to) {
+    return inParts<qint32>(items.size(), [&](size_t from, size_t to) {
         std::vector<qint32> at;
         at.reserve(to - from);
         size_t j = from == 0 ? 0 : seek(0, nameOf(items[from]));
@@ -278,7 +290,12 @@ QString KeyFinder::replaced(const QString &text, const QString &replacement, qsi
         if (!std::exchange(any, true))
             out.reserve(text.size() + replacement.size() * 4);
         out += QStringView(text).mid(done, start - done);
-        out += match ? expand(replacement, *match) : replacement;
+        // Appended as it stands: a copy would count a reference on the
+        // text that every thread replacing shares.
+        if (match)
+            out += expand(replacement, *match);
+        else
+            out += replacement;
         done = start + length;
         ++count;
         return true;
@@ -354,7 +371,7 @@ void CommentMarks::update(const KeyData &data)
     // Each comment's name looked up in the translations, fetched ahead.
     const std::vector<qint32> &order = comments.linesInOrder();
     const auto nameOf = [&](size_t i) -> const QString & { return comments.lineName(order[i]); };
-    std::vector<qint32> lines = inHalves<qint32>(order.size(), [&](size_t from, size_t to) {
+    std::vector<qint32> lines = inParts<qint32>(order.size(), [&](size_t from, size_t to) {
         std::vector<qint32> found;
         found.reserve(to - from);
         const auto fetch = [&](size_t, size_t hash) { translations.prefetch(hash); };
@@ -390,7 +407,7 @@ std::vector<qint32> KeyFinder::foundLines(const Hashlist &list) const
         = mQuery.caseSensitive ? list.linesContainingInCase(mQuery.text) : list.linesContaining(mQuery.text);
     if (!mustVerify())
         return hits;
-    return inHalves<qint32>(hits.size(), [&](size_t from, size_t to) {
+    return inParts<qint32>(hits.size(), [&](size_t from, size_t to) {
         std::vector<qint32> kept;
         kept.reserve(to - from);
         for (size_t i = from; i < to; ++i) {
@@ -441,7 +458,7 @@ std::vector<qint32> KeyFinder::namedRows(const std::vector<QString> &keys) const
         std::sort(rows.begin(), rows.end());
     if (!mustVerify())
         return rows;
-    return inHalves<qint32>(rows.size(), [&](size_t from, size_t to) {
+    return inParts<qint32>(rows.size(), [&](size_t from, size_t to) {
         std::vector<qint32> part;
         for (size_t i = from; i < to; ++i)
             if (matches(keys[size_t(rows[i])]))
@@ -620,7 +637,7 @@ std::vector<FieldChange> KeyFinder::replacements(const LanguagePack &pack, const
     const QString &replacement, qsizetype &count) const
 {
     std::atomic<qsizetype> found{0};
-    std::vector<FieldChange> changes = inHalves<FieldChange>(names.size(), [&](size_t from, size_t to) {
+    std::vector<FieldChange> changes = inParts<FieldChange>(names.size(), [&](size_t from, size_t to) {
         std::vector<FieldChange> made;
         qsizetype local = 0;
         const bool comments = mQuery.scopes & FindQuery::Comment;

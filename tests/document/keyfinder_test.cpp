@@ -206,7 +206,7 @@ TEST(KeyFinder, EveryScopeOptionAndFilterFindsWhatAPlainLoopFinds)
                     }
     }
 
-    // Many keys: the results and the replacements are made in two halves
+    // Many keys: the results and the replacements are made in parts
     // at once and joined in list order.
     LanguagePack large;
     large.create(InfoValues{});
