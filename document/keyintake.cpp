@@ -1,0 +1,150 @@
+#include "document/keyintake.h"
+
+#include "document/keytextcodec.h"
+#include "document/packformat.h"
+#include "document/workerpool.h"
+
+#include <cstring>
+
+namespace Wordloom {
+
+namespace {
+
+// Option values are nearly always "1" or "0"; share one copy of each.
+QString internOption(QByteArrayView value)
+{
+    static const QString one = QStringLiteral("1");
+    static const QString zero = QStringLiteral("0");
+    if (value == "1")
+        return one;
+    if (value == "0")
+        return zero;
+    return textFromUtf8(value);
+}
+
+} // namespace
+
+KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, bool aside) : mData(data), mKeys(keys)
+{
+    // The statics are made here, not on two threads at once.
+    internOption("1");
+    if (aside) {
+        mRunning = true;
+        mAside = workerPool().tryStart([this] { run(); });
+        mRunning = mAside;
+    }
+}
+
+KeyIntake::~KeyIntake()
+{
+    std::unique_lock lock(mMutex);
+    mEnd = true;
+    mDrop = true;
+    mChanged.notify_all();
+    mChanged.wait(lock, [this] { return !mRunning; });
+}
+
+void KeyIntake::add(QByteArrayView id, const std::optional<QByteArrayView> (&options)[3], bool hasTexts,
+    QByteArrayView value, QByteArrayView comment)
+{
+    Batch &batch = mBatches[mHanded % kBatches];
+    Batch::Key key{batch.bytes.size(), {}};
+    const auto put = [&](int field, std::optional<QByteArrayView> bytes) {
+        key.sizes[field] = bytes ? qint32(bytes->size()) : -1;
+        if (bytes && !bytes->isEmpty())
+            batch.bytes.insert(batch.bytes.end(), bytes->data(), bytes->data() + bytes->size());
+    };
+    put(0, id);
+    for (int i = 0; i < 3; ++i)
+        put(1 + i, options[i]);
+    put(4, hasTexts ? std::optional(value) : std::nullopt);
+    put(5, hasTexts ? std::optional(comment) : std::nullopt);
+    batch.keys.push_back(key);
+    if (batch.bytes.size() >= kBatchBytes)
+        hand();
+}
+
+void KeyIntake::hand()
+{
+    Batch &batch = mBatches[mHanded % kBatches];
+    if (!mAside) {
+        file(batch);
+        batch.clear();
+        return;
+    }
+    std::unique_lock lock(mMutex);
+    ++mHanded;
+    mChanged.notify_all();
+    // The next batch to fill is free once the thread has filed it.
+    mChanged.wait(lock, [this] { return mHanded - mFiled < kBatches || mFailure; });
+    if (mFailure)
+        std::rethrow_exception(mFailure);
+}
+
+void KeyIntake::finish()
+{
+    hand();
+    if (!mAside)
+        return;
+    std::unique_lock lock(mMutex);
+    mEnd = true;
+    mChanged.notify_all();
+    mChanged.wait(lock, [this] { return !mRunning; });
+    if (mFailure)
+        std::rethrow_exception(mFailure);
+}
+
+void KeyIntake::run()
+{
+    std::unique_lock lock(mMutex);
+    for (;;) {
+        mChanged.wait(lock, [this] { return mFiled < mHanded || mEnd; });
+        if (mDrop || mFiled == mHanded)
+            break;
+        Batch &batch = mBatches[mFiled % kBatches];
+        lock.unlock();
+        try {
+            file(batch);
+        } catch (...) {
+            lock.lock();
+            mFailure = std::current_exception();
+            break;
+        }
+        batch.clear();
+        lock.lock();
+        ++mFiled;
+        mChanged.notify_all();
+    }
+    mRunning = false;
+    mChanged.notify_all();
+}
+
+void KeyIntake::file(const Batch &batch)
+{
+    Hashlist *const lists[] = {&mData.hashlistHTML, &mData.hashlistBreaks, &mData.hashlistLinebreaks,
+        &mData.hashlistKeys, &mData.hashlistComments};
+    for (const Batch::Key &key : batch.keys) {
+        const char *at = batch.bytes.data() + key.start;
+        QByteArrayView fields[6];
+        for (int f = 0; f < 6; ++f) {
+            fields[f] = QByteArrayView(at, std::max(key.sizes[f], 0));
+            at += fields[f].size();
+        }
+        const QString id = decodeKeyTextUtf8(fields[0]);
+        if (id.isEmpty())
+            continue;
+        const size_t hash = nameHash(id);
+        for (const Hashlist *list : lists)
+            list->prefetch(hash);
+        for (int i = 0; i < 3; ++i)
+            if (key.sizes[1 + i] >= 0)
+                lists[i]->setValue(id, internOption(fields[1 + i]), hash);
+        if (key.sizes[4] < 0)
+            continue;
+        mData.hashlistKeys.setValue(id, decodeKeyText(fields[4], true), hash);
+        mData.hashlistComments.setValue(id, decodeKeyText(fields[5], true), hash);
+        mKeys.push_back(id);
+    }
+}
+
+} // namespace Wordloom
