@@ -4,6 +4,7 @@
 #include "document/packformat.h"
 #include "document/workerpool.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Wordloom {
@@ -24,7 +25,10 @@ QString internOption(QByteArrayView value)
 
 } // namespace
 
-KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, bool aside) : mData(data), mKeys(keys)
+KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize, bool aside)
+    : mData(data)
+    , mKeys(keys)
+    , mBatches(std::clamp(size_t(std::max<qint64>(fileSize, 0) / kBytesPerBatch), kMinBatches, kMaxBatches))
 {
     // The statics are made here, not on two threads at once.
     internOption("1");
@@ -47,7 +51,7 @@ KeyIntake::~KeyIntake()
 void KeyIntake::add(QByteArrayView id, const std::optional<QByteArrayView> (&options)[3], bool hasTexts,
     QByteArrayView value, QByteArrayView comment)
 {
-    Batch &batch = mBatches[mHanded % kBatches];
+    Batch &batch = mBatches[mHanded % mBatches.size()];
     Batch::Key key{batch.bytes.size(), {}};
     const auto put = [&](int field, std::optional<QByteArrayView> bytes) {
         key.sizes[field] = bytes ? qint32(bytes->size()) : -1;
@@ -66,7 +70,7 @@ void KeyIntake::add(QByteArrayView id, const std::optional<QByteArrayView> (&opt
 
 void KeyIntake::hand()
 {
-    Batch &batch = mBatches[mHanded % kBatches];
+    Batch &batch = mBatches[mHanded % mBatches.size()];
     if (!mAside) {
         file(batch);
         batch.clear();
@@ -76,7 +80,7 @@ void KeyIntake::hand()
     ++mHanded;
     mChanged.notify_all();
     // The next batch to fill is free once the thread has filed it.
-    mChanged.wait(lock, [this] { return mHanded - mFiled < kBatches || mFailure; });
+    mChanged.wait(lock, [this] { return mHanded - mFiled < mBatches.size() || mFailure; });
     if (mFailure)
         std::rethrow_exception(mFailure);
 }
@@ -101,7 +105,7 @@ void KeyIntake::run()
         mChanged.wait(lock, [this] { return mFiled < mHanded || mEnd; });
         if (mDrop || mFiled == mHanded)
             break;
-        Batch &batch = mBatches[mFiled % kBatches];
+        Batch &batch = mBatches[mFiled % mBatches.size()];
         lock.unlock();
         try {
             file(batch);

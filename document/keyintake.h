@@ -19,7 +19,9 @@ struct KeyData;
 // thread files them in batches.
 class KeyIntake {
 public:
-    KeyIntake(KeyData &data, std::vector<QString> &keys, bool aside = true);
+    // fileSize sets how many batches may wait: a large file has room for
+    // more, so the thread falling behind for a while holds up no one.
+    KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize = 0, bool aside = true);
     // Waits for the second thread; what is not filed yet is dropped.
     ~KeyIntake();
     KeyIntake(const KeyIntake &) = delete;
@@ -32,10 +34,12 @@ public:
     // Files the keys left and waits for them; throws what filing threw.
     void finish();
 
-    // A batch is handed on at this size; so many wait at most, so the
-    // thread falling behind for a moment holds up no one.
+    // A batch is handed on at this size; at least the first number of
+    // batches may wait, and one more for each of the file's bytes beyond.
     static constexpr size_t kBatchBytes = 1 << 16;
-    static constexpr size_t kBatches = 4;
+    static constexpr size_t kMinBatches = 4;
+    static constexpr size_t kMaxBatches = 64;
+    static constexpr qint64 kBytesPerBatch = 1 << 23;
 
 private:
     struct Batch {
@@ -61,7 +65,7 @@ private:
     KeyData &mData;
     std::vector<QString> &mKeys;
     // A ring: the batch being filled is mHanded's, the filed ones before.
-    Batch mBatches[kBatches];
+    std::vector<Batch> mBatches;
     // Whether the second thread was started.
     bool mAside = false;
     // Guarded by mMutex: how many batches were handed and filed, whether

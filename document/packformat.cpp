@@ -83,6 +83,8 @@ public:
     static constexpr qint64 kBytesPerKey = 160;
     static constexpr qint64 kMaxExpected = 1 << 24;
 
+    explicit PackReader(qint64 fileSize) : mIntake(mPack.data, mPack.keys, fileSize) { expect(fileSize); }
+
     void element(const StreamedElement &node)
     {
         if (!mSeenKey && std::strcmp(node.name(), "key") != 0)
@@ -144,6 +146,12 @@ public:
         return std::move(mPack);
     }
 
+    XmlDocument::ContentHandler handler()
+    {
+        return [this](const StreamedElement &node) { element(node); };
+    }
+
+private:
     // Makes room for the keys a file of this size likely holds: lines are
     // only reserved, so a guess too high costs address space, not memory.
     void expect(qint64 fileSize)
@@ -156,15 +164,9 @@ public:
         mPack.keys.reserve(size_t(keys));
     }
 
-    XmlDocument::ContentHandler handler()
-    {
-        return [this](const StreamedElement &node) { element(node); };
-    }
-
-private:
     PackContent mPack;
     // Destroyed first, so its thread stops before the lists go.
-    KeyIntake mIntake{mPack.data, mPack.keys};
+    KeyIntake mIntake;
     bool mSeenKey = false;
 };
 
@@ -179,8 +181,7 @@ Error inFile(const QString &name, const Error &error)
 // rebuilds from the model.
 PackContent readPackFile(const QString &path, Progress *progress)
 {
-    PackReader reader;
-    reader.expect(QFileInfo(path).size());
+    PackReader reader(QFileInfo(path).size());
     try {
         return reader.finish(XmlDocument::parseFile(path, reader.handler(), progress));
     } catch (const KeyError &failure) {
@@ -190,7 +191,7 @@ PackContent readPackFile(const QString &path, Progress *progress)
 
 PackContent readPackData(const QByteArray &bytes, const QString &source)
 {
-    PackReader reader;
+    PackReader reader(bytes.size());
     try {
         return reader.finish(XmlDocument::parseData(bytes, source, reader.handler()));
     } catch (const KeyError &failure) {

@@ -27,7 +27,7 @@ TEST(KeyIntake, FilesOnTheSecondThreadAsTheCallersThreadDoes)
     for (const bool aside : {true, false}) {
         KeyData data;
         std::vector<QString> keys;
-        KeyIntake intake(data, keys, aside);
+        KeyIntake intake(data, keys, 0, aside);
         for (const auto &row : rows) {
             std::optional<QByteArrayView> given[3];
             for (int i = 0; i < 3; ++i)
