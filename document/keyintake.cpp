@@ -30,12 +30,12 @@ KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize,
     , mKeys(keys)
     , mBatches(std::clamp(size_t(std::max<qint64>(fileSize, 0) / kBytesPerBatch), kMinBatches, kMaxBatches))
 {
-    // The statics are made here, not on two threads at once.
-    internOption("1");
     if (aside) {
+        // Set before the thread may end, which it does only once told.
         mRunning = true;
         mAside = workerPool().tryStart([this] { run(); });
-        mRunning = mAside;
+        if (!mAside)
+            mRunning = false;
     }
 }
 

@@ -34,8 +34,8 @@ public:
     // Files the keys left and waits for them; throws what filing threw.
     void finish();
 
-    // A batch is handed on at this size; at least the first number of
-    // batches may wait, and one more for each of the file's bytes beyond.
+    // A batch is handed on at this size. A file may keep a batch waiting
+    // for every kBytesPerBatch of its size, within the two bounds.
     static constexpr size_t kBatchBytes = 1 << 16;
     static constexpr size_t kMinBatches = 4;
     static constexpr size_t kMaxBatches = 64;
