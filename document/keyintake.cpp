@@ -2,10 +2,10 @@
 
 #include "document/keytextcodec.h"
 #include "document/packformat.h"
-#include "document/workerpool.h"
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace Wordloom {
 
@@ -30,12 +30,17 @@ KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize,
     , mKeys(keys)
     , mBatches(std::clamp(size_t(std::max<qint64>(fileSize, 0) / kBytesPerBatch), kMinBatches, kMaxBatches))
 {
-    if (aside) {
+    // A thread of its own rather than one of the pool: a process forked
+    // while the pool had threads would wait for one that is not there.
+    if (aside && std::thread::hardware_concurrency() > 1) {
         // Set before the thread may end, which it does only once told.
         mRunning = true;
-        mAside = workerPool().tryStart([this] { run(); });
-        if (!mAside)
+        try {
+            mThread = std::thread([this] { run(); });
+            mAside = true;
+        } catch (const std::system_error &) {
             mRunning = false;
+        }
     }
 }
 
@@ -46,6 +51,9 @@ KeyIntake::~KeyIntake()
     mDrop = true;
     mChanged.notify_all();
     mChanged.wait(lock, [this] { return !mRunning; });
+    lock.unlock();
+    if (mThread.joinable())
+        mThread.join();
 }
 
 void KeyIntake::add(QByteArrayView id, const std::optional<QByteArrayView> (&options)[3], bool hasTexts,
@@ -94,6 +102,8 @@ void KeyIntake::finish()
     mEnd = true;
     mChanged.notify_all();
     mChanged.wait(lock, [this] { return !mRunning; });
+    lock.unlock();
+    mThread.join();
     if (mFailure)
         std::rethrow_exception(mFailure);
 }

@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace Wordloom {
@@ -15,7 +16,7 @@ struct KeyData;
 
 // Files the keys of a pack into its lists as the parser reads them: each
 // key's bytes are decoded and filed on a second thread, in file order, while
-// the parser reads on. Without a free thread, or when told so, the caller's
+// the parser reads on. On a single processor, or when told so, the caller's
 // thread files them in batches.
 class KeyIntake {
 public:
@@ -68,6 +69,7 @@ private:
     std::vector<Batch> mBatches;
     // Whether the second thread was started.
     bool mAside = false;
+    std::thread mThread;
     // Guarded by mMutex: how many batches were handed and filed, whether
     // the thread runs, whether no more come, and what it threw.
     std::mutex mMutex;
