@@ -53,6 +53,30 @@ const char kHelp[] = "Prüft, exportiert und schreibt Languagepacks ohne Fenster
                      "  export -p NAME PACK OUT exportiert PACK mit dem Plugin NAME nach OUT\n"
                      "  write PACK OUT          schreibt PACK wie \"Speichern als\" nach OUT\n";
 
+// A pack for one command: freed with the holder, or left to the caller's
+// leftovers when it keeps them.
+class HeldPack {
+public:
+    explicit HeldPack(Leftovers *leftovers) : mLeftovers(leftovers), mPack(std::make_unique<LanguagePack>()) {}
+    HeldPack(const HeldPack &) = delete;
+    HeldPack &operator=(const HeldPack &) = delete;
+    ~HeldPack()
+    {
+        if (!mLeftovers)
+            return;
+        try {
+            mLeftovers->packs.push_back(std::move(mPack));
+        } catch (...) {
+        }
+    }
+    LanguagePack *operator->() const { return mPack.get(); }
+    LanguagePack &operator*() const { return *mPack; }
+
+private:
+    Leftovers *mLeftovers;
+    std::unique_ptr<LanguagePack> mPack;
+};
+
 ExitCode usageError(QTextStream &err, const QString &problem)
 {
     err << problem << '\n' << kUsage;
@@ -100,21 +124,21 @@ void warnCaseVariants(const QStringList &variants, const QString &prefix, QTextS
         err << prefix << caseVariantWarning(variants) << '\n';
 }
 
-ExitCode checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err)
+ExitCode checkPacks(const QStringList &paths, QTextStream &out, QTextStream &err, Leftovers *leftovers)
 {
     ExitCode code = ExitCode::Ok;
     for (const QString &path : paths) {
         const QString prefix = paths.size() > 1 ? path + QStringLiteral(": ") : QString();
-        LanguagePack pack;
+        const HeldPack pack(leftovers);
         try {
-            warnCaseVariants(pack.load(path), prefix, err);
+            warnCaseVariants(pack->load(path), prefix, err);
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
             code = ExitCode::Error;
             continue;
         }
-        const CheckResult duplicates = checkForDuplicates(pack.keys().names());
-        const CheckResult syntax = checkKeySyntax(pack.keys().names());
+        const CheckResult duplicates = checkForDuplicates(pack->keys().names());
+        const CheckResult syntax = checkKeySyntax(pack->keys().names());
         out << prefix << duplicateCheckMessage(duplicates) << '\n' << prefix << syntaxCheckMessage(syntax) << '\n';
         if ((!duplicates.passed || !syntax.passed) && code == ExitCode::Ok)
             code = ExitCode::CheckFailed;
@@ -192,33 +216,33 @@ bool parseCheckOptions(const QStringList &arguments, CheckOptions &options, bool
 }
 
 // The checks of the registry over each pack, findings after dismissals.
-ExitCode checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err)
+ExitCode checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &err, Leftovers *leftovers)
 {
-    LanguagePack reference;
+    const HeldPack reference(leftovers);
     if (!options.reference.isEmpty()) {
         try {
-            reference.load(options.reference);
+            reference->load(options.reference);
         } catch (const Error &error) {
             err << options.reference << ": " << error.message() << '\n';
             return ExitCode::Error;
         }
     }
-    const CheckedPack referenceTexts{&reference.keys().names(), &reference.data()};
+    const CheckedPack referenceTexts{&reference->keys().names(), &reference->data()};
     ExitCode code = ExitCode::Ok;
     QJsonArray json;
     for (const QString &path : options.packs) {
         const QString prefix = options.packs.size() > 1 ? path + QStringLiteral(": ") : QString();
-        LanguagePack pack;
+        const HeldPack pack(leftovers);
         Dismissals dismissals;
         try {
-            pack.load(path);
+            pack->load(path);
             dismissals.load(Dismissals::pathBeside(path));
         } catch (const Error &error) {
             err << prefix << error.message() << '\n';
             code = ExitCode::Error;
             continue;
         }
-        const CheckedPack texts{&pack.keys().names(), &pack.data()};
+        const CheckedPack texts{&pack->keys().names(), &pack->data()};
         const CheckedPack *withReference = options.reference.isEmpty() ? nullptr : &referenceTexts;
         std::vector<Finding> findings = checkPack(texts, withReference, options.checks);
         dismissals.filter(findings, texts, withReference);
@@ -242,7 +266,7 @@ ExitCode checkTexts(const CheckOptions &options, QTextStream &out, QTextStream &
 }
 
 ExitCode exportPack(const QString &name, const QString &packPath, const QString &outPath, QTextStream &err,
-    const QString &pluginFolder)
+    const QString &pluginFolder, Leftovers *leftovers)
 {
     PluginCatalog catalog;
     scanPlugins(catalog, pluginFolder, err);
@@ -251,11 +275,11 @@ ExitCode exportPack(const QString &name, const QString &packPath, const QString 
         return failure(err, QStringLiteral("Unbekanntes Export-Plugin: ") + name);
     if (isSameFile(packPath, outPath))
         return failure(err, exportOntoPackRefusal(packPath));
-    LanguagePack pack;
-    warnCaseVariants(pack.load(packPath), QString(), err);
+    const HeldPack pack(leftovers);
+    warnCaseVariants(pack->load(packPath), QString(), err);
     QString target = QFileInfo(outPath).absoluteFilePath();
     if (runExport(
-            library, pack.data(), [&](const ExportOffer &) { return target; }, pack.info())
+            library, pack->data(), [&](const ExportOffer &) { return target; }, pack->info())
         == ExportOutcome::NotLoaded)
         return failure(err, QStringLiteral("Oops: Fehler beim Laden des Plugins... :("));
     return ExitCode::Ok;
@@ -278,22 +302,22 @@ void writeToOutput(LanguagePack &pack, const InfoValues &info, QTextStream &out)
 }
 
 ExitCode writePack(const QString &packPath, const QString &outPath, const Clock &clock, QTextStream &out,
-    QTextStream &err)
+    QTextStream &err, Leftovers *leftovers)
 {
-    LanguagePack pack;
-    warnCaseVariants(pack.load(packPath), QString(), err);
+    const HeldPack pack(leftovers);
+    warnCaseVariants(pack->load(packPath), QString(), err);
     // As Save As: the date stamped, the version as it is.
-    InfoValues info = pack.info();
+    InfoValues info = pack->info();
     info.date = formatDateStamp(clock.currentDate(), clock.currentTime());
     if (outPath == QLatin1String("-"))
-        writeToOutput(pack, info, out);
+        writeToOutput(*pack, info, out);
     else
-        pack.write(outPath, info);
+        pack->write(outPath, info);
     return ExitCode::Ok;
 }
 
 ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
-    const QString &pluginFolder)
+    const QString &pluginFolder, Leftovers *leftovers)
 {
     const QString command = arguments.value(0);
     const QStringList rest = arguments.mid(1);
@@ -319,7 +343,7 @@ ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream 
             QString problem;
             if (!parseCheckOptions(rest, options, plain, problem))
                 return usageError(err, problem);
-            return plain ? checkPacks(rest, out, err) : checkTexts(options, out, err);
+            return plain ? checkPacks(rest, out, err, leftovers) : checkTexts(options, out, err, leftovers);
         }
         if (command == QLatin1String("find")) {
             FindCommand find;
@@ -332,9 +356,9 @@ ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream 
             return names.empty() ? ExitCode::NothingFound : ExitCode::Ok;
         }
         if (command == QLatin1String("export") && rest.size() == 4 && rest[0] == QLatin1String("-p"))
-            return exportPack(rest[1], rest[2], rest[3], err, pluginFolder);
+            return exportPack(rest[1], rest[2], rest[3], err, pluginFolder, leftovers);
         if (command == QLatin1String("write") && rest.size() == 2)
-            return writePack(rest[0], rest[1], clock, out, err);
+            return writePack(rest[0], rest[1], clock, out, err, leftovers);
     } catch (const Error &error) {
         return failure(err, error.message());
     } catch (const std::bad_alloc &) {
@@ -347,10 +371,13 @@ ExitCode runCommand(const QStringList &arguments, QTextStream &out, QTextStream 
 
 } // namespace
 
+Leftovers::Leftovers() = default;
+Leftovers::~Leftovers() = default;
+
 int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err, const Clock &clock,
-    const QString &pluginFolder)
+    const QString &pluginFolder, Leftovers *leftovers)
 {
-    return int(runCommand(arguments, out, err, clock, pluginFolder));
+    return int(runCommand(arguments, out, err, clock, pluginFolder, leftovers));
 }
 
 } // namespace Wordloom

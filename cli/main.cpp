@@ -6,6 +6,8 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -17,6 +19,13 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const Wordloom::Clock clock;
-    return Wordloom::runCommandLine(QCoreApplication::arguments().mid(1), out, err, clock,
-        Wordloom::PluginCatalog::programPluginFolder());
+    Wordloom::Leftovers leftovers;
+    const int code = Wordloom::runCommandLine(QCoreApplication::arguments().mid(1), out, err, clock,
+        Wordloom::PluginCatalog::programPluginFolder(), &leftovers);
+    // The loaded packs go back to the system with the process, at once
+    // rather than piece by piece; only the output needs to be out first.
+    out.flush();
+    err.flush();
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

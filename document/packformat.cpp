@@ -3,6 +3,7 @@
 #include "document/error.h"
 #include "document/faultinjection.h"
 #include "document/fetchahead.h"
+#include "document/keyintake.h"
 #include "document/keylist.h"
 #include "document/keytextcodec.h"
 
@@ -50,23 +51,6 @@ namespace {
 
 const char *const kOptionAttributes[] = {"encodeHTML", "preserveLinebreaks", "unixNewline"};
 
-// Option values are nearly always "1" or "0"; share one copy of each.
-QString internOption(QByteArrayView value)
-{
-    static const QString one = QStringLiteral("1");
-    static const QString zero = QStringLiteral("0");
-    if (value == "1")
-        return one;
-    if (value == "0")
-        return zero;
-    return textFromUtf8(value);
-}
-
-QString readKeyText(const StreamedElement &key, const char *element)
-{
-    return decodeKeyText(key.childText(element), true);
-}
-
 // False when the names differ in case-insensitive order at their first
 // differing unit, both ASCII there: the common case for neighbours in the
 // sorted list, told without folding.
@@ -99,6 +83,8 @@ public:
     static constexpr qint64 kBytesPerKey = 160;
     static constexpr qint64 kMaxExpected = 1 << 24;
 
+    explicit PackReader(qint64 fileSize) : mIntake(mPack.data, mPack.keys, fileSize) { expect(fileSize); }
+
     void element(const StreamedElement &node)
     {
         if (!mSeenKey && std::strcmp(node.name(), "key") != 0)
@@ -106,43 +92,32 @@ public:
         mSeenKey = true;
         if (!node.hasAttribute("id"))
             return;
-        const QString id = decodeKeyTextUtf8(node.rawAttribute("id"));
+        // Decoding keeps a name empty exactly when its bytes are.
+        const QByteArrayView id = node.rawAttribute("id");
         if (id.isEmpty())
             return;
-        const size_t hash = nameHash(id);
-        KeyData &data = mPack.data;
-        Hashlist *const lists[] = {&data.hashlistHTML, &data.hashlistBreaks, &data.hashlistLinebreaks,
-            &data.hashlistKeys, &data.hashlistComments};
-        for (const Hashlist *list : lists)
-            list->prefetch(hash);
-        QString options[3];
-        bool present[3];
+        std::optional<QByteArrayView> options[3];
         for (int i = 0; i < 3; ++i)
-            if ((present[i] = node.hasAttribute(kOptionAttributes[i])))
-                options[i] = internOption(node.rawAttribute(kOptionAttributes[i]));
-        QString texts[2];
+            if (node.hasAttribute(kOptionAttributes[i]))
+                options[i] = node.rawAttribute(kOptionAttributes[i]);
+        QByteArrayView texts[2];
         const bool hasChildren = node.hasChildNodes();
         if (hasChildren) {
             try {
-                texts[0] = readKeyText(node, "value");
-                texts[1] = readKeyText(node, "comment");
+                texts[0] = node.childText("value");
+                texts[1] = node.childText("comment");
             } catch (const Error &error) {
-                throw KeyError{
-                    Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3").arg(node.line()).arg(id, error.message()))};
+                throw KeyError{Error(QStringLiteral("Zeile %1, Schlüssel \"%2\": %3")
+                                         .arg(node.line())
+                                         .arg(decodeKeyTextUtf8(id), error.message()))};
             }
         }
-        for (int i = 0; i < 3; ++i)
-            if (present[i])
-                lists[i]->setValue(id, options[i], hash);
-        if (!hasChildren)
-            return;
-        data.hashlistKeys.setValue(id, texts[0], hash);
-        data.hashlistComments.setValue(id, texts[1], hash);
-        mPack.keys.push_back(id);
+        mIntake.add(id, options, hasChildren, texts[0], texts[1]);
     }
 
     PackContent finish(XmlDocument xml)
     {
+        mIntake.finish();
         const XmlNode root = xml.root();
         mPack.info.project = root.attribute("project");
         mPack.info.name = root.attribute("name");
@@ -171,6 +146,12 @@ public:
         return std::move(mPack);
     }
 
+    XmlDocument::ContentHandler handler()
+    {
+        return [this](const StreamedElement &node) { element(node); };
+    }
+
+private:
     // Makes room for the keys a file of this size likely holds: lines are
     // only reserved, so a guess too high costs address space, not memory.
     void expect(qint64 fileSize)
@@ -183,13 +164,9 @@ public:
         mPack.keys.reserve(size_t(keys));
     }
 
-    XmlDocument::ContentHandler handler()
-    {
-        return [this](const StreamedElement &node) { element(node); };
-    }
-
-private:
     PackContent mPack;
+    // Destroyed first, so its thread stops before the lists go.
+    KeyIntake mIntake;
     bool mSeenKey = false;
 };
 
@@ -204,8 +181,7 @@ Error inFile(const QString &name, const Error &error)
 // rebuilds from the model.
 PackContent readPackFile(const QString &path, Progress *progress)
 {
-    PackReader reader;
-    reader.expect(QFileInfo(path).size());
+    PackReader reader(QFileInfo(path).size());
     try {
         return reader.finish(XmlDocument::parseFile(path, reader.handler(), progress));
     } catch (const KeyError &failure) {
@@ -215,7 +191,7 @@ PackContent readPackFile(const QString &path, Progress *progress)
 
 PackContent readPackData(const QByteArray &bytes, const QString &source)
 {
-    PackReader reader;
+    PackReader reader(bytes.size());
     try {
         return reader.finish(XmlDocument::parseData(bytes, source, reader.handler()));
     } catch (const KeyError &failure) {

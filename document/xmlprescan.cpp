@@ -66,6 +66,9 @@ bool XmlPrescan::feed(const char *data, qsizetype size)
     }
     if (mWidth == Width::Bytes) {
         for (; i < size && mRefusal.isEmpty(); ++i) {
+            i = scanBlocks(data, i, size);
+            if (i == size || !mRefusal.isEmpty())
+                break;
             i = skipPlain(data, i, size);
             if (i < size)
                 take(char16_t(bytes[i]));
@@ -137,6 +140,94 @@ qsizetype XmlPrescan::findStop(const char *data, qsizetype i, qsizetype size, st
             return i;
         mLine += c == '\n';
     }
+    return i;
+}
+
+void XmlPrescan::countAttribute()
+{
+    if (++mAttributes > kMaxAttributes)
+        mRefusal
+            = QStringLiteral("ein Element hat mehr als %1 Attribute (Zeile %2)").arg(count(kMaxAttributes)).arg(mLine);
+}
+
+qsizetype XmlPrescan::scanBlocks(const char *data, qsizetype i, qsizetype size)
+{
+#ifdef __SSE2__
+    // Only text and tags without defaults to charge; a document type, a
+    // comment and the like go the way of every byte.
+    const auto plain = [this] {
+        return !mInSubset && mDefaults.isEmpty() && mAnyDefaults == 0
+            && (mState == State::Text || mState == State::Open || mState == State::StartTag || mState == State::TagQuote
+                || mState == State::Skip);
+    };
+    if (!plain())
+        return i;
+    for (; size - i >= 16; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        // One bit a byte, where the byte is c.
+        const auto mask = [&](char c) { return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(c)))); };
+        const unsigned open = mask('<');
+        const unsigned close = mask('>');
+        const unsigned quotes[2] = {mask('"'), mask('\'')};
+        const unsigned equals = mask('=');
+        const unsigned breaks = mask('\n');
+        // The bytes of the block from this offset on are still to be read.
+        int at = 0;
+        for (;;) {
+            unsigned stops = 0xFFFF;
+            switch (mState) {
+            case State::Text: stops = open; break;
+            case State::StartTag: stops = quotes[0] | quotes[1] | equals | close; break;
+            case State::TagQuote: stops = quotes[mQuote == u'"' ? 0 : 1]; break;
+            case State::Skip: stops = close; break;
+            default: break;
+            }
+            stops &= 0xFFFFu << at;
+            if (!stops)
+                break;
+            const int p = std::countr_zero(stops);
+            at = p + 1;
+            const char c = data[i + p];
+            switch (mState) {
+            case State::Text: mState = State::Open; break;
+            case State::Open:
+                if (c == '!' || c == '?') {
+                    // Left to take(), at its line.
+                    mLine += std::popcount(breaks & ((1u << p) - 1));
+                    return i + p;
+                }
+                if (c == '/') {
+                    mState = State::Skip;
+                } else {
+                    mAttributes = 0;
+                    mState = State::StartTag;
+                }
+                break;
+            case State::StartTag:
+                if (c == '=') {
+                    // Counted at the line of the sign.
+                    const int before = std::popcount(breaks & ((1u << p) - 1));
+                    mLine += before;
+                    countAttribute();
+                    if (!mRefusal.isEmpty())
+                        return i + p;
+                    mLine -= before;
+                } else if (c == '>') {
+                    mState = State::Text;
+                } else {
+                    mQuote = char16_t(c);
+                    mState = State::TagQuote;
+                }
+                break;
+            case State::TagQuote: mState = State::StartTag; break;
+            default: mState = State::Text; break;
+            }
+        }
+        // Rare, so counted only where there are any.
+        if (breaks)
+            mLine += std::popcount(breaks);
+    }
+#endif
     return i;
 }
 
@@ -220,10 +311,7 @@ void XmlPrescan::take(char16_t c)
             mQuote = c;
             mState = State::TagQuote;
         } else if (c == u'=') {
-            if (++mAttributes > kMaxAttributes)
-                mRefusal = QStringLiteral("ein Element hat mehr als %1 Attribute (Zeile %2)")
-                               .arg(count(kMaxAttributes))
-                               .arg(mLine);
+            countAttribute();
         } else if (c == u'>') {
             mState = State::Text;
         }

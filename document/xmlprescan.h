@@ -62,6 +62,10 @@ private:
     // The first byte from i on that is one of the stops, or size; counts
     // the line breaks before it.
     qsizetype findStop(const char *data, qsizetype i, qsizetype size, std::array<char, 4> stops);
+    // Reads whole 16-byte blocks from i while only text and plain tags
+    // come; returns where the bytes one by one go on.
+    qsizetype scanBlocks(const char *data, qsizetype i, qsizetype size);
+    void countAttribute();
     void declare();
     // Charges the defaults of the start tag just named.
     void chargeDefaults();

@@ -213,6 +213,11 @@ namespace {
 // What a streaming parse keeps beside libxml2's context (its _private).
 struct Stream {
     QIODevice *input = nullptr;
+    // The input is read in large blocks and handed to libxml2 in the small
+    // pieces it asks for, so reading takes few calls.
+    static constexpr qsizetype kBlockSize = 1 << 16;
+    QByteArray block;
+    qsizetype blockPos = 0;
     Progress *progress = nullptr;
     bool cancelled = false;
     const XmlDocument::ContentHandler *handler = nullptr;
@@ -249,13 +254,22 @@ int readInput(void *context, char *buffer, int length) noexcept
         stream->cancelled = true;
         return -1;
     }
-    const qint64 n = stream->input->read(buffer, length);
+    if (stream->blockPos == stream->block.size()) {
+        // Within the room reserved, so nothing is allocated here.
+        stream->block.resize(Stream::kBlockSize);
+        const qint64 got = stream->input->read(stream->block.data(), Stream::kBlockSize);
+        if (got < 0) {
+            stream->readFailed = true;
+            return -1;
+        }
+        stream->block.resize(got);
+        stream->blockPos = 0;
+    }
+    const qsizetype n = std::min<qsizetype>(length, stream->block.size() - stream->blockPos);
+    std::memcpy(buffer, stream->block.constData() + stream->blockPos, size_t(n));
+    stream->blockPos += n;
     if (stream->progress && n > 0)
         stream->progress->done += n;
-    if (n < 0) {
-        stream->readFailed = true;
-        return -1;
-    }
     if (!stream->prescan.feed(buffer, qsizetype(n)))
         return -1;
     const qsizetype take = std::min<qsizetype>(qsizetype(n), qsizetype(sizeof stream->head) - stream->headSize);
@@ -481,6 +495,7 @@ XmlDocument XmlDocument::parseDevice(QIODevice &input, const QString &source, co
 
     Stream stream;
     stream.input = &input;
+    stream.block.reserve(Stream::kBlockSize);
     stream.progress = progress;
     stream.handler = content ? &content : nullptr;
     // libxml2 copies the handler table; the context stays its userData, as

@@ -40,7 +40,8 @@ struct DeviceSink {
     {
         if (!failed && !buffer.isEmpty() && !writeAll(*device, buffer))
             failed = true;
-        buffer.clear();
+        // The room stays for the next bytes.
+        buffer.resize(0);
         return !failed;
     }
 };

@@ -6,6 +6,7 @@
 #include "checks/checkregistry.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <unistd.h>
 
@@ -206,4 +207,30 @@ TEST_F(CliTest, FindListsTheMatchingKeysOnceInListOrder)
         {{u"find"_s, u"--fast"_s, u"x"_s, pack}, 2, u""_s, u"Unbekannte Option: --fast\nAufruf:"_s},
         {{u"find"_s, u"x"_s}, 2, u""_s, u"Bitte Suchtext und Languagepack angeben.\nAufruf:"_s},
     });
+}
+
+TEST_F(CliTest, TheProgramGivesWhatTheRunInTheTestGives)
+{
+    const QString good = writePack(QStringLiteral("good.xml"), kCliPack);
+    const QString broken = writePack(QStringLiteral("broken.xml"), "<languagepack><content>");
+    const QRegularExpression date(QStringLiteral("date=\"[^\"]*\""));
+    for (const QStringList &arguments : {QStringList{u"check"_s, good}, {u"check"_s, testData(u"cp1252.xml"_s)},
+             {u"check"_s, good, broken}, {u"write"_s, good, u"-"_s}}) {
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        QProcess program;
+        program.start(QStringLiteral(WORDLOOM_CLI), arguments);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        Leftovers leftovers;
+        CliResult expected;
+        QTextStream out(&expected.out), err(&expected.err);
+        expected.code = runCommandLine(arguments, out, err, clock, QString(), &leftovers);
+        out.flush();
+        err.flush();
+        EXPECT_EQ(program.exitCode(), expected.code);
+        EXPECT_EQ(QString::fromUtf8(program.readAllStandardOutput()).replace(date, QString()),
+            expected.out.replace(date, QString()));
+        EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()), expected.err);
+        // Every pack loaded is kept, the unreadable one too.
+        EXPECT_EQ(leftovers.packs.size(), size_t(arguments.size() - 1 - (arguments[0] == u"write")));
+    }
 }
