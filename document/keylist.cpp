@@ -3,7 +3,6 @@
 #include "document/hashlist.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 namespace Wordloom {
@@ -39,30 +38,13 @@ struct SortKey {
     }
 };
 
-// The first position from i on where the texts differ, or n; four units
-// at a time over the common prefix.
-quint32 firstDifference(const char16_t *a, const char16_t *b, quint32 i, quint32 n)
-{
-    for (; i + 4 <= n; i += 4) {
-        quint64 x;
-        quint64 y;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&y, b + i, sizeof y);
-        if (x != y)
-            break;
-    }
-    while (i < n && a[i] == b[i])
-        ++i;
-    return i;
-}
-
 // The order of the folded texts compared exactly, then of the names.
 bool sortsBefore(const SortKey &a, const SortKey &b, const std::vector<QString> &names)
 {
     const quint32 n = std::min(a.size, b.size);
     for (quint32 i = 0;; ++i) {
         // Equal units fold equally: only a difference needs folding.
-        i = firstDifference(a.text, b.text, i, n);
+        i = quint32(firstDifference(a.text, b.text, i, n));
         if (i == n)
             break;
         const char16_t ca = a.unit(i);

@@ -1,7 +1,6 @@
 #include "document/keynames.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace Wordloom {
 
@@ -52,23 +51,12 @@ void appendCodePoint(QString &text, char32_t c)
     }
 }
 
-// How many leading UTF-16 units the two texts share, compared four at a
-// time; a surrogate pair is never split.
+// How many leading UTF-16 units the two texts share; a surrogate pair is
+// never split.
 qsizetype commonPrefix(QStringView a, QStringView b)
 {
-    const qsizetype n = std::min(a.size(), b.size());
-    const char16_t *x = a.utf16();
-    const char16_t *y = b.utf16();
-    qsizetype k = 0;
-    for (quint64 u = 0, v = 0; k + 4 <= n; k += 4) {
-        std::memcpy(&u, x + k, sizeof u);
-        std::memcpy(&v, y + k, sizeof v);
-        if (u != v)
-            break;
-    }
-    while (k < n && x[k] == y[k])
-        ++k;
-    if (k > 0 && QChar::isHighSurrogate(x[k - 1]))
+    qsizetype k = firstDifference(a.utf16(), b.utf16(), 0, std::min(a.size(), b.size()));
+    if (k > 0 && a[k - 1].isHighSurrogate())
         --k;
     return k;
 }

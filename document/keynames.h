@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstring>
+
 namespace Wordloom {
 
 // Reads the code point at i and moves i past it; a lone surrogate stands
@@ -13,6 +15,23 @@ inline char32_t nextCodePoint(QStringView text, qsizetype &i)
     if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
         return QChar::surrogateToUcs4(c, text[i++].unicode());
     return c;
+}
+
+// The first position from i on where the texts differ, or n; four units
+// at a time over the common prefix.
+inline qsizetype firstDifference(const char16_t *a, const char16_t *b, qsizetype i, qsizetype n)
+{
+    for (; i + 4 <= n; i += 4) {
+        quint64 x;
+        quint64 y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
 }
 
 // Key names are equal ignoring case when they are equal upper-cased
