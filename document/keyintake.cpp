@@ -25,19 +25,21 @@ QString internOption(QByteArrayView value)
 
 } // namespace
 
-KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize, bool aside)
+KeyIntake::KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize, Split split)
     : mData(data)
     , mKeys(keys)
     , mBatches(std::clamp(size_t(std::max<qint64>(fileSize, 0) / kBytesPerBatch), kMinBatches, kMaxBatches))
 {
     // A thread of its own rather than one of the pool: a process forked
     // while the pool had threads would wait for one that is not there.
-    if (aside && std::thread::hardware_concurrency() > 1) {
+    if (split != Split::Alone && std::thread::hardware_concurrency() > 1) {
         // Set before the thread may end, which it does only once told.
         mRunning = true;
         try {
             mThread = std::thread([this] { run(); });
             mAside = true;
+            mReaderDecodes = split == Split::Reader;
+            mBatches.front().decoded = mReaderDecodes;
         } catch (const std::system_error &) {
             mRunning = false;
         }
@@ -69,10 +71,18 @@ void KeyIntake::add(QByteArrayView id, const std::optional<QByteArrayView> (&opt
     put(0, id);
     for (int i = 0; i < 3; ++i)
         put(1 + i, options[i]);
-    put(4, hasTexts ? std::optional(value) : std::nullopt);
+    if (batch.decoded) {
+        key.sizes[4] = hasTexts ? qint32(value.size()) : -1;
+        if (hasTexts) {
+            batch.values.push_back(decodeKeyText(value, true));
+            batch.valueBytes += size_t(value.size());
+        }
+    } else {
+        put(4, hasTexts ? std::optional(value) : std::nullopt);
+    }
     put(5, hasTexts ? std::optional(comment) : std::nullopt);
     batch.keys.push_back(key);
-    if (batch.bytes.size() >= kBatchBytes)
+    if (batch.bytes.size() + batch.valueBytes >= kBatchBytes)
         hand();
 }
 
@@ -91,6 +101,9 @@ void KeyIntake::hand()
     mChanged.wait(lock, [this] { return mHanded - mFiled < mBatches.size() || mFailure; });
     if (mFailure)
         std::rethrow_exception(mFailure);
+    // More than one batch waiting: the filing falls behind, so this thread
+    // takes on some of its work.
+    mBatches[mHanded % mBatches.size()].decoded = mReaderDecodes || mHanded - mFiled > 1;
 }
 
 void KeyIntake::finish()
@@ -133,20 +146,25 @@ void KeyIntake::run()
     mChanged.notify_all();
 }
 
-void KeyIntake::file(const Batch &batch)
+void KeyIntake::file(Batch &batch)
 {
     Hashlist *const lists[] = {&mData.hashlistHTML, &mData.hashlistBreaks, &mData.hashlistLinebreaks,
         &mData.hashlistKeys, &mData.hashlistComments};
+    auto value = batch.values.begin();
     for (const Batch::Key &key : batch.keys) {
         const char *at = batch.bytes.data() + key.start;
         QByteArrayView fields[6];
         for (int f = 0; f < 6; ++f) {
+            if (f == 4 && batch.decoded)
+                continue;
             fields[f] = QByteArrayView(at, std::max(key.sizes[f], 0));
             at += fields[f].size();
         }
         const QString id = decodeKeyTextUtf8(fields[0]);
-        if (id.isEmpty())
+        if (id.isEmpty()) {
+            value += batch.decoded && key.sizes[4] >= 0 ? 1 : 0;
             continue;
+        }
         const size_t hash = nameHash(id);
         for (const Hashlist *list : lists)
             list->prefetch(hash);
@@ -155,7 +173,7 @@ void KeyIntake::file(const Batch &batch)
                 lists[i]->setValue(id, internOption(fields[1 + i]), hash);
         if (key.sizes[4] < 0)
             continue;
-        mData.hashlistKeys.setValue(id, decodeKeyText(fields[4], true), hash);
+        mData.hashlistKeys.setValue(id, batch.decoded ? *value++ : decodeKeyText(fields[4], true), hash);
         mData.hashlistComments.setValue(id, decodeKeyText(fields[5], true), hash);
         mKeys.push_back(id);
     }

@@ -16,13 +16,19 @@ struct KeyData;
 
 // Files the keys of a pack into its lists as the parser reads them: each
 // key's bytes are decoded and filed on a second thread, in file order, while
-// the parser reads on. On a single processor, or when told so, the caller's
+// the parser reads on; while that thread falls behind, the parser's decodes
+// the translations. On a single processor, or when told so, the caller's
 // thread files them in batches.
 class KeyIntake {
 public:
+    // Who does the work: Shared has the second thread file the keys and
+    // the caller's thread decode translations while the filing falls
+    // behind; Reader has the caller decode every translation; Alone files
+    // everything on the caller's thread.
+    enum class Split { Shared, Reader, Alone };
     // fileSize sets how many batches may wait: a large file has room for
     // more, so the thread falling behind for a while holds up no one.
-    KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize = 0, bool aside = true);
+    KeyIntake(KeyData &data, std::vector<QString> &keys, qint64 fileSize = 0, Split split = Split::Shared);
     // Waits for the second thread; what is not filed yet is dropped.
     ~KeyIntake();
     KeyIntake(const KeyIntake &) = delete;
@@ -45,6 +51,12 @@ public:
 private:
     struct Batch {
         std::vector<char> bytes;
+        // Whether the reading thread decodes the translations, most of a
+        // pack's text, while the filing falls behind: then values holds
+        // them and the bytes do not.
+        bool decoded = false;
+        std::vector<QString> values;
+        size_t valueBytes = 0;
         // Per key: where its bytes start and the sizes of its six fields,
         // -1 for an absent option or texts.
         struct Key {
@@ -55,11 +67,14 @@ private:
         void clear()
         {
             bytes.clear();
+            values.clear();
+            valueBytes = 0;
+            decoded = false;
             keys.clear();
         }
     };
 
-    void file(const Batch &batch);
+    void file(Batch &batch);
     void hand();
     void run();
 
@@ -69,6 +84,7 @@ private:
     std::vector<Batch> mBatches;
     // Whether the second thread was started.
     bool mAside = false;
+    bool mReaderDecodes = false;
     std::thread mThread;
     // Guarded by mMutex: how many batches were handed and filed, whether
     // the thread runs, whether no more come, and what it threw.
