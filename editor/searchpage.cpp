@@ -20,10 +20,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <optional>
+#include <utility>
 
 namespace Wordloom {
 
@@ -252,8 +254,15 @@ KeyFinder SearchPage::finderFor(const FindQuery &query)
 
 void SearchPage::prepare()
 {
-    mNextIndex = 0;
-    startNextIndex();
+    // Once the pack is shown: taking the texts for the indexes takes a
+    // while on a large pack.
+    mPreparePending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!std::exchange(mPreparePending, false))
+            return;
+        mNextIndex = 0;
+        startNextIndex();
+    });
 }
 
 void SearchPage::startNextIndex()

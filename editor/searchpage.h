@@ -54,7 +54,7 @@ public:
     // in any scope does not wait for them.
     void prepare();
     // Whether no index is being built and no search runs in the background.
-    bool isReady() const { return !mJob && !mRunning; }
+    bool isReady() const { return !mJob && !mRunning && !mPreparePending; }
     // Shows the keys the query finds; a search before the index is ready
     // waits for it. An invalid regular expression is marked at the field
     // and leaves the results as they are.
@@ -93,6 +93,8 @@ private:
     KeyFinder finderFor(const FindQuery &query);
 
     const LanguagePack &mPack;
+    // Whether prepare() waits for the window to show the pack.
+    bool mPreparePending = false;
     QLineEdit *mField;
     QPushButton *mButton;
     QCheckBox *mOnType;

@@ -214,6 +214,7 @@ TEST_F(SearchTest, ALargePackIsIndexedInTheBackgroundAndFollowsItsChanges)
     loadPack(xml + "</content></languagepack>");
     while (!window->isSearchReady())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(window->pack().data().hashlistKeys.isSearchReady()) << "built once the window showed the pack";
     const auto expected = [&](const FindQuery &query) {
         const std::vector<QString> names = KeyFinder(query).find(window->pack());
         return QStringList(names.begin(), names.end()).join(QLatin1Char(','));
