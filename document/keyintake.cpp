@@ -173,7 +173,9 @@ void KeyIntake::file(Batch &batch)
                 lists[i]->setValue(id, internOption(fields[1 + i]), hash);
         if (key.sizes[4] < 0)
             continue;
-        mData.hashlistKeys.setValue(id, batch.decoded ? *value++ : decodeKeyText(fields[4], true), hash);
+        const QString translation = batch.decoded ? *value++ : decodeKeyText(fields[4], true);
+        mTranslated += translation.isEmpty() ? 0 : 1;
+        mData.hashlistKeys.setValue(id, translation, hash);
         mData.hashlistComments.setValue(id, decodeKeyText(fields[5], true), hash);
         mKeys.push_back(id);
     }

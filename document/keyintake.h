@@ -40,6 +40,9 @@ public:
         QByteArrayView comment);
     // Files the keys left and waits for them; throws what filing threw.
     void finish();
+    // How many keys filed had a translation, after finish(); the rows of
+    // the pack with one when no two keys share an entry.
+    qsizetype translated() const { return mTranslated; }
 
     // A batch is handed on at this size. A file may keep a batch waiting
     // for every kBytesPerBatch of its size, within the two bounds.
@@ -80,6 +83,7 @@ private:
 
     KeyData &mData;
     std::vector<QString> &mKeys;
+    qsizetype mTranslated = 0;
     // A ring: the batch being filled is mHanded's, the filed ones before.
     std::vector<Batch> mBatches;
     // Whether the second thread was started.

@@ -139,7 +139,8 @@ PackContent LanguagePack::read(const QString &path, Progress *progress)
 
 void LanguagePack::countTranslations(PackContent &content)
 {
-    content.translatedRows = translatedRowsAmong(content.keys, content.data.hashlistKeys);
+    if (content.translatedRows < 0)
+        content.translatedRows = translatedRowsAmong(content.keys, content.data.hashlistKeys);
 }
 
 QStringList LanguagePack::adopt(PackContent pack, const QString &path)

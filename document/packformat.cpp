@@ -127,6 +127,7 @@ public:
         std::vector<QString> &keys = mPack.keys;
         KeyList::sort(keys);
         // Equal names ignoring case stand together after sorting.
+        bool shared = false;
         QSet<QString> listed;
         const auto note = [&](const QString &name) {
             if (!listed.contains(name)) {
@@ -137,11 +138,17 @@ public:
         for (size_t i = 1; i < keys.size(); ++i) {
             const QString &prev = keys[i - 1];
             const QString &cur = keys[i];
-            if (mayEqualIgnoringCase(prev, cur) && prev != cur && namesEqual(prev, cur)) {
+            if (!mayEqualIgnoringCase(prev, cur) || !namesEqual(prev, cur))
+                continue;
+            shared = true;
+            if (prev != cur) {
                 note(prev);
                 note(cur);
             }
         }
+        // Each row has an entry of its own, so the translations filed count.
+        if (!shared)
+            mPack.translatedRows = mIntake.translated();
         mPack.xml = std::move(xml);
         return std::move(mPack);
     }

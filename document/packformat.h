@@ -40,8 +40,9 @@ struct PackContent {
     // Names that differ from another name only in letter case and so share
     // its stored entry, each spelling once, in list order.
     QStringList caseVariants;
-    // The rows of keys with a translation, when counted (see
-    // LanguagePack::countTranslations), else -1.
+    // The rows of keys with a translation, when counted (by the reading
+    // where no two keys share an entry, else LanguagePack::countTranslations),
+    // else -1.
     qsizetype translatedRows = -1;
 };
 

@@ -168,6 +168,17 @@ TEST_F(LanguagePackTest, ReadsAndWritesCountTheirBytesAndACancelledOneChangesNot
     EXPECT_EQ(content.translatedRows, 6000);
     pack.adopt(std::move(content), path);
     EXPECT_EQ(pack.untranslatedCount(), 3000);
+    // Keys sharing an entry: the rows with a translation, as looked up.
+    for (const char *keys : {"<key id='a'><value>t</value></key><key id='a'><value/></key>",
+             "<key id='a'><value/></key><key id='a'><value>t</value></key>",
+             "<key id='a'><value>t</value></key><key id='A'><value>u</value></key><key id='b'/>",
+             "<key id='b' encodeHTML='1'/><key id='a'><value>t</value></key><key id='b'><value/></key>"}) {
+        PackContent shared = readPackData(QByteArray("<languagepack><content>") + keys + "</content></languagepack>");
+        LanguagePack::countTranslations(shared);
+        EXPECT_EQ(shared.translatedRows, std::count_if(shared.keys.begin(), shared.keys.end(), [&](const QString &key) {
+            return shared.data.hashlistKeys.contains(key);
+        })) << keys;
+    }
 
     pack.commit(QStringLiteral("a"), KeyEntry{QString(70000, QLatin1Char('x')), {}, {}, {}, {}});
     Progress writing;
