@@ -20,12 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <optional>
-#include <utility>
 
 namespace Wordloom {
 
@@ -79,6 +77,11 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
     , mModel(new SearchResults(pack.data().hashlistKeys, this))
 {
     setObjectName(QStringLiteral("TabSheet5"));
+    mPrepare.setSingleShot(true);
+    connect(&mPrepare, &QTimer::timeout, this, [this] {
+        mNextIndex = 0;
+        startNextIndex();
+    });
     // The controls stand in rows beside the results, short enough that all
     // of them are readable at the window's default size.
     auto *layout = new QHBoxLayout(this);
@@ -256,13 +259,7 @@ void SearchPage::prepare()
 {
     // Once the pack is shown: taking the texts for the indexes takes a
     // while on a large pack.
-    mPreparePending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (!std::exchange(mPreparePending, false))
-            return;
-        mNextIndex = 0;
-        startNextIndex();
-    });
+    mPrepare.start(0);
 }
 
 void SearchPage::startNextIndex()

@@ -4,6 +4,7 @@
 #include "document/keyfinder.h"
 
 #include <QFuture>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -54,7 +55,7 @@ public:
     // in any scope does not wait for them.
     void prepare();
     // Whether no index is being built and no search runs in the background.
-    bool isReady() const { return !mJob && !mRunning && !mPreparePending; }
+    bool isReady() const { return !mJob && !mRunning && !mPrepare.isActive(); }
     // Shows the keys the query finds; a search before the index is ready
     // waits for it. An invalid regular expression is marked at the field
     // and leaves the results as they are.
@@ -93,8 +94,8 @@ private:
     KeyFinder finderFor(const FindQuery &query);
 
     const LanguagePack &mPack;
-    // Whether prepare() waits for the window to show the pack.
-    bool mPreparePending = false;
+    // Runs what prepare() asks for once the window shows the pack.
+    QTimer mPrepare;
     QLineEdit *mField;
     QPushButton *mButton;
     QCheckBox *mOnType;
