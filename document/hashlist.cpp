@@ -328,11 +328,27 @@ std::shared_ptr<Hashlist::IndexBuild> Hashlist::prepareSearchIndex() const
         compact();
     auto build = std::make_shared<IndexBuild>();
     build->mGeneration = generation();
-    build->mNames = mNames;
+    build->mNames.reserve(mNames.size());
     build->mValues.reserve(mNames.size());
-    for (size_t pos = 0; pos < mNames.size(); ++pos)
-        build->mValues.push_back(mValues[pos]);
     return build;
+}
+
+bool Hashlist::takeSnapshot(IndexBuild &build, size_t lines) const
+{
+    if (!mKeepRemoved)
+        compact();
+    if (build.mGeneration != generation()) {
+        build.mGeneration = generation();
+        build.mNames.clear();
+        build.mValues.clear();
+    }
+    // Each copy touches the text's reference count: a cache miss apiece.
+    const size_t end = build.mNames.size() + std::min(lines, mNames.size() - build.mNames.size());
+    for (size_t pos = build.mNames.size(); pos < end; ++pos) {
+        build.mNames.push_back(mNames[pos]);
+        build.mValues.push_back(mValues[pos]);
+    }
+    return end == mNames.size();
 }
 
 bool Hashlist::adoptSearchIndex(IndexBuild &build) const
@@ -389,6 +405,7 @@ void Hashlist::ensureSearchIndex() const
     if (mSearch)
         return;
     const std::shared_ptr<IndexBuild> build = prepareSearchIndex();
+    takeSnapshot(*build);
     build->run();
     adoptSearchIndex(*build);
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,10 +101,11 @@ public:
     // Whether the search index exists, so the next search is quick.
     bool isSearchReady() const { return mSearch != nullptr; }
 
-    // Builds the search index away from the list: prepareSearchIndex takes
-    // a snapshot (nullptr when the index exists), run() may then go on any
-    // thread, and adoptSearchIndex installs the result unless the list
-    // changed in the meantime.
+    // Builds the search index away from the list: prepareSearchIndex starts
+    // a snapshot (nullptr when the index exists) and takeSnapshot copies the
+    // lines into it, a part at a time if the caller wants its event loop to
+    // keep turning; run() may then go on any thread, and adoptSearchIndex
+    // installs the result unless the list changed in the meantime.
     class IndexBuild {
     public:
         IndexBuild();
@@ -118,6 +120,9 @@ public:
         std::unique_ptr<SearchIndex> mIndex;
     };
     std::shared_ptr<IndexBuild> prepareSearchIndex() const;
+    // Copies up to lines more lines; true once the snapshot is whole. A
+    // change of the list in between starts the copy over.
+    bool takeSnapshot(IndexBuild &build, size_t lines = SIZE_MAX) const;
     bool adoptSearchIndex(IndexBuild &build) const;
 
     // For a step over many lines: the search index taken away, so changes

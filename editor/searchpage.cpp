@@ -33,6 +33,9 @@ namespace {
 // enough to do it in the background, and to show the wait cursor; from
 // this many keys on, a regular expression runs on a worker thread.
 constexpr qsizetype kLargeSearch = 10000;
+// The lines an index build copies per turn of the event loop, a
+// millisecond or two.
+constexpr size_t kSnapshotPart = 8192;
 
 QString number(qsizetype n)
 {
@@ -47,6 +50,9 @@ struct SearchPage::IndexJob {
     const Hashlist *list;
     std::function<void()> adopt;
     QFuture<void> future;
+    // The list's lines being copied, a part per turn of the event loop,
+    // before the build starts.
+    std::shared_ptr<Hashlist::IndexBuild> snapshot;
 };
 
 SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *changeSearchType, QWidget *parent)
@@ -82,6 +88,8 @@ SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *c
         mNextIndex = 0;
         startNextIndex();
     });
+    mSnapshotPart.setSingleShot(true);
+    connect(&mSnapshotPart, &QTimer::timeout, this, &SearchPage::takeSnapshotPart);
     // The controls stand in rows beside the results, short enough that all
     // of them are readable at the window's default size.
     auto *layout = new QHBoxLayout(this);
@@ -273,35 +281,46 @@ void SearchPage::startNextIndex()
             const Hashlist &list = next == 0 ? mPack.data().hashlistKeys : mPack.data().hashlistComments;
             if (list.count() <= kLargeSearch)
                 continue;
-            const std::shared_ptr<Hashlist::IndexBuild> build = list.prepareSearchIndex();
-            if (build)
-                startIndex(
-                    &list, [build] { build->run(); }, [&list, build] { list.adoptSearchIndex(*build); });
+            if (const std::shared_ptr<Hashlist::IndexBuild> build = list.prepareSearchIndex()) {
+                mJob = std::make_shared<IndexJob>(
+                    IndexJob{&list, [&list, build] { list.adoptSearchIndex(*build); }, {}, build});
+                mSnapshotPart.start(0);
+            }
         } else if (next == 3) {
             if (mPack.data().hashlistComments.count() > kLargeSearch)
                 mCommentMarks->update(mPack.data());
         } else if (!mNameIndex && mPack.keys().count() > kLargeSearch) {
             auto names = std::make_shared<std::vector<QString>>(mPack.keys().names());
             auto index = std::make_shared<std::shared_ptr<SearchIndex>>();
-            startIndex(
-                nullptr,
-                [names, index] {
-                    *index = SearchIndex::build(*names, *names);
-                    names->clear();
-                },
+            mJob = std::make_shared<IndexJob>(IndexJob{nullptr,
                 [this, index, changes = mKeyListChanges] {
                     if (!mNameIndex && changes == mKeyListChanges)
                         mNameIndex = *index;
-                });
+                },
+                {}, nullptr});
+            runIndex(mJob, [names, index] {
+                *index = SearchIndex::build(*names, *names);
+                names->clear();
+            });
         }
     }
 }
 
-void SearchPage::startIndex(const Hashlist *list, std::function<void()> run, std::function<void()> adopt)
+void SearchPage::takeSnapshotPart()
 {
-    auto job = std::make_shared<IndexJob>(IndexJob{list, std::move(adopt), {}});
+    const std::shared_ptr<IndexJob> job = mJob;
+    if (!job || !job->snapshot)
+        return;
+    if (!job->list->takeSnapshot(*job->snapshot, kSnapshotPart)) {
+        mSnapshotPart.start(0);
+        return;
+    }
+    runIndex(job, [build = std::move(job->snapshot)] { build->run(); });
+}
+
+void SearchPage::runIndex(const std::shared_ptr<IndexJob> &job, std::function<void()> run)
+{
     job->future = QtConcurrent::run(&workerPool(), std::move(run));
-    mJob = job;
     auto *watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, job] {
         watcher->deleteLater();
@@ -314,6 +333,12 @@ void SearchPage::finishIndex(const std::shared_ptr<IndexJob> &job)
 {
     if (mJob != job)
         return;
+    // A search that needs the index now takes the rest of the lines at once.
+    if (job->snapshot) {
+        job->list->takeSnapshot(*job->snapshot);
+        job->snapshot->run();
+        job->snapshot.reset();
+    }
     job->future.waitForFinished();
     job->adopt();
     startNextIndex();

@@ -79,7 +79,10 @@ private:
     struct IndexJob;
     // Builds the next index prepare() asks for on the worker pool.
     void startNextIndex();
-    void startIndex(const Hashlist *list, std::function<void()> run, std::function<void()> adopt);
+    // Copies the next part of the lines a build needs; starts the build on
+    // the worker pool once they are all taken.
+    void takeSnapshotPart();
+    void runIndex(const std::shared_ptr<IndexJob> &job, std::function<void()> run);
     // Waits for the job, adopts its index and starts the next.
     void finishIndex(const std::shared_ptr<IndexJob> &job);
     void showPatternError(const QString &error);
@@ -96,6 +99,7 @@ private:
     const LanguagePack &mPack;
     // Runs what prepare() asks for once the window shows the pack.
     QTimer mPrepare;
+    QTimer mSnapshotPart;
     QLineEdit *mField;
     QPushButton *mButton;
     QCheckBox *mOnType;

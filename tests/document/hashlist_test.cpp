@@ -232,13 +232,22 @@ TEST(Hashlist, SearchFollowsEveryChangeOfTheIndexedLines)
         list.setValue(QStringLiteral("z%1").arg(i), QStringLiteral("0"));
     // An index built apart is taken only while the list is unchanged.
     const std::shared_ptr<Hashlist::IndexBuild> stale = list.prepareSearchIndex();
+    ASSERT_TRUE(list.takeSnapshot(*stale));
     stale->run();
     list.setValue(QStringLiteral("gamma"), QStringLiteral("Straße"));
     EXPECT_FALSE(list.adoptSearchIndex(*stale));
+    // A snapshot taken in parts starts over when the list changes between
+    // them.
     const std::shared_ptr<Hashlist::IndexBuild> fresh = list.prepareSearchIndex();
+    EXPECT_FALSE(list.takeSnapshot(*fresh, 5));
+    list.setValue(QStringLiteral("z0"), QStringLiteral("Grölen"));
+    EXPECT_FALSE(list.takeSnapshot(*fresh, 20));
+    EXPECT_TRUE(list.takeSnapshot(*fresh, 5));
     fresh->run();
     EXPECT_TRUE(list.adoptSearchIndex(*fresh));
     ASSERT_TRUE(list.isSearchReady());
+    EXPECT_EQ(search(list, "GRÖl"), QStringList{QStringLiteral("z0")});
+    list.setValue(QStringLiteral("z0"), QStringLiteral("0"));
     EXPECT_EQ(search(list, "GRÖ"), (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta")}));
     // A longer text looks only at the last hits, until a change.
     EXPECT_EQ(search(list, "GRÖß"), QStringList{QStringLiteral("Beta")});

@@ -212,6 +212,12 @@ TEST_F(SearchTest, ALargePackIsIndexedInTheBackgroundAndFollowsItsChanges)
                    .arg(i % 3 ? QString() : QStringLiteral("<comment>Notiz %1</comment>").arg(i))
                    .toUtf8();
     loadPack(xml + "</content></languagepack>");
+    // A search while the translations are being taken for their index, a
+    // part per turn of the event loop, waits for all of them.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    search(QStringLiteral("Wert 11999"));
+    EXPECT_EQ(results(), QStringLiteral("k11999"));
     while (!window->isSearchReady())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_TRUE(window->pack().data().hashlistKeys.isSearchReady()) << "built once the window showed the pack";
