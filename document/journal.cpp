@@ -202,8 +202,17 @@ void Journal::remove()
     // Records still waiting are of no use any more.
     mWriter.reset();
     if (mFile) {
-        mFile->close();
-        QFile::remove(mFile->fileName());
+        // Removed while still open, the name goes at once; the close then
+        // frees the blocks of a large journal, which takes a while and is
+        // left to the background. Where an open file cannot be removed, it
+        // is closed first.
+        if (QFile::remove(mFile->fileName())) {
+            mFile->moveToThread(nullptr);
+            workerPool().start([file = std::shared_ptr<QFile>(std::move(mFile))] { file->close(); });
+        } else {
+            mFile->close();
+            QFile::remove(mFile->fileName());
+        }
         mFile.reset();
     }
     mLock.reset();
