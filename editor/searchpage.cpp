@@ -48,11 +48,13 @@ QString number(qsizetype n)
 // the key names'.
 struct SearchPage::IndexJob {
     const Hashlist *list;
+    // Copies up to so many more of the texts the build reads, a part per
+    // turn of the event loop; true once all are taken. Empty once the
+    // build runs.
+    std::function<bool(size_t)> take;
+    std::function<void()> run;
     std::function<void()> adopt;
     QFuture<void> future;
-    // The list's lines being copied, a part per turn of the event loop,
-    // before the build starts.
-    std::shared_ptr<Hashlist::IndexBuild> snapshot;
 };
 
 SearchPage::SearchPage(const LanguagePack &pack, QAction *suchAction, QAction *changeSearchType, QWidget *parent)
@@ -281,46 +283,58 @@ void SearchPage::startNextIndex()
             const Hashlist &list = next == 0 ? mPack.data().hashlistKeys : mPack.data().hashlistComments;
             if (list.count() <= kLargeSearch)
                 continue;
-            if (const std::shared_ptr<Hashlist::IndexBuild> build = list.prepareSearchIndex()) {
-                mJob = std::make_shared<IndexJob>(
-                    IndexJob{&list, [&list, build] { list.adoptSearchIndex(*build); }, {}, build});
-                mSnapshotPart.start(0);
-            }
+            if (const std::shared_ptr<Hashlist::IndexBuild> build = list.prepareSearchIndex())
+                startIndex(IndexJob{&list, [&list, build](size_t lines) { return list.takeSnapshot(*build, lines); },
+                    [build] { build->run(); }, [&list, build] { list.adoptSearchIndex(*build); }, {}});
         } else if (next == 3) {
             if (mPack.data().hashlistComments.count() > kLargeSearch)
                 mCommentMarks->update(mPack.data());
         } else if (!mNameIndex && mPack.keys().count() > kLargeSearch) {
-            auto names = std::make_shared<std::vector<QString>>(mPack.keys().names());
+            auto names = std::make_shared<std::vector<QString>>();
             auto index = std::make_shared<std::shared_ptr<SearchIndex>>();
-            mJob = std::make_shared<IndexJob>(IndexJob{nullptr,
-                [this, index, changes = mKeyListChanges] {
-                    if (!mNameIndex && changes == mKeyListChanges)
+            // The key list's changes when the copy of its names began.
+            auto changes = std::make_shared<quint64>(mKeyListChanges);
+            const auto take = [this, names, changes](size_t lines) {
+                const std::vector<QString> &all = mPack.keys().names();
+                if (*changes != mKeyListChanges) {
+                    *changes = mKeyListChanges;
+                    names->clear();
+                }
+                const size_t end = names->size() + std::min(lines, all.size() - names->size());
+                names->insert(names->end(), all.begin() + qsizetype(names->size()), all.begin() + qsizetype(end));
+                return end == all.size();
+            };
+            startIndex(IndexJob{nullptr, take,
+                [names, index] {
+                    *index = SearchIndex::build(*names, *names);
+                    names->clear();
+                },
+                [this, index, changes] {
+                    if (!mNameIndex && *changes == mKeyListChanges)
                         mNameIndex = *index;
                 },
-                {}, nullptr});
-            runIndex(mJob, [names, index] {
-                *index = SearchIndex::build(*names, *names);
-                names->clear();
-            });
+                {}});
         }
     }
+}
+
+void SearchPage::startIndex(IndexJob job)
+{
+    mJob = std::make_shared<IndexJob>(std::move(job));
+    mSnapshotPart.start(0);
 }
 
 void SearchPage::takeSnapshotPart()
 {
     const std::shared_ptr<IndexJob> job = mJob;
-    if (!job || !job->snapshot)
+    if (!job || !job->take)
         return;
-    if (!job->list->takeSnapshot(*job->snapshot, kSnapshotPart)) {
+    if (!job->take(kSnapshotPart)) {
         mSnapshotPart.start(0);
         return;
     }
-    runIndex(job, [build = std::move(job->snapshot)] { build->run(); });
-}
-
-void SearchPage::runIndex(const std::shared_ptr<IndexJob> &job, std::function<void()> run)
-{
-    job->future = QtConcurrent::run(&workerPool(), std::move(run));
+    job->take = nullptr;
+    job->future = QtConcurrent::run(&workerPool(), job->run);
     auto *watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, job] {
         watcher->deleteLater();
@@ -333,11 +347,12 @@ void SearchPage::finishIndex(const std::shared_ptr<IndexJob> &job)
 {
     if (mJob != job)
         return;
-    // A search that needs the index now takes the rest of the lines at once.
-    if (job->snapshot) {
-        job->list->takeSnapshot(*job->snapshot);
-        job->snapshot->run();
-        job->snapshot.reset();
+    // A search that needs the index now takes the rest of the texts at once.
+    if (job->take) {
+        mSnapshotPart.stop();
+        job->take(SIZE_MAX);
+        job->take = nullptr;
+        job->run();
     }
     job->future.waitForFinished();
     job->adopt();

@@ -79,10 +79,10 @@ private:
     struct IndexJob;
     // Builds the next index prepare() asks for on the worker pool.
     void startNextIndex();
-    // Copies the next part of the lines a build needs; starts the build on
+    void startIndex(IndexJob job);
+    // Copies the next part of the texts a build needs; starts the build on
     // the worker pool once they are all taken.
     void takeSnapshotPart();
-    void runIndex(const std::shared_ptr<IndexJob> &job, std::function<void()> run);
     // Waits for the job, adopts its index and starts the next.
     void finishIndex(const std::shared_ptr<IndexJob> &job);
     void showPatternError(const QString &error);
